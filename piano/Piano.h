@@ -1,0 +1,65 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+#include <array>
+#include <cstdint>
+
+#include "MidiOutput.h"
+#include "PropertyBag.h"
+
+namespace tinko {
+
+// An on-screen piano keyboard that sounds through a MIDI output. The host
+// opens the output, chooses the instrument and plays keys through the public
+// members; the control reports pointer and key activity through its signals.
+class Piano : public QWidget {
+    Q_OBJECT
+
+public:
+    // `midiOut` must outlive the control.
+    explicit Piano(MidiOutput& midiOut, QWidget* parent = nullptr);
+
+    // MIDI output.
+    std::int32_t OpenDevices(std::int32_t ID = 0);
+    std::int32_t CloseDevices();
+    void PlayNote(std::uint8_t Note, std::uint8_t s = 112, std::uint8_t n = 0);
+    void PlayMsg(std::int32_t MidiMsg);
+    void ChangeYinSe(std::int32_t Ys = 0, std::uint8_t n = 0);
+
+    // Properties. Setting one stores the value and does nothing else.
+    bool AutoPlay() const { return autoPlay_; }
+    void setAutoPlay(bool vNewValue) { autoPlay_ = vNewValue; }
+    std::int32_t mYinSe() const { return yinSe_; }
+    void setMYinSe(std::int32_t vNewValue) { yinSe_ = vNewValue; }
+
+    // Instrument names.
+    QString GetMidiMu(std::int32_t Ys) const;
+
+    // Persistence hooks, raised by the host when it loads and saves its
+    // layout.
+    void ReadProperties(const PropertyBag& PropBag);
+    void WriteProperties(PropertyBag& PropBag) const;
+
+signals:
+    // Parameters passed by reference belong to the raising handler; a host
+    // connected directly may change them.
+    void Click(std::uint8_t Note);
+    void Move(std::uint8_t Note, std::int16_t& Button, std::int16_t& Shift, float& x, float& y);
+    void Down(std::uint8_t Note, std::int16_t& Button, std::int16_t& Shift, float& x, float& y);
+    void Up(std::uint8_t Note, std::int16_t& Button, std::int16_t& Shift, float& x, float& y);
+    void KeyDown(std::int16_t& KeyCode, std::int16_t& Shift);
+    void KeyUp(std::int16_t& KeyCode, std::int16_t& Shift);
+
+private:
+    void Initialize();
+
+    MidiOutput& midiOut_;
+    MidiOutput::Handle hMidiOut = 0;     // 0 while no device is open
+    std::array<bool, 129> KeyState{};    // one flag per note 0..128
+    std::uint8_t MouseNote = 0;          // the note last found under the pointer
+    bool autoPlay_ = false;              // selecting a key also sounds it
+    std::int32_t yinSe_ = 0;             // program sent whenever a device opens
+};
+
+}  // namespace tinko

@@ -1,0 +1,64 @@
+#include "FluidSynthMidiOutput.h"
+
+#include <iostream>
+#include <utility>
+
+namespace tinko::fluid {
+
+FluidSynthMidiOutput::FluidSynthMidiOutput() : FluidSynthMidiOutput(Options{}) {}
+
+FluidSynthMidiOutput::FluidSynthMidiOutput(Options options, std::ostream* diagnostics)
+    : options_(std::move(options)), diagnostics_(diagnostics ? diagnostics : &std::cerr) {}
+
+FluidSynthMidiOutput::~FluidSynthMidiOutput() = default;
+
+std::int32_t FluidSynthMidiOutput::open(Handle& handle, std::int32_t deviceId) {
+    if (deviceId != 0) {
+        report("there is no MIDI output device " + std::to_string(deviceId));
+        return BadDeviceId;
+    }
+    try {
+        const std::string soundFont = findSoundFont(options_.soundFontDir);
+        if (soundFont.empty()) {
+            throw SynthUnavailable(NoSoundFont, "no SoundFont (.sf2) found in " +
+                                                    options_.soundFontDir +
+                                                    "; install the package fluid-soundfont-gm");
+        }
+        auto device = std::make_unique<Device>(soundFont, options_);
+        handle = nextHandle_++;
+        devices_.emplace(handle, std::move(device));
+        lastReport_.clear();
+        return Ok;
+    } catch (const SynthUnavailable& unavailable) {
+        report(unavailable.what());
+        return unavailable.code();
+    }
+}
+
+std::int32_t FluidSynthMidiOutput::sendShortMessage(Handle handle, std::uint32_t message) {
+    const auto found = devices_.find(handle);
+    if (found == devices_.end()) {
+        return BadDeviceId;
+    }
+    found->second->synth.send(message);
+    return Ok;
+}
+
+std::int32_t FluidSynthMidiOutput::close(Handle handle) {
+    return devices_.erase(handle) != 0 ? Ok : BadDeviceId;
+}
+
+const AudioOutput* FluidSynthMidiOutput::audioOutput(Handle handle) const {
+    const auto found = devices_.find(handle);
+    return found == devices_.end() ? nullptr : &found->second->audio;
+}
+
+void FluidSynthMidiOutput::report(const std::string& why) {
+    if (why == lastReport_) {
+        return;
+    }
+    lastReport_ = why;
+    *diagnostics_ << "tinko-piano: no sound: " << why << std::endl;
+}
+
+}  // namespace tinko::fluid

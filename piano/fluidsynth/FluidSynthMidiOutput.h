@@ -1,0 +1,59 @@
+#pragma once
+
+#include <iosfwd>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "AudioOutput.h"
+#include "GmSynth.h"
+#include "MidiOutput.h"
+#include "SoundFontLocator.h"
+
+namespace tinko::fluid {
+
+// The MIDI output of the program: device 0 is a built-in General MIDI
+// synthesizer playing through the computer's audio output. There are no
+// other devices.
+//
+// When the synthesizer cannot sound (no SoundFont, no audio output), opening
+// fails and one line on the diagnostics stream says why; the same reason is
+// not repeated on later attempts.
+class FluidSynthMidiOutput : public MidiOutput {
+public:
+    struct Options {
+        std::string soundFontDir = kSoundFontDir;
+        std::vector<std::string> audioDrivers = AudioOutput::defaultDrivers();
+        SynthFormat format;
+    };
+
+    FluidSynthMidiOutput();
+    explicit FluidSynthMidiOutput(Options options, std::ostream* diagnostics = nullptr);
+    ~FluidSynthMidiOutput() override;
+
+    std::int32_t open(Handle& handle, std::int32_t deviceId) override;
+    std::int32_t sendShortMessage(Handle handle, std::uint32_t message) override;
+    std::int32_t close(Handle handle) override;
+
+    // The audio output of an open device, or null; for measurements.
+    const AudioOutput* audioOutput(Handle handle) const;
+
+private:
+    struct Device {
+        Device(const std::string& soundFont, const Options& options)
+            : synth(soundFont, options.format), audio(synth, options.audioDrivers) {}
+        GmSynth synth;      // declared first: the audio thread must stop
+        AudioOutput audio;  // rendering before the synthesizer goes
+    };
+
+    void report(const std::string& why);
+
+    Options options_;
+    std::ostream* diagnostics_;
+    std::map<Handle, std::unique_ptr<Device>> devices_;
+    Handle nextHandle_ = 1;
+    std::string lastReport_;
+};
+
+}  // namespace tinko::fluid

@@ -1,0 +1,87 @@
+#include "GmSynth.h"
+
+#include "FluidLog.h"
+
+namespace tinko::fluid {
+
+GmSynth::GmSynth(const std::string& soundFontPath, const SynthFormat& format)
+    : format_(format), settings_(new_fluid_settings()) {
+    LogCapture log;
+    if (!settings_) {
+        throw SynthUnavailable(MidiOutput::SynthFailed, "cannot create synthesizer settings");
+    }
+    fluid_settings_t* settings = settings_.get();
+    fluid_settings_setnum(settings, "synth.sample-rate", format_.sampleRate);
+    fluid_settings_setnum(settings, "synth.gain", format_.gain);
+    fluid_settings_setint(settings, "synth.dynamic-sample-loading", 1);
+    fluid_settings_setint(settings, "audio.period-size", format_.periodSize);
+    fluid_settings_setint(settings, "audio.periods", format_.periods);
+    // PulseAudio would otherwise grow the buffer well past what we ask for.
+    fluid_settings_setint(settings, "audio.pulseaudio.adjust-latency", 0);
+    fluid_settings_setstr(settings, "audio.pulseaudio.media-role", "music");
+    // Nothing here reads MIDI from outside, and no shell listens.
+    fluid_settings_setint(settings, "synth.lock-memory", 0);
+
+    synth_.reset(new_fluid_synth(settings));
+    if (!synth_) {
+        throw SynthUnavailable(MidiOutput::SynthFailed,
+                               "cannot create the synthesizer: " + log.lastError());
+    }
+    if (soundFontPath.empty()) {
+        throw SynthUnavailable(MidiOutput::NoSoundFont, "no SoundFont is installed");
+    }
+    if (fluid_synth_sfload(synth_.get(), soundFontPath.c_str(), 1) == FLUID_FAILED) {
+        throw SynthUnavailable(MidiOutput::NoSoundFont,
+                               "cannot load the SoundFont " + soundFontPath);
+    }
+}
+
+void GmSynth::send(std::uint32_t message) {
+    const int status = static_cast<int>(message & 0xFFU);
+    const int data1 = static_cast<int>((message >> 8) & 0xFFU);
+    const int data2 = static_cast<int>((message >> 16) & 0xFFU);
+    const int channel = status & 0x0F;
+    if (data1 > 127 || data2 > 127) {
+        return;
+    }
+    fluid_synth_t* synth = synth_.get();
+    switch (status & 0xF0) {
+        case 0x80:
+            fluid_synth_noteoff(synth, channel, data1);
+            break;
+        case 0x90:
+            if (data2 == 0) {
+                fluid_synth_noteoff(synth, channel, data1);
+            } else {
+                fluid_synth_noteon(synth, channel, data1, data2);
+            }
+            break;
+        case 0xB0:
+            fluid_synth_cc(synth, channel, data1, data2);
+            break;
+        case 0xC0:
+            fluid_synth_program_change(synth, channel, data1);
+            break;
+        case 0xE0:
+            fluid_synth_pitch_bend(synth, channel, data1 | (data2 << 7));
+            break;
+        default:
+            break;  // aftertouch, system messages and running status: not ours
+    }
+}
+
+void GmSynth::render(float* left, float* right, int frames) {
+    fluid_synth_write_float(synth_.get(), frames, left, 0, 1, right, 0, 1);
+}
+
+int GmSynth::program(int channel) const {
+    int soundFont = 0;
+    int bank = 0;
+    int preset = -1;
+    if (fluid_synth_get_program(synth_.get(), channel, &soundFont, &bank, &preset) != FLUID_OK) {
+        return -1;
+    }
+    return preset;
+}
+
+}  // namespace tinko::fluid

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+
+#include "FluidHandles.h"
+#include "MidiOutput.h"
+
+namespace tinko::fluid {
+
+// Why a synthesizer or its audio output could not be made; code() is the
+// MidiOutput failure code that goes with it.
+class SynthUnavailable : public std::runtime_error {
+public:
+    SynthUnavailable(MidiOutput::Result code, const std::string& why)
+        : std::runtime_error(why), code_(code) {}
+    MidiOutput::Result code() const { return code_; }
+
+private:
+    MidiOutput::Result code_;
+};
+
+// Output format and level, chosen for live playing: small periods keep the
+// time from key to sound short, and the gain leaves room for chords.
+struct SynthFormat {
+    double sampleRate = 48000.0;
+    int periodSize = 64;  // frames per audio period
+    int periods = 2;      // periods in the output buffer
+    double gain = 0.6;
+};
+
+// A General MIDI synthesizer: FluidSynth with one SoundFont loaded. Samples
+// are loaded when a program first needs them, so creating one is quick.
+// It is played with packed MIDI short messages and either rendered by the
+// caller (offline) or attached to an AudioOutput.
+class GmSynth {
+public:
+    explicit GmSynth(const std::string& soundFontPath, const SynthFormat& format = {});
+
+    // Plays one packed short message: Note On (velocity 0 ends the note),
+    // Note Off, Control Change, Program Change and Pitch Bend. Everything
+    // else, and messages with a data byte above 127, are ignored.
+    void send(std::uint32_t message);
+
+    // Renders `frames` stereo frames into the two buffers.
+    void render(float* left, float* right, int frames);
+
+    // The program selected on `channel`, or -1 when none is.
+    int program(int channel) const;
+
+    const SynthFormat& format() const { return format_; }
+    fluid_synth_t* synth() const { return synth_.get(); }
+    fluid_settings_t* settings() const { return settings_.get(); }
+
+private:
+    SynthFormat format_;
+    Settings settings_;
+    Synth synth_;
+};
+
+}  // namespace tinko::fluid

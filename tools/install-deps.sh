@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs every Debian package that building, running and testing the
+# program needs. Packages already present are skipped, so a second run is
+# quick and touches nothing.
+set -euo pipefail
+
+packages=(
+  # build
+  build-essential cmake pkg-config
+  qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
+  libgl-dev libfluidsynth-dev libasound2-dev libsdl2-dev
+  # run
+  qt6-qpa-plugins fluid-soundfont-gm fonts-noto-cjk
+  # test and measure
+  libgtest-dev libgmock-dev libbenchmark-dev
+  xvfb xauth xdotool pulseaudio pulseaudio-utils
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  sudo="sudo"
+fi
+
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -q
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
