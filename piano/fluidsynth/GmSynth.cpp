@@ -30,7 +30,11 @@ GmSynth::GmSynth(const std::string& soundFontPath, const SynthFormat& format)
     if (soundFontPath.empty()) {
         throw SynthUnavailable(MidiOutput::NoSoundFont, "no SoundFont is installed");
     }
-    if (fluid_synth_sfload(synth_.get(), soundFontPath.c_str(), 1) == FLUID_FAILED) {
+    // No channel gets its default program yet: loading the samples of the
+    // drum kit and of a piano for every channel would triple the time the
+    // device takes to open. A channel gets its program when it is chosen or
+    // when the channel first plays.
+    if (fluid_synth_sfload(synth_.get(), soundFontPath.c_str(), 0) == FLUID_FAILED) {
         throw SynthUnavailable(MidiOutput::NoSoundFont,
                                "cannot load the SoundFont " + soundFontPath);
     }
@@ -53,6 +57,7 @@ void GmSynth::send(std::uint32_t message) {
             if (data2 == 0) {
                 fluid_synth_noteoff(synth, channel, data1);
             } else {
+                selectDefaultProgram(channel);
                 fluid_synth_noteon(synth, channel, data1, data2);
             }
             break;
@@ -61,6 +66,7 @@ void GmSynth::send(std::uint32_t message) {
             break;
         case 0xC0:
             fluid_synth_program_change(synth, channel, data1);
+            programSelected_[static_cast<std::size_t>(channel)] = true;
             break;
         case 0xE0:
             fluid_synth_pitch_bend(synth, channel, data1 | (data2 << 7));
@@ -74,7 +80,19 @@ void GmSynth::render(float* left, float* right, int frames) {
     fluid_synth_write_float(synth_.get(), frames, left, 0, 1, right, 0, 1);
 }
 
+void GmSynth::selectDefaultProgram(int channel) {
+    auto& selected = programSelected_[static_cast<std::size_t>(channel)];
+    if (!selected) {
+        // Program 0; on the percussion channel that is the standard drum kit.
+        fluid_synth_program_change(synth_.get(), channel, 0);
+        selected = true;
+    }
+}
+
 int GmSynth::program(int channel) const {
+    if (channel < 0 || channel > 15 || !programSelected_[static_cast<std::size_t>(channel)]) {
+        return -1;
+    }
     int soundFont = 0;
     int bank = 0;
     int preset = -1;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -46,7 +47,8 @@ public:
     // Renders `frames` stereo frames into the two buffers.
     void render(float* left, float* right, int frames);
 
-    // The program selected on `channel`, or -1 when none is.
+    // The program selected on `channel`, or -1 while the channel has not
+    // been given one (by a Program Change or by playing on it).
     int program(int channel) const;
 
     const SynthFormat& format() const { return format_; }
@@ -54,7 +56,10 @@ public:
     fluid_settings_t* settings() const { return settings_.get(); }
 
 private:
+    void selectDefaultProgram(int channel);
+
     SynthFormat format_;
+    std::array<bool, 16> programSelected_{};
     Settings settings_;
     Synth synth_;
 };

@@ -114,6 +114,16 @@ TEST_F(OfflineSynth, ProgramChangeSetsTheProgramOfItsChannel) {
     EXPECT_EQ(synth->program(3), 73);
 }
 
+TEST_F(OfflineSynth, ChannelsWithoutAProgramPlayTheGeneralMidiDefaults) {
+    EXPECT_EQ(synth->program(0), -1);
+    synth->send(0x703C91);  // channel 1: piano
+    synth->send(0x702699);  // channel 10: snare drum of the standard kit
+
+    EXPECT_EQ(synth->program(1), 0);
+    EXPECT_EQ(synth->program(9), 0);
+    EXPECT_GT(renderPeak(kRate / 5), 0.05F);
+}
+
 TEST_F(OfflineSynth, ControlChangeAndPitchBendReachTheChannel) {
     synth->send(0x0007B0);  // channel volume 0
     synth->send(0x7F00E0);  // pitch bend: LSB 0, MSB 127

@@ -1,0 +1,133 @@
+// How long a key takes from the control to the synthesizer, in process:
+// Piano::PlayNote, the MidiOutput call, decoding, and FluidSynth taking the
+// event. Rendering is not part of it; it happens on the audio thread.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <vector>
+
+#include "FluidSynthMidiOutput.h"
+#include "GmSynth.h"
+#include "Piano.h"
+
+namespace {
+
+using tinko::MidiOutput;
+using tinko::fluid::GmSynth;
+
+// Device 0 without an audio driver: the benchmark renders by itself, so the
+// figures do not depend on an audio server.
+class OfflineSynthOutput : public MidiOutput {
+public:
+    explicit OfflineSynthOutput(GmSynth& synth) : synth_(synth) {}
+    std::int32_t open(Handle& handle, std::int32_t) override {
+        handle = 1;
+        return Ok;
+    }
+    std::int32_t sendShortMessage(Handle, std::uint32_t message) override {
+        synth_.send(message);
+        return Ok;
+    }
+    std::int32_t close(Handle) override { return Ok; }
+
+private:
+    GmSynth& synth_;
+};
+
+// A device that takes every message and does nothing: what the control
+// itself costs.
+class DiscardingOutput : public MidiOutput {
+public:
+    std::int32_t open(Handle& handle, std::int32_t) override {
+        handle = 1;
+        return Ok;
+    }
+    std::int32_t sendShortMessage(Handle, std::uint32_t message) override {
+        benchmark::DoNotOptimize(message);
+        return Ok;
+    }
+    std::int32_t close(Handle) override { return Ok; }
+};
+
+void renderBlock(GmSynth& synth) {
+    static std::vector<float> left(64), right(64);
+    synth.render(left.data(), right.data(), 64);
+}
+
+void BM_PlayNoteToSynth(benchmark::State& state) {
+    GmSynth synth(tinko::fluid::findSoundFont());
+    OfflineSynthOutput output(synth);
+    tinko::Piano piano(output);
+    piano.OpenDevices();
+    renderBlock(synth);  // loads the piano's samples
+
+    std::int64_t messages = 0;
+    for (auto _ : state) {
+        piano.PlayNote(60);     // note on
+        piano.PlayNote(60, 0);  // and its release
+        messages += 2;
+        // Let the synthesizer retire the voices now and then, as its audio
+        // thread would, without timing it.
+        if ((messages & 63) == 0) {
+            state.PauseTiming();
+            renderBlock(synth);
+            state.ResumeTiming();
+        }
+    }
+    state.SetItemsProcessed(messages);
+    state.counters["ns_per_message"] = benchmark::Counter(
+        static_cast<double>(messages), benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(BM_PlayNoteToSynth);
+
+void BM_PlayNoteControlOnly(benchmark::State& state) {
+    DiscardingOutput output;
+    tinko::Piano piano(output);
+    piano.OpenDevices();
+    for (auto _ : state) {
+        piano.PlayNote(60);
+        piano.PlayNote(60, 0);
+    }
+    state.SetItemsProcessed(state.iterations() * 2);
+}
+BENCHMARK(BM_PlayNoteControlOnly);
+
+void BM_ProgramChangeToSynth(benchmark::State& state) {
+    GmSynth synth(tinko::fluid::findSoundFont());
+    OfflineSynthOutput output(synth);
+    tinko::Piano piano(output);
+    piano.OpenDevices();
+    piano.ChangeYinSe(40);  // load both programs' samples before timing
+    piano.ChangeYinSe(0);
+    int program = 0;
+    for (auto _ : state) {
+        piano.ChangeYinSe(program);
+        program = 40 - program;
+    }
+}
+BENCHMARK(BM_ProgramChangeToSynth);
+
+// Opening and closing device 0 with its audio output, again and again; the
+// first open in a process is measured by open_device_figures.
+void BM_OpenAndCloseDevice0(benchmark::State& state) {
+    tinko::fluid::FluidSynthMidiOutput output;
+    for (auto _ : state) {
+        MidiOutput::Handle handle = 0;
+        if (output.open(handle, 0) != MidiOutput::Ok) {
+            state.SkipWithError("device 0 does not open here (no audio server?)");
+            break;
+        }
+        output.close(handle);
+    }
+}
+BENCHMARK(BM_OpenAndCloseDevice0)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Builds and runs the benchmarks against a private PulseAudio server with a
+# null sink, so the figures need no sound card. Prints figures; asserts none.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+./tools/build.sh -DTINKO_BUILD_BENCHMARKS=ON >/dev/null
+build_dir="${TINKO_BUILD_DIR:-build}"
+
+runtime=$(mktemp -d)
+trap 'kill "$server" 2>/dev/null || true; rm -rf "$runtime"' EXIT
+XDG_RUNTIME_DIR="$runtime" HOME="$runtime" pulseaudio --daemonize=no -n --exit-idle-time=-1 \
+  --use-pid-file=no --load="module-null-sink sink_name=tinko_bench" \
+  --load="module-native-protocol-unix auth-anonymous=1 socket=$runtime/native" \
+  >/dev/null 2>&1 &
+server=$!
+for _ in $(seq 100); do [ -S "$runtime/native" ] && break; sleep 0.05; done
+export PULSE_SERVER="unix:$runtime/native" XDG_RUNTIME_DIR="$runtime" QT_QPA_PLATFORM=offscreen
+
+echo "== first open of device 0, fresh process =="
+"$build_dir/bench/open_device_figures"
+echo
+echo "== key to synthesizer =="
+"$build_dir/bench/midi_benchmark" --benchmark_min_time=0.5 "$@"
