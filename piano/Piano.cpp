@@ -14,7 +14,9 @@ void Piano::Initialize() {
     }
 }
 
-QString Piano::GetMidiMu(std::int32_t Ys) const { return instrumentName(Ys); }
+QString Piano::GetMidiMu(std::int32_t Ys) const {
+    return instrumentName(Ys);
+}
 
 void Piano::ReadProperties(const PropertyBag& PropBag) {
     // AutoPlay is stored before mYinSe is converted, so it keeps its new

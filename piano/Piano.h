@@ -55,11 +55,11 @@ private:
     void Initialize();
 
     MidiOutput& midiOut_;
-    MidiOutput::Handle hMidiOut = 0;     // 0 while no device is open
-    std::array<bool, 129> KeyState{};    // one flag per note 0..128
-    std::uint8_t MouseNote = 0;          // the note last found under the pointer
-    bool autoPlay_ = false;              // selecting a key also sounds it
-    std::int32_t yinSe_ = 0;             // program sent whenever a device opens
+    MidiOutput::Handle hMidiOut = 0;   // 0 while no device is open
+    std::array<bool, 129> KeyState{};  // one flag per note 0..128
+    std::uint8_t MouseNote = 0;        // the note last found under the pointer
+    bool autoPlay_ = false;            // selecting a key also sounds it
+    std::int32_t yinSe_ = 0;           // program sent whenever a device opens
 };
 
 }  // namespace tinko

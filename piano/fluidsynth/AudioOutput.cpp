@@ -59,8 +59,8 @@ AudioOutput::AudioOutput(GmSynth& synth, const std::vector<std::string>& drivers
             SDL_QuitSubSystem(SDL_INIT_AUDIO);
         }
         const std::string tried = failures.empty() ? "no audio driver to try" : failures.substr(2);
-        throw SynthUnavailable(MidiOutput::NoAudioOutput, "no audio output could be opened (" +
-                                                              tried + ")");
+        throw SynthUnavailable(MidiOutput::NoAudioOutput,
+                               "no audio output could be opened (" + tried + ")");
     }
     int periodSize = 0;
     int periods = 0;

@@ -19,7 +19,8 @@ public:
 
     // Throws SynthUnavailable naming every driver tried and why it failed
     // when none opens.
-    explicit AudioOutput(GmSynth& synth, const std::vector<std::string>& drivers = defaultDrivers());
+    explicit AudioOutput(GmSynth& synth,
+                         const std::vector<std::string>& drivers = defaultDrivers());
     ~AudioOutput();
     AudioOutput(const AudioOutput&) = delete;
     AudioOutput& operator=(const AudioOutput&) = delete;

@@ -23,7 +23,9 @@ LogCapture::LogCapture() {
     }
 }
 
-LogCapture::~LogCapture() { silenceLog(); }
+LogCapture::~LogCapture() {
+    silenceLog();
+}
 
 void silenceLog() {
     for (int level : kLevels) {

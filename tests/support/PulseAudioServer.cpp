@@ -12,7 +12,9 @@
 namespace tinko::testing {
 namespace {
 
-QString socketPath(const QTemporaryDir& dir) { return dir.filePath(QStringLiteral("native")); }
+QString socketPath(const QTemporaryDir& dir) {
+    return dir.filePath(QStringLiteral("native"));
+}
 
 void pause(std::chrono::milliseconds duration) {
     QElapsedTimer timer;
@@ -93,11 +95,11 @@ QString PulseAudioServer::serverAddress() const {
 }
 
 bool PulseAudioServer::startRecorder(QProcess& recorder) {
-    recorder.start(QStringLiteral("parec"),
-                   {QStringLiteral("--device=%1.monitor").arg(QLatin1String(kSinkName)),
-                    QStringLiteral("--raw"), QStringLiteral("--format=s16le"),
-                    QStringLiteral("--rate=48000"), QStringLiteral("--channels=2"),
-                    QStringLiteral("--latency-msec=20")});
+    recorder.start(
+        QStringLiteral("parec"),
+        {QStringLiteral("--device=%1.monitor").arg(QLatin1String(kSinkName)),
+         QStringLiteral("--raw"), QStringLiteral("--format=s16le"), QStringLiteral("--rate=48000"),
+         QStringLiteral("--channels=2"), QStringLiteral("--latency-msec=20")});
     if (!recorder.waitForStarted(5000)) {
         error_ = QStringLiteral("parec did not start: ") + recorder.errorString();
         return false;

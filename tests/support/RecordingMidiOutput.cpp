@@ -41,7 +41,9 @@ std::int32_t RecordingMidiOutput::close(Handle handle) {
     return Ok;
 }
 
-std::string RecordingMidiOutput::sentText() const { return toText(sent_); }
+std::string RecordingMidiOutput::sentText() const {
+    return toText(sent_);
+}
 
 std::string RecordingMidiOutput::toText(const std::vector<Bytes>& messages) {
     std::string text;

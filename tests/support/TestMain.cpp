@@ -2,10 +2,10 @@
 // the caller chose another, so widgets can be made without a display.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <unistd.h>
 
 int main(int argc, char** argv) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
@@ -13,7 +13,8 @@ int main(int argc, char** argv) {
     }
     if (!qEnvironmentVariableIsSet("XDG_RUNTIME_DIR")) {
         // Qt wants a private runtime folder; CI's root session has none.
-        const QString runtime = QDir::temp().filePath(QStringLiteral("tinko-tests-%1").arg(getuid()));
+        const QString runtime =
+            QDir::temp().filePath(QStringLiteral("tinko-tests-%1").arg(getuid()));
         QDir().mkpath(runtime);
         QFile::setPermissions(runtime, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", runtime.toLocal8Bit());

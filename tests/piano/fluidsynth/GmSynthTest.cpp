@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <fluidsynth.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
@@ -53,7 +53,9 @@ protected:
     std::unique_ptr<GmSynth> synth;
 };
 
-TEST_F(OfflineSynth, IsSilentUntilANoteStarts) { EXPECT_LT(renderPeak(kRate / 10), kSilence); }
+TEST_F(OfflineSynth, IsSilentUntilANoteStarts) {
+    EXPECT_LT(renderPeak(kRate / 10), kSilence);
+}
 
 TEST_F(OfflineSynth, NoteOnSoundsWithinTenMilliseconds) {
     synth->send(0x00C0);    // program 0: piano
