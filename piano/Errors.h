@@ -31,6 +31,13 @@ public:
     explicit OverflowError(const std::string& what) : PianoError(6, "Overflow: " + what) {}
 };
 
+// An integer division by zero.
+class DivisionByZeroError : public PianoError {
+public:
+    explicit DivisionByZeroError(const std::string& what)
+        : PianoError(11, "Division by zero: " + what) {}
+};
+
 // A value that cannot be converted to the type asked for.
 class ConversionError : public PianoError {
 public:

@@ -1,22 +1,88 @@
 #include "Piano.h"
 
+#include <QResizeEvent>
+
 #include "InstrumentCatalogue.h"
+#include "KeyboardArt.h"
+#include "Pictures.h"
 
 namespace tinko {
 
-Piano::Piano(MidiOutput& midiOut, QWidget* parent) : QWidget(parent), midiOut_(midiOut) {
+Piano::Piano(MidiOutput& midiOut, QWidget* parent)
+    : QWidget(parent), midiOut_(midiOut), Picture1(new KeyboardPicture(*this, this)) {
+    setObjectName(QStringLiteral("Piano"));
+    setFocusProxy(Picture1);
+    setFocusPolicy(Qt::StrongFocus);
+    // The strips right of and below the keyboard show the window colour.
+    setBackgroundRole(QPalette::Base);
+    setAutoFillBackground(true);
     Initialize();
 }
 
 void Piano::Initialize() {
+    loadPictures(1.0);
+    Picture1->move(0, 0);
+    imposeSize();
     for (std::size_t index = 0; index < KeyState.size(); ++index) {
         KeyState[index] = false;
     }
 }
 
-QString Piano::GetMidiMu(std::int32_t Ys) const {
-    return instrumentName(Ys);
+void Piano::loadPictures(double scale) {
+    if (scale == 1.0) {
+        cleanKeyboard_ = QImage(pictures::keyboard()).convertToFormat(QImage::Format_RGB32);
+        for (int shape = 0; shape < keyboard::kShapes; ++shape) {
+            KW[static_cast<std::size_t>(shape)] =
+                QImage(pictures::keyMask(shape)).convertToFormat(QImage::Format_RGB32);
+        }
+    } else {
+        // Drawn afresh at the screen's density rather than scaled up.
+        cleanKeyboard_ = art::drawKeyboard(scale);
+        for (int shape = 0; shape < keyboard::kShapes; ++shape) {
+            KW[static_cast<std::size_t>(shape)] = art::drawMask(shape, scale);
+        }
+    }
+    Buffer = QImage(cleanKeyboard_.size(), QImage::Format_RGB32);
+    Buffer.setDevicePixelRatio(scale);
+    // The visible keyboard gets its own copy, so drawing into it never
+    // touches the clean one.
+    Picture1->setImage(cleanKeyboard_.copy());
 }
+
+void Piano::imposeSize() {
+    // One pixel more than the keyboard each way, whatever the host asks for.
+    const QSize size = Picture1->size() + QSize(1, 1);
+    setFixedSize(size);
+    if (this->size() != size) {
+        resize(size);
+    }
+}
+
+void Piano::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    imposeSize();
+    const QSize bufferSize = Picture1->image().size();
+    if (Buffer.size() != bufferSize) {
+        Buffer = QImage(bufferSize, QImage::Format_RGB32);
+        Buffer.setDevicePixelRatio(Picture1->image().devicePixelRatio());
+    }
+}
+
+void Piano::pictureDensityChanged(double devicePixelRatio) {
+    loadPictures(devicePixelRatio);
+    composeKeys();
+}
+
+std::uint8_t Piano::GetNote(std::int32_t x, std::int32_t y, bool* isHei) const {
+    return noteAt(x, y, Picture1->width(), Picture1->height(), isHei);
+}
+
+bool Piano::GetPos(std::uint8_t Note, std::int32_t& x, std::int32_t& y) const {
+    keyPosition(Note, Picture1->width(), x, y);
+    return false;
+}
+
+QString Piano::GetMidiMu(std::int32_t Ys) const { return instrumentName(Ys); }
 
 void Piano::ReadProperties(const PropertyBag& PropBag) {
     // AutoPlay is stored before mYinSe is converted, so it keeps its new

@@ -1,19 +1,23 @@
 #pragma once
 
+#include <QImage>
 #include <QString>
 #include <QWidget>
 #include <array>
 #include <cstdint>
 
+#include "KeyboardGeometry.h"
+#include "KeyboardPicture.h"
 #include "MidiOutput.h"
 #include "PropertyBag.h"
 
 namespace tinko {
 
-// An on-screen piano keyboard that sounds through a MIDI output. The host
-// opens the output, chooses the instrument and plays keys through the public
-// members; the control reports pointer and key activity through its signals.
-class Piano : public QWidget {
+// An 88-key on-screen piano keyboard that sounds through a MIDI output. The
+// host opens the output, chooses the instrument and plays keys through the
+// public members; the control plays the keys under the mouse itself and
+// reports pointer and key activity through its signals.
+class Piano : public QWidget, private KeyboardPicture::Handler {
     Q_OBJECT
 
 public:
@@ -26,6 +30,16 @@ public:
     void PlayNote(std::uint8_t Note, std::uint8_t s = 112, std::uint8_t n = 0);
     void PlayMsg(std::int32_t MidiMsg);
     void ChangeYinSe(std::int32_t Ys = 0, std::uint8_t n = 0);
+
+    // Selection: a selected key is drawn pressed and, with AutoPlay, sounds.
+    // Notes 0 to 128 are accepted; others raise SubscriptOutOfRangeError.
+    void selc(std::uint8_t Index);
+    void unSelc(std::uint8_t Index);
+    bool isSelc(std::uint8_t Index) const;
+
+    // Geometry, in the keyboard picture's pixels.
+    std::uint8_t GetNote(std::int32_t x, std::int32_t y, bool* isHei = nullptr) const;
+    bool GetPos(std::uint8_t Note, std::int32_t& x, std::int32_t& y) const;
 
     // Properties. Setting one stores the value and does nothing else.
     bool AutoPlay() const { return autoPlay_; }
@@ -51,10 +65,33 @@ signals:
     void KeyDown(std::int16_t& KeyCode, std::int16_t& Shift);
     void KeyUp(std::int16_t& KeyCode, std::int16_t& Shift);
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
+    // Input from the keyboard picture.
+    void pictureClick() override;
+    void pictureKeyDown(std::int16_t& KeyCode, std::int16_t& Shift) override;
+    void pictureKeyUp(std::int16_t& KeyCode, std::int16_t& Shift) override;
+    void pictureMouseDown(std::int16_t& Button, std::int16_t& Shift, float& x, float& y) override;
+    void pictureMouseMove(std::int16_t& Button, std::int16_t& Shift, float& x, float& y) override;
+    void pictureMouseUp(std::int16_t& Button, std::int16_t& Shift, float& x, float& y) override;
+    void pictureDensityChanged(double devicePixelRatio) override;
+
     void Initialize();
+    void loadPictures(double scale);
+    void imposeSize();
+    std::uint8_t noteUnderPointer() const;
+    void checkIndex(std::uint8_t Index, const char* member) const;
+    void DrawKeys();
+    void composeKeys();
 
     MidiOutput& midiOut_;
+    KeyboardPicture* Picture1;  // the visible keyboard; a child, owned by Qt
+    QImage cleanKeyboard_;      // the keyboard with no key pressed
+    QImage Buffer;              // where every redraw is composed
+    std::array<QImage, keyboard::kShapes> KW;  // highlight masks, one per key shape
+
     MidiOutput::Handle hMidiOut = 0;   // 0 while no device is open
     std::array<bool, 129> KeyState{};  // one flag per note 0..128
     std::uint8_t MouseNote = 0;        // the note last found under the pointer

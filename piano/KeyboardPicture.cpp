@@ -1,0 +1,152 @@
+#include "KeyboardPicture.h"
+
+#include <QCursor>
+#include <QFocusEvent>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include "VirtualKeys.h"
+
+namespace tinko {
+namespace {
+
+std::int16_t buttonMask(Qt::MouseButtons buttons) {
+    std::int16_t mask = 0;
+    if (buttons.testFlag(Qt::LeftButton)) {
+        mask |= 1;
+    }
+    if (buttons.testFlag(Qt::RightButton)) {
+        mask |= 2;
+    }
+    if (buttons.testFlag(Qt::MiddleButton)) {
+        mask |= 4;
+    }
+    return mask;
+}
+
+}  // namespace
+
+KeyboardPicture::KeyboardPicture(Handler& handler, QWidget* parent)
+    : QWidget(parent), handler_(handler) {
+    setObjectName(QStringLiteral("Picture1"));
+    setFocusPolicy(Qt::StrongFocus);
+    setMouseTracking(true);  // hovering moves reach the handler too
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void KeyboardPicture::setImage(const QImage& image) {
+    image_ = image;
+    setFixedSize(image_.deviceIndependentSize().toSize());
+}
+
+void KeyboardPicture::paintEvent(QPaintEvent* event) {
+    if (!qFuzzyCompare(devicePixelRatioF(), image_.devicePixelRatio())) {
+        handler_.pictureDensityChanged(devicePixelRatioF());
+    }
+    QPainter painter(this);
+    painter.setClipRegion(event->region());
+    painter.drawImage(QPointF(0, 0), image_);
+}
+
+void KeyboardPicture::mousePressEvent(QMouseEvent* event) {
+    pressed_ |= event->button();
+    std::int16_t button = buttonMask(event->button());
+    std::int16_t shift = shiftMask(event->modifiers());
+    float x = static_cast<float>(event->position().x());
+    float y = static_cast<float>(event->position().y());
+    handler_.pictureMouseDown(button, shift, x, y);
+}
+
+void KeyboardPicture::mouseMoveEvent(QMouseEvent* event) {
+    if (pressed_ != Qt::NoButton && (event->buttons() & pressed_) == Qt::NoButton) {
+        releaseCutOffPress();  // the release went elsewhere
+    }
+    std::int16_t button = buttonMask(event->buttons());
+    std::int16_t shift = shiftMask(event->modifiers());
+    float x = static_cast<float>(event->position().x());
+    float y = static_cast<float>(event->position().y());
+    handler_.pictureMouseMove(button, shift, x, y);
+}
+
+void KeyboardPicture::mouseReleaseEvent(QMouseEvent* event) {
+    const bool wasPressedHere = pressed_.testFlag(event->button());
+    pressed_ &= ~event->button();
+    std::int16_t button = buttonMask(event->button());
+    std::int16_t shift = shiftMask(event->modifiers());
+    float x = static_cast<float>(event->position().x());
+    float y = static_cast<float>(event->position().y());
+    handler_.pictureMouseUp(button, shift, x, y);
+    if (wasPressedHere && rect().contains(event->position().toPoint())) {
+        handler_.pictureClick();
+    }
+}
+
+void KeyboardPicture::keyPressEvent(QKeyEvent* event) {
+    std::int16_t keyCode = virtualKeyCode(*event);
+    std::int16_t shift = shiftMask(event->modifiers());
+    keysDown_.insert(keyCode);
+    handler_.pictureKeyDown(keyCode, shift);
+}
+
+void KeyboardPicture::keyReleaseEvent(QKeyEvent* event) {
+    // X11 repeats a held key as release and press pairs; only the press is
+    // handed on, so a held key is released once, when it really is.
+    if (event->isAutoRepeat()) {
+        return;
+    }
+    std::int16_t keyCode = virtualKeyCode(*event);
+    std::int16_t shift = shiftMask(event->modifiers());
+    keysDown_.erase(keyCode);
+    handler_.pictureKeyUp(keyCode, shift);
+}
+
+void KeyboardPicture::focusOutEvent(QFocusEvent* event) {
+    // Key releases go to whoever has the focus now; without these the
+    // notes of keys held at this moment would sound on for ever.
+    releaseHeldKeys();
+    if (event->reason() == Qt::PopupFocusReason) {
+        releaseCutOffPress();
+    }
+    QWidget::focusOutEvent(event);
+}
+
+bool KeyboardPicture::event(QEvent* event) {
+    switch (event->type()) {
+        case QEvent::UngrabMouse:
+        case QEvent::WindowDeactivate:
+        case QEvent::Hide:
+            releaseCutOffPress();
+            break;
+        default:
+            break;
+    }
+    return QWidget::event(event);
+}
+
+void KeyboardPicture::releaseCutOffPress() {
+    if (pressed_ == Qt::NoButton) {
+        return;
+    }
+    std::int16_t button = buttonMask(pressed_);
+    pressed_ = Qt::NoButton;
+    std::int16_t shift = shiftMask(QGuiApplication::keyboardModifiers());
+    const QPointF where = mapFromGlobal(QCursor::pos());
+    float x = static_cast<float>(where.x());
+    float y = static_cast<float>(where.y());
+    handler_.pictureMouseUp(button, shift, x, y);
+}
+
+void KeyboardPicture::releaseHeldKeys() {
+    const std::set<std::int16_t> held = std::move(keysDown_);
+    keysDown_.clear();
+    std::int16_t shift = shiftMask(QGuiApplication::keyboardModifiers());
+    for (std::int16_t code : held) {
+        std::int16_t keyCode = code;
+        std::int16_t keyShift = shift;
+        handler_.pictureKeyUp(keyCode, keyShift);
+    }
+}
+
+}  // namespace tinko

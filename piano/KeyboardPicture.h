@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QImage>
+#include <QWidget>
+#include <cstdint>
+#include <set>
+
+namespace tinko {
+
+// The visible keyboard: shows a persistent image and turns the toolkit's
+// pointer and key events into the handler calls the piano control expects,
+// with classic button, shift and key codes.
+//
+// It also mends what the toolkit leaves out or gets in the way: a click
+// after a press and release on the picture, one key-up per held key however
+// long it auto-repeats, key-ups for keys still held when the focus leaves,
+// and a pointer-up for a press that is cut off without a release.
+class KeyboardPicture : public QWidget {
+    Q_OBJECT
+
+public:
+    class Handler {
+    public:
+        // Button: 1 left, 2 right, 4 middle; Shift: 1 Shift, 2 Ctrl, 4 Alt;
+        // x, y: the event's position in the picture's pixels.
+        virtual void pictureMouseDown(std::int16_t& Button, std::int16_t& Shift, float& x,
+                                      float& y) = 0;
+        virtual void pictureMouseMove(std::int16_t& Button, std::int16_t& Shift, float& x,
+                                      float& y) = 0;
+        virtual void pictureMouseUp(std::int16_t& Button, std::int16_t& Shift, float& x,
+                                    float& y) = 0;
+        virtual void pictureClick() = 0;
+        virtual void pictureKeyDown(std::int16_t& KeyCode, std::int16_t& Shift) = 0;
+        virtual void pictureKeyUp(std::int16_t& KeyCode, std::int16_t& Shift) = 0;
+        // The screen's pixel density differs from the image's: make the
+        // image anew at `devicePixelRatio`.
+        virtual void pictureDensityChanged(double devicePixelRatio) = 0;
+
+    protected:
+        ~Handler() = default;
+    };
+
+    KeyboardPicture(Handler& handler, QWidget* parent);
+
+    // The image shown. It keeps what is drawn into it; repaint() shows it.
+    QImage& image() { return image_; }
+    void setImage(const QImage& image);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    void releaseCutOffPress();
+    void releaseHeldKeys();
+
+    Handler& handler_;
+    QImage image_;
+    Qt::MouseButtons pressed_;          // pressed on the picture, not yet released
+    std::set<std::int16_t> keysDown_;  // key codes pressed and not yet released
+};
+
+}  // namespace tinko

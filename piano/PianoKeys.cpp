@@ -1,0 +1,63 @@
+// Selecting keys and drawing them: every change recomposes the whole
+// keyboard off screen and shows it in one piece.
+#include <cmath>
+#include <string>
+
+#include "Errors.h"
+#include "Piano.h"
+#include "PixelCopy.h"
+
+namespace tinko {
+
+void Piano::checkIndex(std::uint8_t Index, const char* member) const {
+    if (Index >= KeyState.size()) {
+        throw SubscriptOutOfRangeError(std::string(member) + " " + std::to_string(Index) +
+                                       ": key index must be 0 to 128");
+    }
+}
+
+void Piano::selc(std::uint8_t Index) {
+    checkIndex(Index, "selc");
+    KeyState[Index] = true;
+    if (autoPlay_) {
+        PlayNote(Index, 112, 0);
+    }
+    DrawKeys();
+}
+
+void Piano::unSelc(std::uint8_t Index) {
+    checkIndex(Index, "unSelc");
+    KeyState[Index] = false;
+    if (autoPlay_) {
+        PlayNote(Index, 0, 0);
+    }
+    DrawKeys();
+}
+
+bool Piano::isSelc(std::uint8_t Index) const {
+    checkIndex(Index, "isSelc");
+    return KeyState[Index];
+}
+
+void Piano::DrawKeys() {
+    composeKeys();
+    Picture1->repaint();
+}
+
+void Piano::composeKeys() {
+    const double scale = Buffer.devicePixelRatio();
+    Buffer.fill(palette().color(QPalette::Base));
+    copyPixels(Buffer, cleanKeyboard_);
+    for (int note = 21; note <= 110; ++note) {
+        if (KeyState[static_cast<std::size_t>(note)]) {
+            std::int32_t x = 0;
+            std::int32_t shape = 0;
+            GetPos(static_cast<std::uint8_t>(note), x, shape);
+            const QPoint at(static_cast<int>(std::lround(x * scale)), 0);
+            xorPixels(Buffer, KW[static_cast<std::size_t>(shape)], at);
+        }
+    }
+    copyPixels(Picture1->image(), Buffer);
+}
+
+}  // namespace tinko

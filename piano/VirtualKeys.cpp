@@ -1,0 +1,118 @@
+#include "VirtualKeys.h"
+
+#include <QGuiApplication>
+#include <unordered_map>
+
+namespace tinko {
+namespace {
+
+// X11 key codes of the top row 1..9, 0 (evdev numbering), which stay the
+// digits' codes whatever the layout puts on them with Shift.
+constexpr quint32 kXDigitRowFirst = 10;
+constexpr quint32 kXDigitRowLast = 19;
+
+// The US layout's shifted top row, for platforms that give no key code.
+int shiftedDigit(int key) {
+    switch (key) {
+        case Qt::Key_Exclam: return '1';
+        case Qt::Key_At: return '2';
+        case Qt::Key_NumberSign: return '3';
+        case Qt::Key_Dollar: return '4';
+        case Qt::Key_Percent: return '5';
+        case Qt::Key_AsciiCircum: return '6';
+        case Qt::Key_Ampersand: return '7';
+        case Qt::Key_Asterisk: return '8';
+        case Qt::Key_ParenLeft: return '9';
+        case Qt::Key_ParenRight: return '0';
+        default: return 0;
+    }
+}
+
+int keypadCode(int key) {
+    if (key >= Qt::Key_0 && key <= Qt::Key_9) {
+        return 96 + (key - Qt::Key_0);  // VK_NUMPAD0..9
+    }
+    switch (key) {
+        case Qt::Key_Asterisk: return 106;
+        case Qt::Key_Plus: return 107;
+        case Qt::Key_Minus: return 109;
+        case Qt::Key_Period:
+        case Qt::Key_Comma: return 110;
+        case Qt::Key_Slash: return 111;
+        default: return -1;  // not a keypad-only key: map as usual
+    }
+}
+
+const std::unordered_map<int, int>& otherKeys() {
+    static const std::unordered_map<int, int> codes = {
+        {Qt::Key_Backspace, 8},   {Qt::Key_Tab, 9},         {Qt::Key_Backtab, 9},
+        {Qt::Key_Clear, 12},      {Qt::Key_Return, 13},     {Qt::Key_Enter, 13},
+        {Qt::Key_Shift, 16},      {Qt::Key_Control, 17},    {Qt::Key_Alt, 18},
+        {Qt::Key_AltGr, 18},      {Qt::Key_Pause, 19},      {Qt::Key_CapsLock, 20},
+        {Qt::Key_Escape, 27},     {Qt::Key_Space, 32},      {Qt::Key_PageUp, 33},
+        {Qt::Key_PageDown, 34},   {Qt::Key_End, 35},        {Qt::Key_Home, 36},
+        {Qt::Key_Left, 37},       {Qt::Key_Up, 38},         {Qt::Key_Right, 39},
+        {Qt::Key_Down, 40},       {Qt::Key_Print, 44},      {Qt::Key_Insert, 45},
+        {Qt::Key_Delete, 46},     {Qt::Key_Help, 47},       {Qt::Key_Meta, 91},
+        {Qt::Key_Super_L, 91},    {Qt::Key_Super_R, 92},    {Qt::Key_Menu, 93},
+        {Qt::Key_NumLock, 144},   {Qt::Key_ScrollLock, 145},
+        // Punctuation: the keys of the US layout, shifted or not.
+        {Qt::Key_Semicolon, 186}, {Qt::Key_Colon, 186},     {Qt::Key_Equal, 187},
+        {Qt::Key_Plus, 187},      {Qt::Key_Comma, 188},     {Qt::Key_Less, 188},
+        {Qt::Key_Minus, 189},     {Qt::Key_Underscore, 189}, {Qt::Key_Period, 190},
+        {Qt::Key_Greater, 190},   {Qt::Key_Slash, 191},     {Qt::Key_Question, 191},
+        {Qt::Key_QuoteLeft, 192}, {Qt::Key_AsciiTilde, 192}, {Qt::Key_BracketLeft, 219},
+        {Qt::Key_BraceLeft, 219}, {Qt::Key_Backslash, 220}, {Qt::Key_Bar, 220},
+        {Qt::Key_BracketRight, 221}, {Qt::Key_BraceRight, 221}, {Qt::Key_Apostrophe, 222},
+        {Qt::Key_QuoteDbl, 222},
+    };
+    return codes;
+}
+
+}  // namespace
+
+std::int16_t virtualKeyCode(const QKeyEvent& event) {
+    const int key = event.key();
+    if (event.modifiers().testFlag(Qt::KeypadModifier)) {
+        const int code = keypadCode(key);
+        if (code >= 0) {
+            return static_cast<std::int16_t>(code);
+        }
+    }
+    if (key >= Qt::Key_A && key <= Qt::Key_Z) {
+        return static_cast<std::int16_t>(key);  // Qt reports letters in upper case
+    }
+    if (key >= Qt::Key_0 && key <= Qt::Key_9) {
+        return static_cast<std::int16_t>(key);
+    }
+    if (key >= Qt::Key_F1 && key <= Qt::Key_F24) {
+        return static_cast<std::int16_t>(112 + (key - Qt::Key_F1));
+    }
+    const quint32 scanCode = event.nativeScanCode();
+    if (scanCode >= kXDigitRowFirst && scanCode <= kXDigitRowLast &&
+        QGuiApplication::platformName() == QLatin1String("xcb")) {
+        return static_cast<std::int16_t>(scanCode == kXDigitRowLast ? '0'
+                                                                     : '1' + (scanCode - 10));
+    }
+    if (const int digit = shiftedDigit(key)) {
+        return static_cast<std::int16_t>(digit);
+    }
+    const auto found = otherKeys().find(key);
+    return static_cast<std::int16_t>(found == otherKeys().end() ? 0 : found->second);
+}
+
+std::int16_t shiftMask(Qt::KeyboardModifiers modifiers) {
+    std::int16_t mask = 0;
+    if (modifiers.testFlag(Qt::ShiftModifier)) {
+        mask |= 1;
+    }
+    if (modifiers.testFlag(Qt::ControlModifier)) {
+        mask |= 2;
+    }
+    if (modifiers.testFlag(Qt::AltModifier)) {
+        mask |= 4;
+    }
+    return mask;
+}
+
+}  // namespace tinko
