@@ -22,3 +22,12 @@ echo "== first open of device 0, fresh process =="
 echo
 echo "== key to synthesizer =="
 "$build_dir/bench/midi_benchmark" --benchmark_min_time=0.5 "$@"
+
+echo
+echo "== keyboard redraw and drag =="
+"$build_dir/bench/keyboard_benchmark" --benchmark_min_time=0.5 | tee "$runtime/keyboard.txt"
+awk '/^BM_PlainCopyOfTwoImages/ {copy = $2}
+     /^BM_Redraw\/1 / {one = $2}
+     /^BM_Redraw\/10 / {ten = $2}
+     END {if (copy > 0) printf "redraw / plain copy of both images: %.2f with 1 key, %.2f with 10 keys\n", one / copy, ten / copy}' \
+  "$runtime/keyboard.txt"

@@ -19,6 +19,13 @@ Piano::Piano(MidiOutput& midiOut, QWidget* parent)
     Initialize();
 }
 
+Piano::~Piano() {
+    // The picture goes first: were it left to the base class, it would be
+    // hidden (and let a held mouse key go) after this control's members are
+    // gone.
+    delete Picture1;
+}
+
 void Piano::Initialize() {
     loadPictures(1.0);
     Picture1->move(0, 0);

@@ -23,6 +23,7 @@ class Piano : public QWidget, private KeyboardPicture::Handler {
 public:
     // `midiOut` must outlive the control.
     explicit Piano(MidiOutput& midiOut, QWidget* parent = nullptr);
+    ~Piano() override;
 
     // MIDI output.
     std::int32_t OpenDevices(std::int32_t ID = 0);

@@ -46,7 +46,11 @@ void Piano::DrawKeys() {
 
 void Piano::composeKeys() {
     const double scale = Buffer.devicePixelRatio();
-    Buffer.fill(palette().color(QPalette::Base));
+    // Clearing first matters only where the clean keyboard does not cover
+    // the buffer; it always does, so the full-size fill is saved.
+    if (Buffer.size() != cleanKeyboard_.size()) {
+        Buffer.fill(palette().color(QPalette::Base));
+    }
     copyPixels(Buffer, cleanKeyboard_);
     for (int note = 21; note <= 110; ++note) {
         if (KeyState[static_cast<std::size_t>(note)]) {

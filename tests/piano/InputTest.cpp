@@ -5,6 +5,7 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -195,6 +196,32 @@ TEST_F(PointerAndKeys, APressCutOffWithoutAReleaseLetsItsKeyGo) {
     QApplication::sendEvent(picture, &deactivate);
     drag(560, 150, Qt::NoButton);
     EXPECT_EQ(midi.sentText(), "90 3C 70, 90 3C 00");
+}
+
+TEST_F(PointerAndKeys, ClosingTheWindowWhileAKeyIsHeldLetsItGo) {
+    piano.show();
+    press(510, 150);
+    piano.close();
+    EXPECT_EQ(midi.sentText(), "90 3C 70, 90 3C 00");
+}
+
+TEST(PointerAndKeysLifetime, DestroyingTheControlWhileAKeyIsHeldTouchesNothing) {
+    Journal journal;
+    JournalMidiOutput midi(journal);
+    {
+        auto piano = std::make_unique<Piano>(midi);
+        piano->OpenDevices();
+        piano->setAutoPlay(true);
+        piano->show();
+        QWidget* picture = piano->findChild<QWidget*>(QStringLiteral("Picture1"));
+        QCursor::setPos(picture->mapToGlobal(QPoint(510, 150)));
+        QMouseEvent press(QEvent::MouseButtonPress, QPointF(510, 150),
+                          QPointF(picture->mapToGlobal(QPoint(510, 150))), Qt::LeftButton,
+                          Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(picture, &press);
+    }
+    // The control has no termination handler: the note is left to the device.
+    EXPECT_EQ(midi.sentText(), "C0 00, 90 3C 70");
 }
 
 TEST_F(PointerAndKeys, AMoveWithoutTheButtonAfterAPressMeansTheReleaseWentElsewhere) {

@@ -1,0 +1,88 @@
+// What a redraw of the keyboard costs, beside two plain copies of the same
+// images (the least any off-screen composition can do), and what one drag
+// step from key to key costs from the mouse event on.
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+#include <QCursor>
+#include <QMouseEvent>
+
+#include "KeyboardArt.h"
+#include "Piano.h"
+#include "PixelCopy.h"
+
+namespace {
+
+class DiscardingOutput : public tinko::MidiOutput {
+public:
+    std::int32_t open(Handle& handle, std::int32_t) override {
+        handle = 1;
+        return Ok;
+    }
+    std::int32_t sendShortMessage(Handle, std::uint32_t) override { return Ok; }
+    std::int32_t close(Handle) override { return Ok; }
+};
+
+void BM_PlainCopyOfTwoImages(benchmark::State& state) {
+    const QImage clean = tinko::art::drawKeyboard();
+    QImage buffer(clean.size(), QImage::Format_RGB32);
+    QImage shown(clean.size(), QImage::Format_RGB32);
+    for (auto _ : state) {
+        tinko::copyPixels(buffer, clean);
+        tinko::copyPixels(shown, buffer);
+        benchmark::DoNotOptimize(shown.constBits());
+    }
+}
+BENCHMARK(BM_PlainCopyOfTwoImages);
+
+// One selc with `keys` keys selected in all, shown on an (offscreen) screen.
+void BM_Redraw(benchmark::State& state) {
+    DiscardingOutput output;
+    tinko::Piano piano(output);
+    piano.show();
+    const int keys = static_cast<int>(state.range(0));
+    for (int i = 0; i < keys; ++i) {
+        piano.selc(static_cast<std::uint8_t>(48 + 3 * i));
+    }
+    for (auto _ : state) {
+        piano.selc(48);
+    }
+}
+BENCHMARK(BM_Redraw)->Arg(1)->Arg(10);
+
+// A drag step that leaves one key for the next: hit test, release and
+// redraw, select and redraw, the Move event, and two MIDI messages.
+void BM_DragStepToAnotherKey(benchmark::State& state) {
+    DiscardingOutput output;
+    tinko::Piano piano(output);
+    piano.OpenDevices();
+    piano.setAutoPlay(true);
+    piano.show();
+    QWidget* picture = piano.findChild<QWidget*>(QStringLiteral("Picture1"));
+    const QPoint keys[] = {QPoint(510, 150), QPoint(540, 150)};
+    int next = 0;
+    const auto send = [&](QEvent::Type type, Qt::MouseButton button) {
+        const QPoint global = picture->mapToGlobal(keys[next]);
+        QCursor::setPos(global);
+        QMouseEvent event(type, QPointF(keys[next]), QPointF(global), button, Qt::LeftButton,
+                          Qt::NoModifier);
+        QApplication::sendEvent(picture, &event);
+    };
+    send(QEvent::MouseButtonPress, Qt::LeftButton);
+    for (auto _ : state) {
+        next = 1 - next;
+        send(QEvent::MouseMove, Qt::NoButton);
+    }
+}
+BENCHMARK(BM_DragStepToAnotherKey);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
