@@ -1,14 +1,18 @@
-#include <QApplication>
 #include <QIcon>
+#include <memory>
 
+#include "ErrorReportingApplication.h"
 #include "FluidSynthMidiOutput.h"
-#include "Piano.h"
+#include "LazyWebBrowser.h"
+#include "MainForm.h"
 #include "Pictures.h"
 
 int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
+    tinko::LazyWebBrowser::prepareApplication();
+    tinko::ErrorReportingApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tinko-piano"));
     QApplication::setApplicationVersion(QStringLiteral("9.09.0009"));
+    QApplication::setDesktopFileName(QStringLiteral("tinko-piano"));
     QIcon icon;
     for (int size : {16, 32, 48, 64}) {
         icon.addFile(tinko::pictures::icon(size), QSize(size, size));
@@ -16,12 +20,8 @@ int main(int argc, char* argv[]) {
     QApplication::setWindowIcon(icon);
 
     tinko::fluid::FluidSynthMidiOutput synthesizer;
-    tinko::Piano piano(synthesizer);
-    piano.OpenDevices();
-    piano.setAutoPlay(true);
-    piano.show();
-
-    const int status = QApplication::exec();
-    piano.CloseDevices();
-    return status;
+    auto* window = new tinko::MainForm(synthesizer, std::make_unique<tinko::LazyWebBrowser>());
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->show();
+    return QApplication::exec();
 }

@@ -1,0 +1,47 @@
+#include "ErrorReportingApplication.h"
+
+#include <QMessageBox>
+#include <cstdio>
+
+#include "Errors.h"
+
+namespace tinko {
+
+ErrorReportingApplication::ErrorReportingApplication(int& argc, char** argv)
+    : QApplication(argc, argv) {}
+
+bool ErrorReportingApplication::notify(QObject* receiver, QEvent* event) {
+    try {
+        return QApplication::notify(receiver, event);
+    } catch (const std::exception& error) {
+        report(describe(error));
+    } catch (...) {
+        report(QStringLiteral("Unknown error"));
+    }
+    return false;
+}
+
+QString ErrorReportingApplication::describe(const std::exception& error) {
+    const QString what = QString::fromLocal8Bit(error.what());
+    if (const auto* pianoError = dynamic_cast<const PianoError*>(&error)) {
+        return QStringLiteral("Run-time error '%1':\n\n%2").arg(pianoError->number()).arg(what);
+    }
+    return QStringLiteral("Run-time error:\n\n%1").arg(what);
+}
+
+void ErrorReportingApplication::report(const QString& message) {
+    std::fprintf(stderr, "tinko-piano: %s\n", qPrintable(QString(message).replace('\n', ' ')));
+    // An error while the report is up is only logged: one box at a time.
+    if (reporting_) {
+        return;
+    }
+    reporting_ = true;
+    if (reporter_) {
+        reporter_(message);
+    } else {
+        QMessageBox::critical(activeWindow(), applicationDisplayName(), message);
+    }
+    reporting_ = false;
+}
+
+}  // namespace tinko

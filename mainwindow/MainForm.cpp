@@ -1,0 +1,133 @@
+#include "MainForm.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGuiApplication>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScreen>
+
+#include "MainFormLayout.h"
+#include "Piano.h"
+#include "Twips.h"
+
+namespace tinko {
+
+namespace {
+
+constexpr QSize kClientSize(twipsToPixels(17220), twipsToPixels(10395));  // 1148 x 693
+constexpr QPoint kClientPosition(twipsToPixels(1665), twipsToPixels(615));  // on the screen
+const QColor kBackground(64, 64, 64);
+
+}  // namespace
+
+MainForm::MainForm(MidiOutput& midiOut, std::unique_ptr<WebBrowser> browser, SiteHosts hosts,
+                   QWidget* parent)
+    : QMainWindow(parent), hosts_(std::move(hosts)), midiOut_(midiOut) {
+    setObjectName(QStringLiteral("MainForm"));
+    setWindowTitle(mainFormCaption(hosts_.maker));
+    // A fixed single border: closable, not resizable, no maximize or minimize.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, kBackground);
+    setPalette(colours);
+    applyMainFormFont(*this);
+
+    buildMainMenu(*menuBar());
+    buildControls(std::move(browser));
+    setFixedSize(kClientSize + QSize(0, menuBar()->sizeHint().height()));
+    move(kClientPosition - QPoint(0, menuBar()->sizeHint().height()));
+
+    Form_Load();
+}
+
+void MainForm::buildControls(std::unique_ptr<WebBrowser> browser) {
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("client"));
+    client->setFixedSize(kClientSize);
+    client->setAutoFillBackground(true);
+    setCentralWidget(client);
+
+    Piano1 = new Piano(midiOut_, client);
+    Piano1->setObjectName(QStringLiteral("Piano1"));
+    Piano1->setGeometry(twipsRect(0, 360, 17175, 2670));
+
+    Combo1 = new QComboBox(client);
+    Combo1->setObjectName(QStringLiteral("Combo1"));
+    Combo1->setEditable(false);
+    Combo1->setGeometry(twipsRect(0, 0, 17175, 315));
+
+    WebBrowser1 = browser.release();
+    WebBrowser1->setParent(client);
+    WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
+    WebBrowser1->setGeometry(twipsRect(120, 3720, 16935, 6375));
+
+    QWidget* previous = WebBrowser1;
+    setTabOrder(Piano1, Combo1);
+    setTabOrder(Combo1, WebBrowser1);
+    for (const CommandButton& spec : kCommandButtons) {
+        auto* button = new QPushButton(QString::fromUtf8(spec.caption), client);
+        button->setObjectName(QString::fromLatin1(spec.name));
+        button->setGeometry(twipsRect(spec.left, spec.top, spec.width, spec.height));
+        button->setAutoDefault(false);
+        setTabOrder(previous, button);
+        previous = button;
+    }
+
+    connect(Combo1, &QComboBox::activated, this, [this] {
+        Combo1_Click();
+        // Give the keys back to the piano, or the list would take them and
+        // change the instrument by type-ahead.
+        Piano1->setFocus(Qt::OtherFocusReason);
+    });
+    connect(Piano1, &Piano::KeyDown, this, &MainForm::Piano1_KeyDown);
+    connect(Piano1, &Piano::KeyUp, this, &MainForm::Piano1_KeyUp);
+    Piano1->setFocus(Qt::OtherFocusReason);
+}
+
+void MainForm::Form_Load() {
+    Piano1->OpenDevices();  // silent when there is no device: nothing to report
+    Piano1->setAutoPlay(true);
+    for (std::int32_t program = 0; program <= 127; ++program) {
+        Combo1->addItem(Piano1->GetMidiMu(program));
+    }
+    CurYinSe = Piano1->mYinSe();
+    if (CurYinSe >= 0 && CurYinSe < Combo1->count()) {
+        setListIndex(CurYinSe);
+    } else {
+        // A stored instrument the list does not offer: show none, send none.
+        Combo1->setCurrentIndex(-1);
+    }
+}
+
+void MainForm::setListIndex(int index) {
+    // Setting the selection counts as a click on the list, even when the
+    // entry was already selected.
+    Combo1->setCurrentIndex(index);
+    Combo1_Click();
+}
+
+void MainForm::Combo1_Click() {
+    CurYinSe = Combo1->currentIndex();
+    Piano1->ChangeYinSe(CurYinSe);
+}
+
+void MainForm::Form_Unload() {
+    if (!unloaded_) {
+        unloaded_ = true;
+        Piano1->CloseDevices();
+    }
+}
+
+void MainForm::closeEvent(QCloseEvent* event) {
+    Form_Unload();
+    event->accept();
+}
+
+void MainForm::showEvent(QShowEvent* event) {
+    QMainWindow::showEvent(event);
+    Piano1->setFocus(Qt::ActiveWindowFocusReason);
+}
+
+}  // namespace tinko

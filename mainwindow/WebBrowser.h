@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+namespace tinko {
+
+// The web browser area of the main window: a widget that shows a page and
+// loads the pages it is sent to.
+class WebBrowser : public QWidget {
+    Q_OBJECT
+
+public:
+    using QWidget::QWidget;
+
+    // Loads `address`; returns at once, the page arrives later.
+    virtual void Navigate(const QString& address) = 0;
+};
+
+}  // namespace tinko
