@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "Errors.h"
 #include "MainFormLayout.h"
 #include "Piano.h"
 #include "Twips.h"
@@ -21,8 +22,15 @@ const QColor kBackground(64, 64, 64);
 
 }  // namespace
 
+PropertyBag MainForm::savedPianoProperties() {
+    PropertyBag properties;
+    properties.WriteProperty(QStringLiteral("autoplay"), false);
+    properties.WriteProperty(QStringLiteral("myinse"), 0);
+    return properties;
+}
+
 MainForm::MainForm(MidiOutput& midiOut, std::unique_ptr<WebBrowser> browser, SiteHosts hosts,
-                   QWidget* parent)
+                   const PropertyBag& pianoProperties, QWidget* parent)
     : QMainWindow(parent), hosts_(std::move(hosts)), midiOut_(midiOut) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(mainFormCaption(hosts_.maker));
@@ -35,14 +43,18 @@ MainForm::MainForm(MidiOutput& midiOut, std::unique_ptr<WebBrowser> browser, Sit
     applyMainFormFont(*this);
 
     buildMainMenu(*menuBar());
-    buildControls(std::move(browser));
-    setFixedSize(kClientSize + QSize(0, menuBar()->sizeHint().height()));
-    move(kClientPosition - QPoint(0, menuBar()->sizeHint().height()));
+    buildControls(std::move(browser), pianoProperties);
+    // The stored place is that of the client area, below the title and the
+    // menu bar; the frame goes round it.
+    const int menuHeight = menuBar()->sizeHint().height();
+    setFixedSize(kClientSize + QSize(0, menuHeight));
+    setGeometry(QRect(kClientPosition - QPoint(0, menuHeight), size()));
 
     Form_Load();
 }
 
-void MainForm::buildControls(std::unique_ptr<WebBrowser> browser) {
+void MainForm::buildControls(std::unique_ptr<WebBrowser> browser,
+                             const PropertyBag& pianoProperties) {
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     client->setFixedSize(kClientSize);
@@ -52,6 +64,7 @@ void MainForm::buildControls(std::unique_ptr<WebBrowser> browser) {
     Piano1 = new Piano(midiOut_, client);
     Piano1->setObjectName(QStringLiteral("Piano1"));
     Piano1->setGeometry(twipsRect(0, 360, 17175, 2670));
+    Piano1->ReadProperties(pianoProperties);
 
     Combo1 = new QComboBox(client);
     Combo1->setObjectName(QStringLiteral("Combo1"));
@@ -62,6 +75,7 @@ void MainForm::buildControls(std::unique_ptr<WebBrowser> browser) {
     WebBrowser1->setParent(client);
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
     WebBrowser1->setGeometry(twipsRect(120, 3720, 16935, 6375));
+    WebBrowser1->setFocusPolicy(Qt::StrongFocus);
 
     QWidget* previous = WebBrowser1;
     setTabOrder(Piano1, Combo1);
@@ -87,7 +101,12 @@ void MainForm::buildControls(std::unique_ptr<WebBrowser> browser) {
 }
 
 void MainForm::Form_Load() {
-    Piano1->OpenDevices();  // silent when there is no device: nothing to report
+    try {
+        Piano1->OpenDevices();  // silent when there is no device: nothing to report
+    } catch (const OverflowError&) {
+        // A stored instrument too large to send: the device is open, the
+        // list below shows no instrument, and the window opens as usual.
+    }
     Piano1->setAutoPlay(true);
     for (std::int32_t program = 0; program <= 127; ++program) {
         Combo1->addItem(Piano1->GetMidiMu(program));

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "MidiOutput.h"
+#include "PropertyBag.h"
 #include "SiteHosts.h"
 #include "WebBrowser.h"
 
@@ -25,8 +26,14 @@ class MainForm : public QMainWindow {
 
 public:
     // `midiOut` must outlive the window; the window takes the browser.
+    // `pianoProperties` are the keyboard's saved properties.
     MainForm(MidiOutput& midiOut, std::unique_ptr<WebBrowser> browser,
-             SiteHosts hosts = SiteHosts::defaults(), QWidget* parent = nullptr);
+             SiteHosts hosts = SiteHosts::defaults(),
+             const PropertyBag& pianoProperties = savedPianoProperties(),
+             QWidget* parent = nullptr);
+
+    // What the window keeps for its keyboard: AutoPlay off, instrument 0.
+    static PropertyBag savedPianoProperties();
 
     const SiteHosts& hosts() const { return hosts_; }
 
@@ -35,7 +42,7 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
-    void buildControls(std::unique_ptr<WebBrowser> browser);
+    void buildControls(std::unique_ptr<WebBrowser> browser, const PropertyBag& pianoProperties);
     void Form_Load();
     void Form_Unload();
     void setListIndex(int index);

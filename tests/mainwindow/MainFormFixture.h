@@ -1,0 +1,45 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QPushButton>
+#include <memory>
+
+#include "MainForm.h"
+#include "Piano.h"
+#include "RecordingMidiOutput.h"
+#include "RecordingWebBrowser.h"
+
+namespace tinko::testing {
+
+// A main window on a recording MIDI output and a recording browser.
+class MainFormTest : public ::testing::Test {
+protected:
+    void makeWindow(const PropertyBag& pianoProperties = MainForm::savedPianoProperties(),
+                    SiteHosts hosts = SiteHosts::defaults()) {
+        auto browser = std::make_unique<RecordingWebBrowser>();
+        this->browser = browser.get();
+        window = std::make_unique<MainForm>(midi, std::move(browser), std::move(hosts),
+                                            pianoProperties);
+        piano = window->findChild<Piano*>(QStringLiteral("Piano1"));
+        combo = window->findChild<QComboBox*>(QStringLiteral("Combo1"));
+        picture = window->findChild<QWidget*>(QStringLiteral("Picture1"));
+        ASSERT_NE(piano, nullptr);
+        ASSERT_NE(combo, nullptr);
+        ASSERT_NE(picture, nullptr);
+    }
+
+    QPushButton* button(const char* name) const {
+        return window->findChild<QPushButton*>(QString::fromLatin1(name));
+    }
+
+    RecordingMidiOutput midi;
+    RecordingWebBrowser* browser = nullptr;
+    std::unique_ptr<MainForm> window;
+    Piano* piano = nullptr;
+    QComboBox* combo = nullptr;
+    QWidget* picture = nullptr;
+};
+
+}  // namespace tinko::testing
