@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Installs the build into a throw-away prefix and checks that the program,
+# its browser module, the desktop entry and the four icons land where a
+# Linux desktop looks for them.
+set -euo pipefail
+build_dir="$1"
+prefix=$(mktemp -d)
+trap 'rm -rf "$prefix"' EXIT
+
+cmake --install "$build_dir" --prefix "$prefix" >/dev/null
+
+status=0
+expect() {
+  if [ ! -s "$prefix/$1" ]; then
+    echo "missing: $1"
+    status=1
+  fi
+}
+expect bin/tinko-piano
+expect lib/tinko-piano/libtinko_webengine.so
+expect share/applications/tinko-piano.desktop
+for size in 16 32 48 64; do
+  expect "share/icons/hicolor/${size}x${size}/apps/tinko-piano.png"
+done
+grep -qx 'Exec=tinko-piano' "$prefix/share/applications/tinko-piano.desktop" || { echo "desktop entry: no Exec"; status=1; }
+grep -qx 'Icon=tinko-piano' "$prefix/share/applications/tinko-piano.desktop" || { echo "desktop entry: no Icon"; status=1; }
+[ -x "$prefix/bin/tinko-piano" ] || { echo "bin/tinko-piano is not executable"; status=1; }
+[ "$(head -c 4 "$prefix/lib/tinko-piano/libtinko_webengine.so" | tail -c 3)" = "ELF" ] || { echo "module is not an ELF file"; status=1; }
+[ $status = 0 ] && echo "installed layout complete"
+exit $status
