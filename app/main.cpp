@@ -1,7 +1,9 @@
 #include <QIcon>
 #include <memory>
 
+#include "AboutBox.h"
 #include "ErrorReportingApplication.h"
+#include "ExternalBrowser.h"
 #include "FluidSynthMidiOutput.h"
 #include "LazyWebBrowser.h"
 #include "MainForm.h"
@@ -20,7 +22,14 @@ int main(int argc, char* argv[]) {
     QApplication::setWindowIcon(icon);
 
     tinko::fluid::FluidSynthMidiOutput synthesizer;
-    auto* window = new tinko::MainForm(synthesizer, std::make_unique<tinko::LazyWebBrowser>());
+    tinko::DesktopExternalBrowser externalBrowser;
+    tinko::XdgShellFolders folders;
+    tinko::AtomicFileWriter files;
+    tinko::MessageBoxes messages;
+    const tinko::SiteHosts hosts = tinko::SiteHosts::defaults();
+    tinko::AboutBox aboutBox(hosts.maker, folders, files, messages);
+    auto* window = new tinko::MainForm({synthesizer, std::make_unique<tinko::LazyWebBrowser>(),
+                                        externalBrowser, aboutBox, hosts});
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();
     return QApplication::exec();

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLibrary>
+#include <QLoggingCategory>
+#include <QUrl>
 #include <QVBoxLayout>
 
 namespace tinko {
@@ -12,7 +14,7 @@ namespace tinko {
 namespace {
 
 constexpr const char* kModuleName = "libtinko_webengine.so";
-using Factory = WebBrowser* (*)(QWidget* parent);
+using Factory = QWidget* (*)(QWidget* parent);
 
 }  // namespace
 
@@ -33,17 +35,41 @@ QStringList LazyWebBrowser::defaultModulePaths() {
             QStringLiteral(TINKO_BUILD_MODULE_DIR "/") + kModuleName};
 }
 
+namespace {
+
+QtMessageHandler previousHandler = nullptr;
+
+// With OpenGL switched off, the X11 platform says so once when the shared
+// context is asked for; that is intended here, not a fault to report.
+void withoutOpenGlNotice(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtWarningMsg && text.startsWith(QLatin1String("QXcbIntegration: Cannot create "
+                                                              "platform OpenGL context"))) {
+        return;
+    }
+    if (previousHandler != nullptr) {
+        previousHandler(type, context, text);
+    }
+}
+
+}  // namespace
+
 void LazyWebBrowser::prepareApplication() {
-    // With the engine linked in, Qt would make OpenGL contexts shared across
-    // the program at start-up (some 55 MB with a software OpenGL driver).
-    // Loaded later, the engine needs them unless it composites in software,
-    // which is what it does here; nothing else in the program uses OpenGL.
+    // Linked in, the engine would have Qt make OpenGL contexts shared across
+    // the program at start-up: some 55 MB with a software OpenGL driver, on
+    // every start, browsing or not. Loaded late, it still needs a shared
+    // context to exist. So the program runs without OpenGL (nothing in it
+    // draws with OpenGL): the shared context asked for here is an empty one,
+    // made at no cost, and the engine composites its pages in software.
+    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     if (!qEnvironmentVariableIsSet("QT_QUICK_BACKEND")) {
         qputenv("QT_QUICK_BACKEND", "software");
     }
     if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION")) {
         qputenv("QT_XCB_GL_INTEGRATION", "none");
     }
+    previousHandler = qInstallMessageHandler(withoutOpenGlNotice);
+    // The engine describes its graphics set-up when it starts; not news.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.webenginecontext.info=false"));
 }
 
 bool LazyWebBrowser::loadEngine() {
@@ -53,14 +79,12 @@ bool LazyWebBrowser::loadEngine() {
         if (!QFileInfo::exists(path)) {
             continue;
         }
-        // Tells the engine that sharing was taken care of (in software), so
-        // it does not warn about being loaded late.
-        QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-        if (const auto create = reinterpret_cast<Factory>(
-                module.resolve("tinko_create_web_engine_browser"))) {
-            engine_ = create(this);
-            layout()->addWidget(engine_);
-            setFocusProxy(engine_);
+        if (const auto create = reinterpret_cast<Factory>(module.resolve("tinko_create_web_view"))) {
+            view_ = create(this);
+            layout()->addWidget(view_);
+            setFocusProxy(view_);
+            // By name: the view's class lives in the module.
+            connect(view_, SIGNAL(loadFinished(bool)), this, SIGNAL(loaded(bool)));
             return true;
         }
         failures << module.errorString();
@@ -78,10 +102,10 @@ bool LazyWebBrowser::loadEngine() {
 }
 
 void LazyWebBrowser::Navigate(const QString& address) {
-    if (!engine_ && !loadEngine()) {
+    if (!view_ && !loadEngine()) {
         return;
     }
-    engine_->Navigate(address);
+    view_->setProperty("url", QUrl(address));
 }
 
 }  // namespace tinko

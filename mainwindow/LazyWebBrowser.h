@@ -23,21 +23,26 @@ public:
 
     void Navigate(const QString& address) override;
 
-    // The loaded browser, or null while none is.
-    WebBrowser* engine() const { return engine_; }
+    // The engine's view, or null while no page has been asked for.
+    QWidget* view() const { return view_; }
 
     // Installed beside the program (../lib/tinko-piano) or in the build tree.
     static QStringList defaultModulePaths();
 
-    // Call before the application object is made, so that pages can be shown
-    // later without OpenGL: the engine composites in software.
+    // Call before the application object is made, so that the engine can be
+    // loaded later: the program runs without OpenGL and the engine
+    // composites in software.
     static void prepareApplication();
+
+signals:
+    // A page finished loading, or failed to.
+    void loaded(bool ok);
 
 private:
     bool loadEngine();
 
     QStringList modulePaths_;
-    QPointer<WebBrowser> engine_;
+    QPointer<QWidget> view_;
     QLabel* message_ = nullptr;
 };
 

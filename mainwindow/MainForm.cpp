@@ -22,16 +22,19 @@ const QColor kBackground(64, 64, 64);
 
 }  // namespace
 
-PropertyBag MainForm::savedPianoProperties() {
+PropertyBag savedPianoProperties() {
     PropertyBag properties;
     properties.WriteProperty(QStringLiteral("autoplay"), false);
     properties.WriteProperty(QStringLiteral("myinse"), 0);
     return properties;
 }
 
-MainForm::MainForm(MidiOutput& midiOut, std::unique_ptr<WebBrowser> browser, SiteHosts hosts,
-                   const PropertyBag& pianoProperties, QWidget* parent)
-    : QMainWindow(parent), hosts_(std::move(hosts)), midiOut_(midiOut) {
+MainForm::MainForm(MainFormParts parts, QWidget* parent)
+    : QMainWindow(parent),
+      hosts_(std::move(parts.hosts)),
+      midiOut_(parts.midiOut),
+      externalBrowser_(parts.externalBrowser),
+      aboutBox_(parts.aboutBox) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(mainFormCaption(hosts_.maker));
     // A fixed single border: closable, not resizable, no maximize or minimize.
@@ -43,7 +46,8 @@ MainForm::MainForm(MidiOutput& midiOut, std::unique_ptr<WebBrowser> browser, Sit
     applyMainFormFont(*this);
 
     buildMainMenu(*menuBar());
-    buildControls(std::move(browser), pianoProperties);
+    buildControls(std::move(parts.browser), parts.pianoProperties);
+    connectCommands();
     // The stored place is that of the client area, below the title and the
     // menu bar; the frame goes round it.
     const int menuHeight = menuBar()->sizeHint().height();

@@ -15,7 +15,24 @@ class QPushButton;
 
 namespace tinko {
 
+class AboutBox;
+class ExternalBrowser;
 class Piano;
+struct SiteCommand;
+
+// The keyboard's saved properties in the window: AutoPlay off, instrument 0.
+PropertyBag savedPianoProperties();
+
+// What the main window is made of and works with. The references must
+// outlive the window; the window takes the browser.
+struct MainFormParts {
+    MidiOutput& midiOut;
+    std::unique_ptr<WebBrowser> browser;
+    ExternalBrowser& externalBrowser;
+    AboutBox& aboutBox;
+    SiteHosts hosts = SiteHosts::defaults();
+    PropertyBag pianoProperties = savedPianoProperties();
+};
 
 // The program's window: the instrument list on top, the keyboard, a row of
 // site buttons and the web browser below, and the menu. It wires these parts
@@ -25,15 +42,7 @@ class MainForm : public QMainWindow {
     Q_OBJECT
 
 public:
-    // `midiOut` must outlive the window; the window takes the browser.
-    // `pianoProperties` are the keyboard's saved properties.
-    MainForm(MidiOutput& midiOut, std::unique_ptr<WebBrowser> browser,
-             SiteHosts hosts = SiteHosts::defaults(),
-             const PropertyBag& pianoProperties = savedPianoProperties(),
-             QWidget* parent = nullptr);
-
-    // What the window keeps for its keyboard: AutoPlay off, instrument 0.
-    static PropertyBag savedPianoProperties();
+    explicit MainForm(MainFormParts parts, QWidget* parent = nullptr);
 
     const SiteHosts& hosts() const { return hosts_; }
 
@@ -43,6 +52,8 @@ protected:
 
 private:
     void buildControls(std::unique_ptr<WebBrowser> browser, const PropertyBag& pianoProperties);
+    void connectCommands();
+    void runCommand(const SiteCommand& command);
     void Form_Load();
     void Form_Unload();
     void setListIndex(int index);
@@ -52,6 +63,8 @@ private:
 
     SiteHosts hosts_;
     MidiOutput& midiOut_;
+    ExternalBrowser& externalBrowser_;
+    AboutBox& aboutBox_;
     Piano* Piano1 = nullptr;
     QComboBox* Combo1 = nullptr;
     WebBrowser* WebBrowser1 = nullptr;

@@ -22,7 +22,7 @@ TEST_F(MainFormLayoutTest, CaptionNamesTheMakersHost) {
     SiteHosts hosts = SiteHosts::defaults();
     hosts.maker = QStringLiteral("piano.example.org");
     window.reset();
-    makeWindow(MainForm::savedPianoProperties(), hosts);
+    makeWindow(savedPianoProperties(), hosts);
     EXPECT_TRUE(window->windowTitle().contains(QStringLiteral("大全piano.example.org欢迎您")));
 }
 

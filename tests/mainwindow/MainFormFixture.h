@@ -6,22 +6,26 @@
 #include <QPushButton>
 #include <memory>
 
+#include "AboutBox.h"
 #include "MainForm.h"
 #include "Piano.h"
+#include "RecordingExternalBrowser.h"
+#include "RecordingMessages.h"
 #include "RecordingMidiOutput.h"
 #include "RecordingWebBrowser.h"
 
 namespace tinko::testing {
 
-// A main window on a recording MIDI output and a recording browser.
+// A main window on a recording MIDI output, browsers and message boxes.
 class MainFormTest : public ::testing::Test {
 protected:
-    void makeWindow(const PropertyBag& pianoProperties = MainForm::savedPianoProperties(),
+    void makeWindow(const PropertyBag& pianoProperties = savedPianoProperties(),
                     SiteHosts hosts = SiteHosts::defaults()) {
         auto browser = std::make_unique<RecordingWebBrowser>();
         this->browser = browser.get();
-        window = std::make_unique<MainForm>(midi, std::move(browser), std::move(hosts),
-                                            pianoProperties);
+        window = std::make_unique<MainForm>(MainFormParts{midi, std::move(browser),
+                                                          externalBrowser, aboutBox,
+                                                          std::move(hosts), pianoProperties});
         piano = window->findChild<Piano*>(QStringLiteral("Piano1"));
         combo = window->findChild<QComboBox*>(QStringLiteral("Combo1"));
         picture = window->findChild<QWidget*>(QStringLiteral("Picture1"));
@@ -30,11 +34,21 @@ protected:
         ASSERT_NE(picture, nullptr);
     }
 
+    void TearDown() override {
+        window.reset();
+        delete aboutBox.form();
+    }
+
     QPushButton* button(const char* name) const {
         return window->findChild<QPushButton*>(QString::fromLatin1(name));
     }
 
     RecordingMidiOutput midi;
+    RecordingExternalBrowser externalBrowser;
+    XdgShellFolders folders;
+    AtomicFileWriter files;
+    RecordingMessages messages;
+    AboutBox aboutBox{QStringLiteral("www.tinko.example"), folders, files, messages};
     RecordingWebBrowser* browser = nullptr;
     std::unique_ptr<MainForm> window;
     Piano* piano = nullptr;
