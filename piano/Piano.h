@@ -96,6 +96,7 @@ private:
     MidiOutput::Handle hMidiOut = 0;   // 0 while no device is open
     std::array<bool, 129> KeyState{};  // one flag per note 0..128
     std::uint8_t MouseNote = 0;        // the note last found under the pointer
+    bool mouseHolding_ = false;        // MouseNote was selected by the mouse, not yet let go
     bool autoPlay_ = false;            // selecting a key also sounds it
     std::int32_t yinSe_ = 0;           // program sent whenever a device opens
 };

@@ -26,7 +26,14 @@ void Piano::pictureKeyDown(std::int16_t& KeyCode, std::int16_t& Shift) {
 void Piano::pictureKeyUp(std::int16_t& KeyCode, std::int16_t& Shift) { emit KeyUp(KeyCode, Shift); }
 
 void Piano::pictureMouseDown(std::int16_t& Button, std::int16_t& Shift, float& x, float& y) {
-    MouseNote = noteUnderPointer();
+    const std::uint8_t note = noteUnderPointer();
+    // A second button pressed while the mouse holds another key: that key is
+    // let go first, as in a glide, or no release would ever reach it.
+    if (mouseHolding_ && MouseNote != note) {
+        unSelc(MouseNote);
+    }
+    mouseHolding_ = true;
+    MouseNote = note;
     selc(MouseNote);
     emit Down(MouseNote, Button, Shift, x, y);
 }
@@ -38,14 +45,22 @@ void Piano::pictureMouseMove(std::int16_t& Button, std::int16_t& Shift, float& x
             unSelc(MouseNote);  // the key left behind goes quiet first
             MouseNote = note;
             selc(note);
+            mouseHolding_ = true;
         }
     } else {
+        // No button, yet the mouse still holds a key: its release went
+        // elsewhere. Let the key go rather than leave it sounding.
+        if (mouseHolding_) {
+            mouseHolding_ = false;
+            unSelc(MouseNote);
+        }
         MouseNote = note;
     }
     emit Move(MouseNote, Button, Shift, x, y);
 }
 
 void Piano::pictureMouseUp(std::int16_t& Button, std::int16_t& Shift, float& x, float& y) {
+    mouseHolding_ = false;
     unSelc(MouseNote);
     emit Up(MouseNote, Button, Shift, x, y);
 }
