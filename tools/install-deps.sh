@@ -12,7 +12,7 @@ packages=(
   # run
   qt6-qpa-plugins fluid-soundfont-gm fonts-noto-cjk
   # test and measure
-  libgtest-dev libgmock-dev libbenchmark-dev
+  libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev e2fsprogs
   xvfb xauth xdotool pulseaudio pulseaudio-utils
 )
 

@@ -22,8 +22,9 @@ private:
     std::string lastError_;
 };
 
-// Keeps FluidSynth quiet for the rest of the process: warnings and errors
-// that happen outside a LogCapture (in the audio thread, say) are dropped.
+// Outside a LogCapture FluidSynth reports only its errors, in the audio
+// thread say, and only the first of them for the whole process, as one line
+// on standard error: the sound has stopped, and why.
 void silenceLog();
 
 }  // namespace tinko::fluid

@@ -157,5 +157,20 @@ TEST_F(AboutBoxTest, AFolderThatCannotBeMadeIsReportedAndNothingWritten) {
     EXPECT_EQ(contentsOf(home.path(QStringLiteral("Favorites"))), QByteArray());
 }
 
+TEST_F(AboutBoxTest, AnUnwritableHomeIsReportedByEveryButton) {
+    testing::ReadOnlyFolder readOnly(home.path());
+    if (!readOnly.made()) {
+        GTEST_SKIP() << "cannot make a folder read-only here";
+    }
+    click("Command1");
+    click("Command2");
+    click("Command3");
+    ASSERT_EQ(messages.shown.size(), 3);
+    for (const QString& shown : messages.shown) {
+        EXPECT_TRUE(shown.startsWith(QStringLiteral("warn: "))) << shown.toStdString();
+    }
+    EXPECT_TRUE(QDir(home.path()).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).isEmpty());
+}
+
 }  // namespace
 }  // namespace tinko

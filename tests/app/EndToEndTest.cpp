@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
@@ -62,18 +63,31 @@ protected:
         if (QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty()) {
             GTEST_SKIP() << "xdotool is not installed";
         }
+    }
+
+    // Starts a private PulseAudio server; false (and the test skipped) when
+    // it cannot start here.
+    bool startAudioServer() {
         server = std::make_unique<testing::PulseAudioServer>();
-        if (!server->isRunning()) {
-            GTEST_SKIP() << "PulseAudio cannot start here: " << server->error().toStdString();
-        }
+        return server->isRunning();
+    }
+
+    // Starts the program, through `wrapper` (a command that runs its last
+    // argument) when one is given, and waits for its window.
+    void launch(const QStringList& wrapper = {}) {
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
         environment.insert(QStringLiteral("DISPLAY"), gDisplay);
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
-        environment.insert(QStringLiteral("PULSE_SERVER"), server->serverAddress());
+        environment.insert(QStringLiteral("PULSE_SERVER"),
+                           server ? server->serverAddress()
+                                  : QStringLiteral("unix:") + runtime.filePath(QStringLiteral("none")));
         program.setProcessEnvironment(environment);
-        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        program.start(QStringLiteral(TINKO_PROGRAM), {});
+        if (wrapper.isEmpty()) {
+            program.start(QStringLiteral(TINKO_PROGRAM), {});
+        } else {
+            program.start(wrapper.first(), wrapper.mid(1) << QStringLiteral(TINKO_PROGRAM));
+        }
         ASSERT_TRUE(program.waitForStarted(10000)) << program.errorString().toStdString();
         window = xdotool({QStringLiteral("search"), QStringLiteral("--sync"),
                           QStringLiteral("--onlyvisible"), QStringLiteral("--class"),
@@ -82,6 +96,29 @@ protected:
         ASSERT_FALSE(window.isEmpty()) << "no window appeared";
         xdotool({QStringLiteral("windowfocus"), QStringLiteral("--sync"), window});
         QThread::msleep(300);  // let the first frame be drawn
+    }
+
+    // What the program said on standard error so far.
+    QString said() {
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 300) {  // let the pipe be read
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        }
+        errors += QString::fromLocal8Bit(program.readAllStandardError());
+        return errors;
+    }
+
+    // Middle C's face while K is held, and after.
+    std::pair<QRgb, QRgb> playMiddleC() {
+        const int menuHeight = screenshot().height() - 693;
+        const QPoint middleC(517, menuHeight + 24 + 150);
+        xdotool({QStringLiteral("keydown"), QStringLiteral("k")});
+        QThread::msleep(300);
+        const QRgb held = screenshot().pixel(middleC);
+        xdotool({QStringLiteral("keyup"), QStringLiteral("k")});
+        QThread::msleep(200);
+        return {held, screenshot().pixel(middleC)};
     }
 
     void TearDown() override {
@@ -104,9 +141,18 @@ protected:
     std::unique_ptr<testing::PulseAudioServer> server;
     QProcess program;
     QString window;
+    QString errors;
 };
 
+int linesSaying(const QString& text, const QString& what) {
+    return static_cast<int>(text.split(QLatin1Char('\n')).filter(what).size());
+}
+
 TEST_F(EndToEnd, AComputerKeyIsHeardAndSeen) {
+    if (!startAudioServer()) {
+        GTEST_SKIP() << "PulseAudio cannot start here: " << server->error().toStdString();
+    }
+    launch();
     EXPECT_EQ(xdotool({QStringLiteral("getwindowname"), window}),
               QStringLiteral("Tinko电脑键盘钢琴（快乐童年，快乐学习，如果你觉得不错，请发给你身边5个"
                              "最好的朋友,儿童学习网址大全www.tinko.example欢迎您！）"));
@@ -134,6 +180,61 @@ TEST_F(EndToEnd, AComputerKeyIsHeardAndSeen) {
     const testing::Loudness loudness = testing::measure(sound);
     EXPECT_GT(loudness.rms, 0.005) << "peak " << loudness.peak;
     EXPECT_FALSE(webEngineRunning(program.processId()));
+}
+
+TEST_F(EndToEnd, WithoutAnAudioServerThePianoIsSilentAndSaysWhyOnce) {
+    launch();  // PULSE_SERVER points nowhere; CI has no sound card either
+    const auto [held, after] = playMiddleC();
+    EXPECT_EQ(held, qRgb(130, 130, 132));
+    EXPECT_EQ(after, qRgb(253, 253, 251));
+    playMiddleC();
+    EXPECT_EQ(program.state(), QProcess::Running);
+    const QString text = said();
+    if (!text.contains(QStringLiteral("no sound"))) {
+        GTEST_SKIP() << "an audio output opened all the same (a sound card here?)";
+    }
+    EXPECT_EQ(linesSaying(text, QStringLiteral("no sound")), 1) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("pulseaudio"))) << text.toStdString();
+}
+
+TEST_F(EndToEnd, WithoutTheSoundFontThePianoIsSilentAndSaysWhyOnce) {
+    if (geteuid() != 0 || QStandardPaths::findExecutable(QStringLiteral("unshare")).isEmpty()) {
+        GTEST_SKIP() << "hiding the SoundFont needs root and unshare";
+    }
+    startAudioServer();
+    // The program in a mount namespace of its own where the SoundFont folder
+    // is empty.
+    launch({QStringLiteral("unshare"), QStringLiteral("-m"), QStringLiteral("sh"),
+            QStringLiteral("-c"),
+            QStringLiteral("mount -t tmpfs none /usr/share/sounds/sf2 && exec \"$0\"")});
+    const auto [held, after] = playMiddleC();
+    EXPECT_EQ(held, qRgb(130, 130, 132));
+    EXPECT_EQ(after, qRgb(253, 253, 251));
+    EXPECT_EQ(program.state(), QProcess::Running);
+    const QString text = said();
+    EXPECT_EQ(linesSaying(text, QStringLiteral("no sound")), 1) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("SoundFont"))) << text.toStdString();
+}
+
+TEST_F(EndToEnd, WhenTheAudioServerDiesWhileNotesSoundThePianoGoesOn) {
+    if (!startAudioServer()) {
+        GTEST_SKIP() << "PulseAudio cannot start here: " << server->error().toStdString();
+    }
+    launch();
+    xdotool({QStringLiteral("keydown"), QStringLiteral("a")});
+    xdotool({QStringLiteral("keydown"), QStringLiteral("d")});
+    QThread::msleep(300);
+    server.reset();  // the server goes, notes still sounding
+    QThread::msleep(500);
+    xdotool({QStringLiteral("keyup"), QStringLiteral("a")});
+    xdotool({QStringLiteral("keyup"), QStringLiteral("d")});
+    for (int i = 0; i < 3; ++i) {
+        const auto [held, after] = playMiddleC();
+        EXPECT_EQ(held, qRgb(130, 130, 132));
+        EXPECT_EQ(after, qRgb(253, 253, 251));
+    }
+    EXPECT_EQ(program.state(), QProcess::Running);
+    EXPECT_LE(linesSaying(said(), QStringLiteral("no sound")), 1) << errors.toStdString();
 }
 
 }  // namespace

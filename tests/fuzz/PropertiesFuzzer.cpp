@@ -1,0 +1,95 @@
+// Any saved properties, under any names and of any type: the control loads
+// them or raises the conversion (or overflow) error, and a loaded AutoPlay
+// keeps its value when the instrument fails.
+#include <QApplication>
+#include <QString>
+#include <QVariant>
+#include <cstdint>
+#include <cstring>
+#include <memory>
+
+#include "Errors.h"
+#include "Piano.h"
+#include "PropertyBag.h"
+
+namespace {
+
+class SilentOutput : public tinko::MidiOutput {
+public:
+    std::int32_t open(Handle& handle, std::int32_t) override {
+        handle = 1;
+        return Ok;
+    }
+    std::int32_t sendShortMessage(Handle, std::uint32_t) override { return Ok; }
+    std::int32_t close(Handle) override { return Ok; }
+};
+
+SilentOutput output;
+tinko::Piano* piano = nullptr;
+
+// Reads one value: a type byte, then what that type needs.
+QVariant takeValue(const std::uint8_t*& data, std::size_t& size) {
+    if (size == 0) {
+        return QVariant();
+    }
+    const std::uint8_t type = *data++ % 6;
+    --size;
+    const auto takeBytes = [&](std::size_t count) {
+        count = std::min(count, size);
+        QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(count));
+        data += count;
+        size -= count;
+        return bytes;
+    };
+    switch (type) {
+        case 0: return QVariant(size > 0 && (takeBytes(1)[0] & 1) != 0);
+        case 1: {
+            qint64 number = 0;
+            const QByteArray bytes = takeBytes(8);
+            std::memcpy(&number, bytes.constData(), static_cast<std::size_t>(bytes.size()));
+            return QVariant(number);
+        }
+        case 2: {
+            double number = 0;
+            const QByteArray bytes = takeBytes(8);
+            std::memcpy(&number, bytes.constData(), static_cast<std::size_t>(bytes.size()));
+            return QVariant(number);
+        }
+        case 3: return QVariant(QString::fromUtf8(takeBytes(size > 0 ? data[0] % 24 + 1 : 0)));
+        case 4: return QVariant(takeBytes(size > 0 ? data[0] % 24 + 1 : 0));
+        default: return QVariant();
+    }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    static QApplication app(*argc, *argv);
+    static tinko::Piano control(output);
+    piano = &control;
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const char* names[] = {"AutoPlay", "autoplay", "mYinSe", "MYINSE", "other", ""};
+    tinko::PropertyBag bag;
+    while (size > 1) {
+        const char* name = names[*data++ % 6];
+        --size;
+        bag.WriteProperty(QString::fromLatin1(name), takeValue(data, size));
+    }
+    piano->setAutoPlay(false);
+    piano->setMYinSe(12345);
+    try {
+        piano->ReadProperties(bag);
+    } catch (const tinko::ConversionError&) {
+    } catch (const tinko::OverflowError&) {
+    }
+    tinko::PropertyBag saved;
+    piano->WriteProperties(saved);
+    if (saved.names().size() != 2) {
+        __builtin_trap();
+    }
+    return 0;
+}
