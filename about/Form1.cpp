@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QPushButton>
 
+#include "ErrorReport.h"
 #include "InternetShortcut.h"
 
 namespace tinko {
@@ -42,7 +43,8 @@ Form1::Form1(const QString& makerHost, ShellFolders& folders, FileWriter& files,
         button->setObjectName(QString::fromLatin1(spec.name));
         button->setGeometry(24, spec.top, 193, 33);
         const Shortcut shortcut = spec.shortcut;
-        connect(button, &QPushButton::clicked, this, [this, shortcut] { saveShortcut(shortcut); });
+        connect(button, &QPushButton::clicked, this,
+                [this, shortcut] { guarded([&] { saveShortcut(shortcut); }); });
         if (previous != nullptr) {
             setTabOrder(previous, button);
         } else {

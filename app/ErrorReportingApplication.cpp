@@ -3,14 +3,21 @@
 #include <QMessageBox>
 #include <cstdio>
 
+#include "ErrorReport.h"
 #include "Errors.h"
 
 namespace tinko {
 
 ErrorReportingApplication::ErrorReportingApplication(int& argc, char** argv)
-    : QApplication(argc, argv) {}
+    : QApplication(argc, argv) {
+    setErrorReporter([this](const std::exception& error) { report(describe(error)); });
+}
+
+ErrorReportingApplication::~ErrorReportingApplication() { setErrorReporter(nullptr); }
 
 bool ErrorReportingApplication::notify(QObject* receiver, QEvent* event) {
+    // The program's handlers report their own errors (see guarded()); this
+    // is the last resort for anything else.
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& error) {

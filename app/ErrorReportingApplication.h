@@ -16,6 +16,7 @@ public:
     using Reporter = std::function<void(const QString& message)>;
 
     ErrorReportingApplication(int& argc, char** argv);
+    ~ErrorReportingApplication() override;
 
     bool notify(QObject* receiver, QEvent* event) override;
 

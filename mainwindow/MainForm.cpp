@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "ErrorReport.h"
 #include "Errors.h"
 #include "MainFormLayout.h"
 #include "Piano.h"
@@ -94,7 +95,7 @@ void MainForm::buildControls(std::unique_ptr<WebBrowser> browser,
     }
 
     connect(Combo1, &QComboBox::activated, this, [this] {
-        Combo1_Click();
+        guarded([this] { Combo1_Click(); });
         // Give the keys back to the piano, or the list would take them and
         // change the instrument by type-ahead.
         Piano1->setFocus(Qt::OtherFocusReason);

@@ -4,6 +4,7 @@
 #include <QPushButton>
 
 #include "AboutBox.h"
+#include "ErrorReport.h"
 #include "ExternalBrowser.h"
 #include "MainForm.h"
 #include "Piano.h"
@@ -14,7 +15,7 @@ namespace tinko {
 void MainForm::connectCommands() {
     for (const SiteCommand& command : kSiteCommands) {
         const QString name = QString::fromUtf8(command.control);
-        const auto run = [this, &command] { runCommand(command); };
+        const auto run = [this, &command] { guarded([&] { runCommand(command); }); };
         if (auto* button = findChild<QPushButton*>(name)) {
             connect(button, &QPushButton::clicked, this, run);
         } else if (auto* action = findChild<QAction*>(name)) {

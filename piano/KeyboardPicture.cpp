@@ -7,6 +7,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "ErrorReport.h"
 #include "VirtualKeys.h"
 
 namespace tinko {
@@ -43,7 +44,7 @@ void KeyboardPicture::setImage(const QImage& image) {
 
 void KeyboardPicture::paintEvent(QPaintEvent* event) {
     if (!qFuzzyCompare(devicePixelRatioF(), image_.devicePixelRatio())) {
-        handler_.pictureDensityChanged(devicePixelRatioF());
+        guarded([&] { handler_.pictureDensityChanged(devicePixelRatioF()); });
     }
     QPainter painter(this);
     painter.setClipRegion(event->region());
@@ -56,7 +57,7 @@ void KeyboardPicture::mousePressEvent(QMouseEvent* event) {
     std::int16_t shift = shiftMask(event->modifiers());
     float x = static_cast<float>(event->position().x());
     float y = static_cast<float>(event->position().y());
-    handler_.pictureMouseDown(button, shift, x, y);
+    guarded([&] { handler_.pictureMouseDown(button, shift, x, y); });
 }
 
 void KeyboardPicture::mouseMoveEvent(QMouseEvent* event) {
@@ -67,7 +68,7 @@ void KeyboardPicture::mouseMoveEvent(QMouseEvent* event) {
     std::int16_t shift = shiftMask(event->modifiers());
     float x = static_cast<float>(event->position().x());
     float y = static_cast<float>(event->position().y());
-    handler_.pictureMouseMove(button, shift, x, y);
+    guarded([&] { handler_.pictureMouseMove(button, shift, x, y); });
 }
 
 void KeyboardPicture::mouseReleaseEvent(QMouseEvent* event) {
@@ -77,9 +78,9 @@ void KeyboardPicture::mouseReleaseEvent(QMouseEvent* event) {
     std::int16_t shift = shiftMask(event->modifiers());
     float x = static_cast<float>(event->position().x());
     float y = static_cast<float>(event->position().y());
-    handler_.pictureMouseUp(button, shift, x, y);
+    guarded([&] { handler_.pictureMouseUp(button, shift, x, y); });
     if (wasPressedHere && rect().contains(event->position().toPoint())) {
-        handler_.pictureClick();
+        guarded([&] { handler_.pictureClick(); });
     }
 }
 
@@ -87,7 +88,7 @@ void KeyboardPicture::keyPressEvent(QKeyEvent* event) {
     std::int16_t keyCode = virtualKeyCode(*event);
     std::int16_t shift = shiftMask(event->modifiers());
     keysDown_.insert(keyCode);
-    handler_.pictureKeyDown(keyCode, shift);
+    guarded([&] { handler_.pictureKeyDown(keyCode, shift); });
 }
 
 void KeyboardPicture::keyReleaseEvent(QKeyEvent* event) {
@@ -99,7 +100,7 @@ void KeyboardPicture::keyReleaseEvent(QKeyEvent* event) {
     std::int16_t keyCode = virtualKeyCode(*event);
     std::int16_t shift = shiftMask(event->modifiers());
     keysDown_.erase(keyCode);
-    handler_.pictureKeyUp(keyCode, shift);
+    guarded([&] { handler_.pictureKeyUp(keyCode, shift); });
 }
 
 void KeyboardPicture::focusOutEvent(QFocusEvent* event) {
@@ -135,7 +136,7 @@ void KeyboardPicture::releaseCutOffPress() {
     const QPointF where = mapFromGlobal(QCursor::pos());
     float x = static_cast<float>(where.x());
     float y = static_cast<float>(where.y());
-    handler_.pictureMouseUp(button, shift, x, y);
+    guarded([&] { handler_.pictureMouseUp(button, shift, x, y); });
 }
 
 void KeyboardPicture::releaseHeldKeys() {
@@ -145,7 +146,7 @@ void KeyboardPicture::releaseHeldKeys() {
     for (std::int16_t code : held) {
         std::int16_t keyCode = code;
         std::int16_t keyShift = shift;
-        handler_.pictureKeyUp(keyCode, keyShift);
+        guarded([&] { handler_.pictureKeyUp(keyCode, keyShift); });
     }
 }
 

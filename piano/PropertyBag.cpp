@@ -129,8 +129,9 @@ std::int32_t toInt32(const QVariant& value) {
     }
     // Fractions round to the nearest integer, halves to the even one.
     const double rounded = std::nearbyint(*number);
-    if (rounded < static_cast<double>(std::numeric_limits<std::int32_t>::min()) ||
-        rounded > static_cast<double>(std::numeric_limits<std::int32_t>::max())) {
+    if (!(rounded >= static_cast<double>(std::numeric_limits<std::int32_t>::min()) &&
+          rounded <= static_cast<double>(std::numeric_limits<std::int32_t>::max()))) {
+        // Out of range, infinite, or not a number at all.
         throw OverflowError(describe(value).toStdString() + " does not fit a 32-bit integer");
     }
     return static_cast<std::int32_t>(rounded);

@@ -5,25 +5,31 @@
 #include <stdexcept>
 
 #include "ErrorReportingApplication.h"
+#include "ErrorReport.h"
 #include "Errors.h"
+#include "Piano.h"
+#include "RecordingMidiOutput.h"
 
 namespace tinko {
 namespace {
 
-// A widget whose key handler fails the way a control's member can.
+// A widget whose key handler fails the way a control's member can; like
+// every handler of the program, it runs guarded.
 class FailingWidget : public QWidget {
 public:
     int keys = 0;
 
 protected:
     void keyPressEvent(QKeyEvent* event) override {
-        ++keys;
-        if (event->key() == Qt::Key_O) {
-            throw OverflowError("32768 does not fit a 16-bit integer");
-        }
-        if (event->key() == Qt::Key_X) {
-            throw std::runtime_error("disk full");
-        }
+        guarded([&] {
+            ++keys;
+            if (event->key() == Qt::Key_O) {
+                throw OverflowError("32768 does not fit a 16-bit integer");
+            }
+            if (event->key() == Qt::Key_X) {
+                throw std::runtime_error("disk full");
+            }
+        });
     }
 };
 
@@ -45,6 +51,31 @@ TEST(ErrorReport, AnErrorEscapingAHandlerIsShownAndTheProgramGoesOn) {
                                          "16-bit integer"));
     EXPECT_EQ(reports[1], QStringLiteral("Run-time error:\n\ndisk full"));
     EXPECT_EQ(widget.keys, 3);
+}
+
+TEST(ErrorReport, AnErrorInAHostsHandlerOfTheKeyboardIsShownAndTheKeyboardGoesOn) {
+    auto* app = static_cast<ErrorReportingApplication*>(QCoreApplication::instance());
+    QStringList reports;
+    app->setReporter([&](const QString& message) { reports << message; });
+    testing::RecordingMidiOutput midi;
+    Piano piano(midi);
+    int keys = 0;
+    QObject::connect(&piano, &Piano::KeyDown, [&](std::int16_t& keyCode, std::int16_t&) {
+        ++keys;
+        if (keyCode == 'Q') {
+            piano.selc(200);  // a host's mistake
+        }
+    });
+    QWidget* picture = piano.findChild<QWidget*>(QStringLiteral("Picture1"));
+    QKeyEvent q(QEvent::KeyPress, Qt::Key_Q, Qt::NoModifier);
+    QCoreApplication::sendEvent(picture, &q);
+    QKeyEvent w(QEvent::KeyPress, Qt::Key_W, Qt::NoModifier);
+    QCoreApplication::sendEvent(picture, &w);
+
+    ASSERT_EQ(reports.size(), 1);
+    EXPECT_TRUE(reports[0].startsWith(QStringLiteral("Run-time error '9':\n\nSubscript out of range")))
+        << reports[0].toStdString();
+    EXPECT_EQ(keys, 2);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "Errors.h"
 #include "Piano.h"
 #include "PropertyBag.h"
@@ -127,6 +129,8 @@ TEST(PropertyConversion, Int32RoundsHalvesToEvenAndChecksTheRange) {
     EXPECT_THROW(toInt32(QStringLiteral("1e10")), OverflowError);
     EXPECT_THROW(toInt32(QStringLiteral("twelve")), ConversionError);
     EXPECT_THROW(toInt32(QStringLiteral("nan")), ConversionError);
+    EXPECT_THROW(toInt32(std::numeric_limits<double>::quiet_NaN()), OverflowError);
+    EXPECT_THROW(toInt32(-std::numeric_limits<double>::infinity()), OverflowError);
 }
 
 TEST(PropertyBagStore, KeysMatchWithoutRegardToCase) {
