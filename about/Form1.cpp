@@ -8,8 +8,7 @@
 
 namespace tinko {
 
-Form1::Form1(const QString& makerHost, ShellFolders& folders, FileWriter& files,
-             Messages& messages)
+Form1::Form1(const QString& makerHost, ShellFolders& folders, FileWriter& files, Messages& messages)
     : QWidget(nullptr, Qt::Window),
       makerHost_(makerHost),
       folders_(folders),
@@ -30,11 +29,17 @@ Form1::Form1(const QString& makerHost, ShellFolders& folders, FileWriter& files,
         Shortcut shortcut;
     };
     const Button buttons[] = {
-        {"Command1", "把网页快捷方式添加到开始菜单", 16,
+        {"Command1",
+         "把网页快捷方式添加到开始菜单",
+         16,
          {ShellFolders::kStartMenu, QStringLiteral("儿童学习网址导航.url")}},
-        {"Command2", "了解更多请到本产品官网", 64,
+        {"Command2",
+         "了解更多请到本产品官网",
+         64,
          {ShellFolders::kFavorites, QStringLiteral(" 儿童学习网址导航.url")}},
-        {"Command3", "把网页快捷方式添加到桌面", 112,
+        {"Command3",
+         "把网页快捷方式添加到桌面",
+         112,
          {ShellFolders::kDesktopDirectory, QStringLiteral("儿童学习网址导航.url")}},
     };
     QWidget* previous = nullptr;
@@ -58,17 +63,18 @@ void Form1::saveShortcut(const Shortcut& shortcut) {
     const QString target = QStringLiteral("http://") + makerHost_;
     const QString folder = folders_.GetFolderPath(shortcut.folderId);
     if (folder.isEmpty()) {
-        messages_.warn(this, QStringLiteral("无法保存网页快捷方式“%1”：找不到或无法创建所需的文件夹。")
-                                 .arg(shortcut.fileName));
+        messages_.warn(this,
+                       QStringLiteral("无法保存网页快捷方式“%1”：找不到或无法创建所需的文件夹。")
+                           .arg(shortcut.fileName));
         return;
     }
     const QString path = folder + QLatin1Char('/') + shortcut.fileName;
     try {
         files_.write(path, internetShortcut(target));
     } catch (const FileWriteError& error) {
-        messages_.warn(this, QStringLiteral("无法保存网页快捷方式“%1”：%2")
-                                 .arg(QDir::toNativeSeparators(path),
-                                      QString::fromLocal8Bit(error.what())));
+        messages_.warn(
+            this, QStringLiteral("无法保存网页快捷方式“%1”：%2")
+                      .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(error.what())));
         return;
     }
     messages_.inform(this, QStringLiteral("感谢您对本软件的支持"));

@@ -13,7 +13,9 @@ ErrorReportingApplication::ErrorReportingApplication(int& argc, char** argv)
     setErrorReporter([this](const std::exception& error) { report(describe(error)); });
 }
 
-ErrorReportingApplication::~ErrorReportingApplication() { setErrorReporter(nullptr); }
+ErrorReportingApplication::~ErrorReportingApplication() {
+    setErrorReporter(nullptr);
+}
 
 bool ErrorReportingApplication::notify(QObject* receiver, QEvent* event) {
     // The program's handlers report their own errors (see guarded()); this

@@ -28,8 +28,8 @@ int main(int argc, char* argv[]) {
     tinko::MessageBoxes messages;
     const tinko::SiteHosts hosts = tinko::SiteHosts::defaults();
     tinko::AboutBox aboutBox(hosts.maker, folders, files, messages);
-    auto* window = new tinko::MainForm({synthesizer, std::make_unique<tinko::LazyWebBrowser>(),
-                                        externalBrowser, aboutBox, hosts});
+    auto* window = new tinko::MainForm(
+        {synthesizer, std::make_unique<tinko::LazyWebBrowser>(), externalBrowser, aboutBox, hosts});
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();
     return QApplication::exec();

@@ -4,6 +4,8 @@
 
 namespace tinko {
 
-bool DesktopExternalBrowser::open(const QUrl& address) { return QDesktopServices::openUrl(address); }
+bool DesktopExternalBrowser::open(const QUrl& address) {
+    return QDesktopServices::openUrl(address);
+}
 
 }  // namespace tinko

@@ -79,7 +79,8 @@ bool LazyWebBrowser::loadEngine() {
         if (!QFileInfo::exists(path)) {
             continue;
         }
-        if (const auto create = reinterpret_cast<Factory>(module.resolve("tinko_create_web_view"))) {
+        if (const auto create =
+                reinterpret_cast<Factory>(module.resolve("tinko_create_web_view"))) {
             view_ = create(this);
             layout()->addWidget(view_);
             setFocusProxy(view_);

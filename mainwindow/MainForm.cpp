@@ -17,7 +17,7 @@ namespace tinko {
 
 namespace {
 
-constexpr QSize kClientSize(twipsToPixels(17220), twipsToPixels(10395));  // 1148 x 693
+constexpr QSize kClientSize(twipsToPixels(17220), twipsToPixels(10395));    // 1148 x 693
 constexpr QPoint kClientPosition(twipsToPixels(1665), twipsToPixels(615));  // on the screen
 const QColor kBackground(64, 64, 64);
 

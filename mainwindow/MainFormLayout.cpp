@@ -22,8 +22,9 @@ const std::array<CommandButton, 10> kCommandButtons = {{
 }};
 
 QString mainFormCaption(const QString& makerHost) {
-    return QStringLiteral("Tinko电脑键盘钢琴（快乐童年，快乐学习，如果你觉得不错，"
-                          "请发给你身边5个最好的朋友,儿童学习网址大全") +
+    return QStringLiteral(
+               "Tinko电脑键盘钢琴（快乐童年，快乐学习，如果你觉得不错，"
+               "请发给你身边5个最好的朋友,儿童学习网址大全") +
            makerHost + QStringLiteral("欢迎您！）");
 }
 
@@ -35,7 +36,9 @@ void addItem(QWidget& menu, const QString& caption, const QString& name) {
     menu.addAction(action);
 }
 
-void addItem(QWidget& menu, const QString& caption) { addItem(menu, caption, caption); }
+void addItem(QWidget& menu, const QString& caption) {
+    addItem(menu, caption, caption);
+}
 
 QMenu* addSubmenu(QMenuBar& menuBar, const QString& caption, const QStringList& items) {
     QMenu* menu = menuBar.addMenu(caption);

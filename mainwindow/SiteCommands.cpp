@@ -35,15 +35,23 @@ namespace {
 
 const QString& hostOf(Site site, const SiteHosts& hosts) {
     switch (site) {
-        case Site::Songs: return hosts.songs;
-        case Site::Radio: return hosts.radio;
-        case Site::Television: return hosts.television;
-        case Site::Music: return hosts.music;
-        case Site::Video: return hosts.video;
-        case Site::BabyGoods: return hosts.babyGoods;
-        case Site::Navigation: return hosts.navigation;
+        case Site::Songs:
+            return hosts.songs;
+        case Site::Radio:
+            return hosts.radio;
+        case Site::Television:
+            return hosts.television;
+        case Site::Music:
+            return hosts.music;
+        case Site::Video:
+            return hosts.video;
+        case Site::BabyGoods:
+            return hosts.babyGoods;
+        case Site::Navigation:
+            return hosts.navigation;
         case Site::Maker:
-        case Site::None: break;
+        case Site::None:
+            break;
     }
     return hosts.maker;
 }
@@ -51,8 +59,8 @@ const QString& hostOf(Site site, const SiteHosts& hosts) {
 }  // namespace
 
 QString siteAddress(const SiteCommand& command, const SiteHosts& hosts) {
-    QString address = QStringLiteral("http://") + hostOf(command.site, hosts) +
-                      QString::fromUtf8(command.path);
+    QString address =
+        QStringLiteral("http://") + hostOf(command.site, hosts) + QString::fromUtf8(command.path);
     if (command.query[0] != '\0') {
         address += QLatin1Char('?') + QString::fromUtf8(command.query);
     }

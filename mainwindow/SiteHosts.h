@@ -8,14 +8,14 @@ namespace tinko {
 // The defaults are set when the build is configured (TINKO_HOST_M and so on,
 // see the README); a distributor sets its own.
 struct SiteHosts {
-    QString maker;        // M: the maker's web site
-    QString songs;        // S: children's song animations
-    QString radio;        // R: children's radio
-    QString television;   // T: the national broadcaster
-    QString music;        // P: a search portal's online radio
-    QString video;        // V: a video portal's live television
-    QString babyGoods;    // G: a baby-products company
-    QString navigation;   // N: a portal's children's navigation page
+    QString maker;       // M: the maker's web site
+    QString songs;       // S: children's song animations
+    QString radio;       // R: children's radio
+    QString television;  // T: the national broadcaster
+    QString music;       // P: a search portal's online radio
+    QString video;       // V: a video portal's live television
+    QString babyGoods;   // G: a baby-products company
+    QString navigation;  // N: a portal's children's navigation page
 
     static SiteHosts defaults();
 };

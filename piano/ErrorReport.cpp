@@ -13,7 +13,9 @@ ErrorReporter& currentReporter() {
 
 }  // namespace
 
-void setErrorReporter(ErrorReporter reporter) { currentReporter() = std::move(reporter); }
+void setErrorReporter(ErrorReporter reporter) {
+    currentReporter() = std::move(reporter);
+}
 
 void reportError(const std::exception& error) {
     if (currentReporter()) {

@@ -34,9 +34,8 @@ public:
     void gradient(int left, int top, int width, int height, QColor from, QColor to) {
         const QRect area = device(left, top, width, height);
         for (int y = area.top(); y <= area.bottom(); ++y) {
-            const double along = area.height() > 1
-                                     ? static_cast<double>(y - area.top()) / (area.height() - 1)
-                                     : 0.0;
+            const double along =
+                area.height() > 1 ? static_cast<double>(y - area.top()) / (area.height() - 1) : 0.0;
             const QRgb colour = mix(from, to, along).rgb();
             auto* line = reinterpret_cast<QRgb*>(image_.scanLine(y));
             std::fill(line + area.left(), line + area.right() + 1, colour);

@@ -21,7 +21,9 @@ std::int32_t roundToInt32(double value) {
 
 // White keys are spread over 51 key widths so that the last one ends at the
 // picture's right edge.
-std::int32_t keyWidth(double pictureWidth) { return roundToInt32(pictureWidth / 51.0); }
+std::int32_t keyWidth(double pictureWidth) {
+    return roundToInt32(pictureWidth / 51.0);
+}
 
 // Integer division and remainder as the keyboard arithmetic wants them:
 // truncating toward zero, the remainder taking the dividend's sign.

@@ -62,7 +62,7 @@ private:
 
     Handler& handler_;
     QImage image_;
-    Qt::MouseButtons pressed_;          // pressed on the picture, not yet released
+    Qt::MouseButtons pressed_;         // pressed on the picture, not yet released
     std::set<std::int16_t> keysDown_;  // key codes pressed and not yet released
 };
 

@@ -89,7 +89,9 @@ bool Piano::GetPos(std::uint8_t Note, std::int32_t& x, std::int32_t& y) const {
     return false;
 }
 
-QString Piano::GetMidiMu(std::int32_t Ys) const { return instrumentName(Ys); }
+QString Piano::GetMidiMu(std::int32_t Ys) const {
+    return instrumentName(Ys);
+}
 
 void Piano::ReadProperties(const PropertyBag& PropBag) {
     // AutoPlay is stored before mYinSe is converted, so it keeps its new

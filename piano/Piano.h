@@ -88,9 +88,9 @@ private:
     void composeKeys();
 
     MidiOutput& midiOut_;
-    KeyboardPicture* Picture1;  // the visible keyboard; a child, owned by Qt
-    QImage cleanKeyboard_;      // the keyboard with no key pressed
-    QImage Buffer;              // where every redraw is composed
+    KeyboardPicture* Picture1;                 // the visible keyboard; a child, owned by Qt
+    QImage cleanKeyboard_;                     // the keyboard with no key pressed
+    QImage Buffer;                             // where every redraw is composed
     std::array<QImage, keyboard::kShapes> KW;  // highlight masks, one per key shape
 
     MidiOutput::Handle hMidiOut = 0;   // 0 while no device is open

@@ -17,13 +17,17 @@ std::uint8_t Piano::noteUnderPointer() const {
     return GetNote(x, y);
 }
 
-void Piano::pictureClick() { emit Click(noteUnderPointer()); }
+void Piano::pictureClick() {
+    emit Click(noteUnderPointer());
+}
 
 void Piano::pictureKeyDown(std::int16_t& KeyCode, std::int16_t& Shift) {
     emit KeyDown(KeyCode, Shift);
 }
 
-void Piano::pictureKeyUp(std::int16_t& KeyCode, std::int16_t& Shift) { emit KeyUp(KeyCode, Shift); }
+void Piano::pictureKeyUp(std::int16_t& KeyCode, std::int16_t& Shift) {
+    emit KeyUp(KeyCode, Shift);
+}
 
 void Piano::pictureMouseDown(std::int16_t& Button, std::int16_t& Shift, float& x, float& y) {
     const std::uint8_t note = noteUnderPointer();

@@ -14,17 +14,28 @@ constexpr quint32 kXDigitRowLast = 19;
 // The US layout's shifted top row, for platforms that give no key code.
 int shiftedDigit(int key) {
     switch (key) {
-        case Qt::Key_Exclam: return '1';
-        case Qt::Key_At: return '2';
-        case Qt::Key_NumberSign: return '3';
-        case Qt::Key_Dollar: return '4';
-        case Qt::Key_Percent: return '5';
-        case Qt::Key_AsciiCircum: return '6';
-        case Qt::Key_Ampersand: return '7';
-        case Qt::Key_Asterisk: return '8';
-        case Qt::Key_ParenLeft: return '9';
-        case Qt::Key_ParenRight: return '0';
-        default: return 0;
+        case Qt::Key_Exclam:
+            return '1';
+        case Qt::Key_At:
+            return '2';
+        case Qt::Key_NumberSign:
+            return '3';
+        case Qt::Key_Dollar:
+            return '4';
+        case Qt::Key_Percent:
+            return '5';
+        case Qt::Key_AsciiCircum:
+            return '6';
+        case Qt::Key_Ampersand:
+            return '7';
+        case Qt::Key_Asterisk:
+            return '8';
+        case Qt::Key_ParenLeft:
+            return '9';
+        case Qt::Key_ParenRight:
+            return '0';
+        default:
+            return 0;
     }
 }
 
@@ -33,37 +44,78 @@ int keypadCode(int key) {
         return 96 + (key - Qt::Key_0);  // VK_NUMPAD0..9
     }
     switch (key) {
-        case Qt::Key_Asterisk: return 106;
-        case Qt::Key_Plus: return 107;
-        case Qt::Key_Minus: return 109;
+        case Qt::Key_Asterisk:
+            return 106;
+        case Qt::Key_Plus:
+            return 107;
+        case Qt::Key_Minus:
+            return 109;
         case Qt::Key_Period:
-        case Qt::Key_Comma: return 110;
-        case Qt::Key_Slash: return 111;
-        default: return -1;  // not a keypad-only key: map as usual
+        case Qt::Key_Comma:
+            return 110;
+        case Qt::Key_Slash:
+            return 111;
+        default:
+            return -1;  // not a keypad-only key: map as usual
     }
 }
 
 const std::unordered_map<int, int>& otherKeys() {
     static const std::unordered_map<int, int> codes = {
-        {Qt::Key_Backspace, 8},   {Qt::Key_Tab, 9},         {Qt::Key_Backtab, 9},
-        {Qt::Key_Clear, 12},      {Qt::Key_Return, 13},     {Qt::Key_Enter, 13},
-        {Qt::Key_Shift, 16},      {Qt::Key_Control, 17},    {Qt::Key_Alt, 18},
-        {Qt::Key_AltGr, 18},      {Qt::Key_Pause, 19},      {Qt::Key_CapsLock, 20},
-        {Qt::Key_Escape, 27},     {Qt::Key_Space, 32},      {Qt::Key_PageUp, 33},
-        {Qt::Key_PageDown, 34},   {Qt::Key_End, 35},        {Qt::Key_Home, 36},
-        {Qt::Key_Left, 37},       {Qt::Key_Up, 38},         {Qt::Key_Right, 39},
-        {Qt::Key_Down, 40},       {Qt::Key_Print, 44},      {Qt::Key_Insert, 45},
-        {Qt::Key_Delete, 46},     {Qt::Key_Help, 47},       {Qt::Key_Meta, 91},
-        {Qt::Key_Super_L, 91},    {Qt::Key_Super_R, 92},    {Qt::Key_Menu, 93},
-        {Qt::Key_NumLock, 144},   {Qt::Key_ScrollLock, 145},
+        {Qt::Key_Backspace, 8},
+        {Qt::Key_Tab, 9},
+        {Qt::Key_Backtab, 9},
+        {Qt::Key_Clear, 12},
+        {Qt::Key_Return, 13},
+        {Qt::Key_Enter, 13},
+        {Qt::Key_Shift, 16},
+        {Qt::Key_Control, 17},
+        {Qt::Key_Alt, 18},
+        {Qt::Key_AltGr, 18},
+        {Qt::Key_Pause, 19},
+        {Qt::Key_CapsLock, 20},
+        {Qt::Key_Escape, 27},
+        {Qt::Key_Space, 32},
+        {Qt::Key_PageUp, 33},
+        {Qt::Key_PageDown, 34},
+        {Qt::Key_End, 35},
+        {Qt::Key_Home, 36},
+        {Qt::Key_Left, 37},
+        {Qt::Key_Up, 38},
+        {Qt::Key_Right, 39},
+        {Qt::Key_Down, 40},
+        {Qt::Key_Print, 44},
+        {Qt::Key_Insert, 45},
+        {Qt::Key_Delete, 46},
+        {Qt::Key_Help, 47},
+        {Qt::Key_Meta, 91},
+        {Qt::Key_Super_L, 91},
+        {Qt::Key_Super_R, 92},
+        {Qt::Key_Menu, 93},
+        {Qt::Key_NumLock, 144},
+        {Qt::Key_ScrollLock, 145},
         // Punctuation: the keys of the US layout, shifted or not.
-        {Qt::Key_Semicolon, 186}, {Qt::Key_Colon, 186},     {Qt::Key_Equal, 187},
-        {Qt::Key_Plus, 187},      {Qt::Key_Comma, 188},     {Qt::Key_Less, 188},
-        {Qt::Key_Minus, 189},     {Qt::Key_Underscore, 189}, {Qt::Key_Period, 190},
-        {Qt::Key_Greater, 190},   {Qt::Key_Slash, 191},     {Qt::Key_Question, 191},
-        {Qt::Key_QuoteLeft, 192}, {Qt::Key_AsciiTilde, 192}, {Qt::Key_BracketLeft, 219},
-        {Qt::Key_BraceLeft, 219}, {Qt::Key_Backslash, 220}, {Qt::Key_Bar, 220},
-        {Qt::Key_BracketRight, 221}, {Qt::Key_BraceRight, 221}, {Qt::Key_Apostrophe, 222},
+        {Qt::Key_Semicolon, 186},
+        {Qt::Key_Colon, 186},
+        {Qt::Key_Equal, 187},
+        {Qt::Key_Plus, 187},
+        {Qt::Key_Comma, 188},
+        {Qt::Key_Less, 188},
+        {Qt::Key_Minus, 189},
+        {Qt::Key_Underscore, 189},
+        {Qt::Key_Period, 190},
+        {Qt::Key_Greater, 190},
+        {Qt::Key_Slash, 191},
+        {Qt::Key_Question, 191},
+        {Qt::Key_QuoteLeft, 192},
+        {Qt::Key_AsciiTilde, 192},
+        {Qt::Key_BracketLeft, 219},
+        {Qt::Key_BraceLeft, 219},
+        {Qt::Key_Backslash, 220},
+        {Qt::Key_Bar, 220},
+        {Qt::Key_BracketRight, 221},
+        {Qt::Key_BraceRight, 221},
+        {Qt::Key_Apostrophe, 222},
         {Qt::Key_QuoteDbl, 222},
     };
     return codes;
@@ -91,8 +143,7 @@ std::int16_t virtualKeyCode(const QKeyEvent& event) {
     const quint32 scanCode = event.nativeScanCode();
     if (scanCode >= kXDigitRowFirst && scanCode <= kXDigitRowLast &&
         QGuiApplication::platformName() == QLatin1String("xcb")) {
-        return static_cast<std::int16_t>(scanCode == kXDigitRowLast ? '0'
-                                                                     : '1' + (scanCode - 10));
+        return static_cast<std::int16_t>(scanCode == kXDigitRowLast ? '0' : '1' + (scanCode - 10));
     }
     if (const int digit = shiftedDigit(key)) {
         return static_cast<std::int16_t>(digit);

@@ -14,7 +14,8 @@ namespace {
 
 using testing::contentsOf;
 
-const QByteArray kShortcut = QByteArrayLiteral("[InternetShortcut]\r\nURL=http://www.tinko.example\r\n");
+const QByteArray kShortcut =
+    QByteArrayLiteral("[InternetShortcut]\r\nURL=http://www.tinko.example\r\n");
 const QString kThanks = QStringLiteral("inform: 感谢您对本软件的支持");
 
 class AboutBoxTest : public ::testing::Test {

@@ -16,8 +16,8 @@ class AtomicFileWriting : public ::testing::Test {
 protected:
     QString path(const char* name) const { return dir.filePath(QString::fromUtf8(name)); }
     QStringList entries() const {
-        return QDir(dir.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
-                                          QDir::NoDotAndDotDot);
+        return QDir(dir.path())
+            .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
     }
 
     QTemporaryDir dir;

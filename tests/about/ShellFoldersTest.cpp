@@ -14,7 +14,8 @@ TEST(XdgShellFolders, MapsTheThreeFoldersAndMakesThem) {
 
     EXPECT_EQ(folders.GetFolderPath(ShellFolders::kStartMenu),
               home.path(QStringLiteral(".local/share/applications")));
-    EXPECT_EQ(folders.GetFolderPath(ShellFolders::kFavorites), home.path(QStringLiteral("Favorites")));
+    EXPECT_EQ(folders.GetFolderPath(ShellFolders::kFavorites),
+              home.path(QStringLiteral("Favorites")));
     EXPECT_EQ(folders.GetFolderPath(ShellFolders::kDesktopDirectory),
               home.path(QStringLiteral("Desktop")));
     for (const char* made : {".local/share/applications", "Favorites", "Desktop"}) {

@@ -5,10 +5,10 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPixmap>
@@ -79,9 +79,10 @@ protected:
         environment.insert(QStringLiteral("DISPLAY"), gDisplay);
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("xcb"));
         environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime.path());
-        environment.insert(QStringLiteral("PULSE_SERVER"),
-                           server ? server->serverAddress()
-                                  : QStringLiteral("unix:") + runtime.filePath(QStringLiteral("none")));
+        environment.insert(
+            QStringLiteral("PULSE_SERVER"),
+            server ? server->serverAddress()
+                   : QStringLiteral("unix:") + runtime.filePath(QStringLiteral("none")));
         program.setProcessEnvironment(environment);
         if (wrapper.isEmpty()) {
             program.start(QStringLiteral(TINKO_PROGRAM), {});
@@ -153,9 +154,10 @@ TEST_F(EndToEnd, AComputerKeyIsHeardAndSeen) {
         GTEST_SKIP() << "PulseAudio cannot start here: " << server->error().toStdString();
     }
     launch();
-    EXPECT_EQ(xdotool({QStringLiteral("getwindowname"), window}),
-              QStringLiteral("Tinko电脑键盘钢琴（快乐童年，快乐学习，如果你觉得不错，请发给你身边5个"
-                             "最好的朋友,儿童学习网址大全www.tinko.example欢迎您！）"));
+    EXPECT_EQ(
+        xdotool({QStringLiteral("getwindowname"), window}),
+        QStringLiteral("Tinko电脑键盘钢琴（快乐童年，快乐学习，如果你觉得不错，请发给你身边5个"
+                       "最好的朋友,儿童学习网址大全www.tinko.example欢迎您！）"));
     const QImage before = screenshot();
     ASSERT_EQ(before.width(), 1148);
     const int menuHeight = before.height() - 693;

@@ -4,8 +4,8 @@
 #include <QWidget>
 #include <stdexcept>
 
-#include "ErrorReportingApplication.h"
 #include "ErrorReport.h"
+#include "ErrorReportingApplication.h"
 #include "Errors.h"
 #include "Piano.h"
 #include "RecordingMidiOutput.h"
@@ -73,7 +73,8 @@ TEST(ErrorReport, AnErrorInAHostsHandlerOfTheKeyboardIsShownAndTheKeyboardGoesOn
     QCoreApplication::sendEvent(picture, &w);
 
     ASSERT_EQ(reports.size(), 1);
-    EXPECT_TRUE(reports[0].startsWith(QStringLiteral("Run-time error '9':\n\nSubscript out of range")))
+    EXPECT_TRUE(
+        reports[0].startsWith(QStringLiteral("Run-time error '9':\n\nSubscript out of range")))
         << reports[0].toStdString();
     EXPECT_EQ(keys, 2);
 }

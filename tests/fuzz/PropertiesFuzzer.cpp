@@ -42,7 +42,8 @@ QVariant takeValue(const std::uint8_t*& data, std::size_t& size) {
         return bytes;
     };
     switch (type) {
-        case 0: return QVariant(size > 0 && (takeBytes(1)[0] & 1) != 0);
+        case 0:
+            return QVariant(size > 0 && (takeBytes(1)[0] & 1) != 0);
         case 1: {
             qint64 number = 0;
             const QByteArray bytes = takeBytes(8);
@@ -55,9 +56,12 @@ QVariant takeValue(const std::uint8_t*& data, std::size_t& size) {
             std::memcpy(&number, bytes.constData(), static_cast<std::size_t>(bytes.size()));
             return QVariant(number);
         }
-        case 3: return QVariant(QString::fromUtf8(takeBytes(size > 0 ? data[0] % 24 + 1 : 0)));
-        case 4: return QVariant(takeBytes(size > 0 ? data[0] % 24 + 1 : 0));
-        default: return QVariant();
+        case 3:
+            return QVariant(QString::fromUtf8(takeBytes(size > 0 ? data[0] % 24 + 1 : 0)));
+        case 4:
+            return QVariant(takeBytes(size > 0 ? data[0] % 24 + 1 : 0));
+        default:
+            return QVariant();
     }
 }
 

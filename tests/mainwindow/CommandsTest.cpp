@@ -74,8 +74,9 @@ TEST_F(Commands, EveryBrowserCommandOpensExactlyItsAddress) {
 TEST_F(Commands, TheSameCommandTwiceNavigatesTwice) {
     run(QStringLiteral("Command5"));
     run(QStringLiteral("Command5"));
-    EXPECT_EQ(browser->addresses(), (QStringList{QStringLiteral("http://v.test/live/ahws/?site=pptv"),
-                                                 QStringLiteral("http://v.test/live/ahws/?site=pptv")}));
+    EXPECT_EQ(browser->addresses(),
+              (QStringList{QStringLiteral("http://v.test/live/ahws/?site=pptv"),
+                           QStringLiteral("http://v.test/live/ahws/?site=pptv")}));
 }
 
 TEST_F(Commands, BothAboutCommandsShowTheOneAboutBox) {

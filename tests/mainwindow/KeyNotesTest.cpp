@@ -1,7 +1,7 @@
 #include <QApplication>
+#include <QCursor>
 #include <QKeyEvent>
 #include <QMouseEvent>
-#include <QCursor>
 
 #include "KeyNotes.h"
 #include "MainFormFixture.h"
@@ -93,8 +93,8 @@ TEST_F(ComputerKeyboard, OtherKeysPlayNothingAndDrawNothing) {
 TEST_F(ComputerKeyboard, AKeyOnANoteTheMouseHoldsDoesNotStrikeItAgain) {
     const QPoint global = picture->mapToGlobal(QPoint(510, 150));
     QCursor::setPos(global);
-    QMouseEvent press(QEvent::MouseButtonPress, QPointF(510, 150), QPointF(global),
-                      Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QMouseEvent press(QEvent::MouseButtonPress, QPointF(510, 150), QPointF(global), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(picture, &press);
 
     key(QEvent::KeyPress, Qt::Key_K);

@@ -16,9 +16,10 @@ protected:
 };
 
 TEST_F(MainFormLayoutTest, CaptionNamesTheMakersHost) {
-    EXPECT_EQ(window->windowTitle(),
-              QStringLiteral("Tinko电脑键盘钢琴（快乐童年，快乐学习，如果你觉得不错，请发给你身边5个"
-                             "最好的朋友,儿童学习网址大全www.tinko.example欢迎您！）"));
+    EXPECT_EQ(
+        window->windowTitle(),
+        QStringLiteral("Tinko电脑键盘钢琴（快乐童年，快乐学习，如果你觉得不错，请发给你身边5个"
+                       "最好的朋友,儿童学习网址大全www.tinko.example欢迎您！）"));
     SiteHosts hosts = SiteHosts::defaults();
     hosts.maker = QStringLiteral("piano.example.org");
     window.reset();
@@ -102,8 +103,8 @@ TEST_F(MainFormLayoutTest, MenuBarHasTwoSubmenusAndThreeCommands) {
     const QList<QAction*> entries = window->menuBar()->actions();
     ASSERT_EQ(entries.size(), 5);
     const QStringList captions = {QStringLiteral("儿童钢琴谱曲实例"), QStringLiteral("360儿童"),
-                                  QStringLiteral("育儿亲子独立博客"), QStringLiteral("儿童资源下载"),
-                                  QStringLiteral("最新版本与版权")};
+                                  QStringLiteral("育儿亲子独立博客"),
+                                  QStringLiteral("儿童资源下载"), QStringLiteral("最新版本与版权")};
     for (int i = 0; i < 5; ++i) {
         EXPECT_EQ(entries[i]->text(), captions[i]);
     }
@@ -123,10 +124,11 @@ TEST_F(MainFormLayoutTest, MenuBarHasTwoSubmenusAndThreeCommands) {
         EXPECT_TRUE(item->shortcut().isEmpty());
         EXPECT_FALSE(item->isCheckable());
     }
-    EXPECT_EQ(songs, (QStringList{QStringLiteral("两只老虎钢琴谱曲"), QStringLiteral("外婆的澎湖湾"),
-                                  QStringLiteral("虫儿飞简易钢琴谱子"), QStringLiteral("生日快乐"),
-                                  QStringLiteral("铃儿响叮当"), QStringLiteral("世上只有妈妈好"),
-                                  QStringLiteral("小星星钢琴谱曲"), QStringLiteral("更多资源")}));
+    EXPECT_EQ(songs,
+              (QStringList{QStringLiteral("两只老虎钢琴谱曲"), QStringLiteral("外婆的澎湖湾"),
+                           QStringLiteral("虫儿飞简易钢琴谱子"), QStringLiteral("生日快乐"),
+                           QStringLiteral("铃儿响叮当"), QStringLiteral("世上只有妈妈好"),
+                           QStringLiteral("小星星钢琴谱曲"), QStringLiteral("更多资源")}));
     QStringList about;
     for (QAction* item : entries[4]->menu()->actions()) {
         about << item->text();
@@ -147,12 +149,11 @@ TEST_F(MainFormLayoutTest, PianoHasTheFocusAndTabFollowsTheNames) {
         }
         return focused != nullptr ? focused->objectName() : QString();
     };
-    const QStringList forward = {QStringLiteral("Combo1"),    QStringLiteral("WebBrowser1"),
-                                 QStringLiteral("Command1"),  QStringLiteral("Command2"),
-                                 QStringLiteral("Command3"),  QStringLiteral("Command4"),
-                                 QStringLiteral("Command5"),  QStringLiteral("Command7"),
-                                 QStringLiteral("Command8"),  QStringLiteral("Command9"),
-                                 QStringLiteral("Command10"), QStringLiteral("Command11")};
+    const QStringList forward = {
+        QStringLiteral("Combo1"),   QStringLiteral("WebBrowser1"), QStringLiteral("Command1"),
+        QStringLiteral("Command2"), QStringLiteral("Command3"),    QStringLiteral("Command4"),
+        QStringLiteral("Command5"), QStringLiteral("Command7"),    QStringLiteral("Command8"),
+        QStringLiteral("Command9"), QStringLiteral("Command10"),   QStringLiteral("Command11")};
     for (const QString& expected : forward) {
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         EXPECT_EQ(focusedName(), expected);

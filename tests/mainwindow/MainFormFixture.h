@@ -23,9 +23,9 @@ protected:
                     SiteHosts hosts = SiteHosts::defaults()) {
         auto browser = std::make_unique<RecordingWebBrowser>();
         this->browser = browser.get();
-        window = std::make_unique<MainForm>(MainFormParts{midi, std::move(browser),
-                                                          externalBrowser, aboutBox,
-                                                          std::move(hosts), pianoProperties});
+        window =
+            std::make_unique<MainForm>(MainFormParts{midi, std::move(browser), externalBrowser,
+                                                     aboutBox, std::move(hosts), pianoProperties});
         piano = window->findChild<Piano*>(QStringLiteral("Piano1"));
         combo = window->findChild<QComboBox*>(QStringLiteral("Combo1"));
         picture = window->findChild<QWidget*>(QStringLiteral("Picture1"));

@@ -100,11 +100,11 @@ protected:
     }
 
     int randomKey() {
-        static const int keys[] = {Qt::Key_A,     Qt::Key_S,        Qt::Key_D,     Qt::Key_K,
-                                   Qt::Key_Z,     Qt::Key_Q,        Qt::Key_P,     Qt::Key_M,
-                                   Qt::Key_1,     Qt::Key_0,        Qt::Key_5,     Qt::Key_Space,
-                                   Qt::Key_Left,  Qt::Key_Down,     Qt::Key_Tab,   Qt::Key_Return,
-                                   Qt::Key_F1,    Qt::Key_Semicolon, Qt::Key_Shift, Qt::Key_Escape,
+        static const int keys[] = {Qt::Key_A,      Qt::Key_S,         Qt::Key_D,     Qt::Key_K,
+                                   Qt::Key_Z,      Qt::Key_Q,         Qt::Key_P,     Qt::Key_M,
+                                   Qt::Key_1,      Qt::Key_0,         Qt::Key_5,     Qt::Key_Space,
+                                   Qt::Key_Left,   Qt::Key_Down,      Qt::Key_Tab,   Qt::Key_Return,
+                                   Qt::Key_F1,     Qt::Key_Semicolon, Qt::Key_Shift, Qt::Key_Escape,
                                    Qt::Key_Exclam, Qt::Key_Backspace};
         return keys[pick(static_cast<int>(std::size(keys)))];
     }
@@ -145,19 +145,24 @@ protected:
                 break;
             case 9:  // a button comes up
                 if (buttons != Qt::NoButton) {
-                    const Qt::MouseButton button = buttons.testFlag(Qt::LeftButton)
-                                                       ? Qt::LeftButton
-                                                       : buttons.testFlag(Qt::RightButton)
-                                                             ? Qt::RightButton
-                                                             : Qt::MiddleButton;
+                    const Qt::MouseButton button = buttons.testFlag(Qt::LeftButton) ? Qt::LeftButton
+                                                   : buttons.testFlag(Qt::RightButton)
+                                                       ? Qt::RightButton
+                                                       : Qt::MiddleButton;
                     mouse(QEvent::MouseButtonRelease, randomPoint(), button);
                 }
                 break;
             case 10:  // the focus moves
                 switch (pick(5)) {
-                    case 0: combo->setFocus(Qt::MouseFocusReason); break;
-                    case 1: button("Command7")->setFocus(Qt::TabFocusReason); break;
-                    case 2: piano->setFocus(Qt::MouseFocusReason); break;
+                    case 0:
+                        combo->setFocus(Qt::MouseFocusReason);
+                        break;
+                    case 1:
+                        button("Command7")->setFocus(Qt::TabFocusReason);
+                        break;
+                    case 2:
+                        piano->setFocus(Qt::MouseFocusReason);
+                        break;
                     case 3: {  // away from the window and back
                         QEvent deactivate(QEvent::WindowDeactivate);
                         deliver(picture, &deactivate);

@@ -33,12 +33,12 @@ public:
                     if (words.size() > 1 && words[0] == "GET") {
                         targets << QString::fromLatin1(words[1]);
                     }
-                    socket->write("HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n"
-                                  "<html><body>Tinko test page</body></html>");
+                    socket->write(
+                        "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n"
+                        "<html><body>Tinko test page</body></html>");
                     socket->disconnectFromHost();
                 });
-                QObject::connect(socket, &QTcpSocket::disconnected, socket,
-                                 &QObject::deleteLater);
+                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
             }
         });
     }
@@ -98,7 +98,9 @@ TEST(WebEngine, CommandsLoadTheirPagesFromTheServer) {
 // Under AddressSanitizer: the engine's own code (Chromium, not built here)
 // frees some objects with a size that differs from the one they were made
 // with. That is theirs, and only this program loads it.
-extern "C" const char* __asan_default_options() { return "new_delete_type_mismatch=0"; }
+extern "C" const char* __asan_default_options() {
+    return "new_delete_type_mismatch=0";
+}
 
 int main(int argc, char** argv) {
     // The engine refuses to run as root with its sandbox; this is a test.

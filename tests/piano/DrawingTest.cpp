@@ -106,7 +106,8 @@ TEST_F(KeyDrawing, MiddleCTurnsGreyAndComesBackExactly) {
     const QImage pressed = shown(piano);
     EXPECT_EQ(pressed.pixel(517, 150), kPressedFace);
     EXPECT_EQ(pressed.pixel(510, 60), kPressedFace);
-    EXPECT_TRUE(sameArea(changes(clean, pressed), rect(508, 0, 519, 119) + rect(508, 120, 526, 174)));
+    EXPECT_TRUE(
+        sameArea(changes(clean, pressed), rect(508, 0, 519, 119) + rect(508, 120, 526, 174)));
     for (const QRect& area : changes(clean, pressed)) {
         for (int y = area.top(); y <= area.bottom(); ++y) {
             for (int x = area.left(); x <= area.right(); ++x) {

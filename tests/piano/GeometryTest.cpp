@@ -69,10 +69,10 @@ TEST_F(KeyboardGeometry, KeyPositionsAndShapes) {
         int x;
         int shape;
     };
-    for (const Case& c : {Case{21, 0, 2}, Case{22, 15, 7}, Case{23, 22, 1}, Case{60, 506, 2},
-                          Case{61, 521, 7}, Case{62, 528, 3}, Case{64, 550, 4}, Case{65, 572, 5},
-                          Case{67, 594, 6}, Case{69, 616, 0}, Case{107, 1100, 1},
-                          Case{108, 1122, 8}, Case{109, 1137, 7}, Case{110, 1144, 3}}) {
+    for (const Case& c :
+         {Case{21, 0, 2}, Case{22, 15, 7}, Case{23, 22, 1}, Case{60, 506, 2}, Case{61, 521, 7},
+          Case{62, 528, 3}, Case{64, 550, 4}, Case{65, 572, 5}, Case{67, 594, 6}, Case{69, 616, 0},
+          Case{107, 1100, 1}, Case{108, 1122, 8}, Case{109, 1137, 7}, Case{110, 1144, 3}}) {
         SCOPED_TRACE(c.note);
         std::int32_t x = -1;
         std::int32_t shape = -1;

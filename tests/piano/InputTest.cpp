@@ -105,12 +105,19 @@ TEST_F(PointerAndKeys, PressDragAndReleaseGlideFromKeyToKey) {
     release(540, 150);
 
     EXPECT_EQ(journal, (Journal{
-                           "90 3C 70", "Down 60 b1 s0 510,150",  //
-                           "Move 60 b1 s0 515,150", "Move 60 b1 s0 520,150",
-                           "Move 60 b1 s0 525,150",                  //
-                           "90 3C 00", "90 3E 70", "Move 62 b1 s0 530,150",  // into D: once
-                           "Move 62 b1 s0 535,150", "Move 62 b1 s0 540,150",  //
-                           "90 3E 00", "Up 62 b1 s0 540,150", "Click 62",
+                           "90 3C 70",
+                           "Down 60 b1 s0 510,150",  //
+                           "Move 60 b1 s0 515,150",
+                           "Move 60 b1 s0 520,150",
+                           "Move 60 b1 s0 525,150",  //
+                           "90 3C 00",
+                           "90 3E 70",
+                           "Move 62 b1 s0 530,150",  // into D: once
+                           "Move 62 b1 s0 535,150",
+                           "Move 62 b1 s0 540,150",  //
+                           "90 3E 00",
+                           "Up 62 b1 s0 540,150",
+                           "Click 62",
                        }));
     EXPECT_FALSE(piano.isSelc(60));
     EXPECT_FALSE(piano.isSelc(62));
@@ -156,10 +163,10 @@ TEST_F(PointerAndKeys, EveryButtonPlaysAlikeAndReportsItself) {
     press(510, 150, Qt::MiddleButton);
     release(510, 150, Qt::MiddleButton);
 
-    EXPECT_EQ(journal, (Journal{"90 3C 70", "Down 60 b2 s0 510,150", "90 3C 00",
-                                "Up 60 b2 s0 510,150", "Click 60", "90 3C 70",
-                                "Down 60 b4 s0 510,150", "90 3C 00", "Up 60 b4 s0 510,150",
-                                "Click 60"}));
+    EXPECT_EQ(journal,
+              (Journal{"90 3C 70", "Down 60 b2 s0 510,150", "90 3C 00", "Up 60 b2 s0 510,150",
+                       "Click 60", "90 3C 70", "Down 60 b4 s0 510,150", "90 3C 00",
+                       "Up 60 b4 s0 510,150", "Click 60"}));
 }
 
 TEST_F(PointerAndKeys, ShiftStateIsHandedOn) {
@@ -275,8 +282,8 @@ TEST_F(PointerAndKeys, AutoRepeatHandsOnPressesButOnlyTheRealRelease) {
     }
     key(QEvent::KeyRelease, Qt::Key_Z);
 
-    EXPECT_EQ(journal, (Journal{"KeyDown 90 s0", "KeyDown 90 s0", "KeyDown 90 s0",
-                                "KeyDown 90 s0", "KeyUp 90 s0"}));
+    EXPECT_EQ(journal, (Journal{"KeyDown 90 s0", "KeyDown 90 s0", "KeyDown 90 s0", "KeyDown 90 s0",
+                                "KeyUp 90 s0"}));
 }
 
 TEST_F(PointerAndKeys, LosingTheFocusReleasesTheKeysStillHeld) {

@@ -23,8 +23,8 @@ TEST(VirtualKeys, TopRowDigitsAlsoWhenShifted) {
     for (int digit = 0; digit <= 9; ++digit) {
         EXPECT_EQ(codeOf(Qt::Key_0 + digit), 48 + digit);
     }
-    const int shifted[] = {Qt::Key_ParenRight, Qt::Key_Exclam,     Qt::Key_At,
-                           Qt::Key_NumberSign, Qt::Key_Dollar,     Qt::Key_Percent,
+    const int shifted[] = {Qt::Key_ParenRight,  Qt::Key_Exclam,    Qt::Key_At,
+                           Qt::Key_NumberSign,  Qt::Key_Dollar,    Qt::Key_Percent,
                            Qt::Key_AsciiCircum, Qt::Key_Ampersand, Qt::Key_Asterisk,
                            Qt::Key_ParenLeft};
     for (int digit = 0; digit <= 9; ++digit) {
@@ -69,16 +69,17 @@ TEST(VirtualKeys, PunctuationGetsItsKeysCode) {
         int key;
         int code;
     };
-    for (const Case& c :
-         {Case{Qt::Key_Semicolon, 186}, Case{Qt::Key_Colon, 186}, Case{Qt::Key_Equal, 187},
-          Case{Qt::Key_Plus, 187}, Case{Qt::Key_Comma, 188}, Case{Qt::Key_Less, 188},
-          Case{Qt::Key_Minus, 189}, Case{Qt::Key_Underscore, 189}, Case{Qt::Key_Period, 190},
-          Case{Qt::Key_Greater, 190}, Case{Qt::Key_Slash, 191}, Case{Qt::Key_Question, 191},
-          Case{Qt::Key_QuoteLeft, 192}, Case{Qt::Key_AsciiTilde, 192},
-          Case{Qt::Key_BracketLeft, 219}, Case{Qt::Key_BraceLeft, 219},
-          Case{Qt::Key_Backslash, 220}, Case{Qt::Key_Bar, 220}, Case{Qt::Key_BracketRight, 221},
-          Case{Qt::Key_BraceRight, 221}, Case{Qt::Key_Apostrophe, 222},
-          Case{Qt::Key_QuoteDbl, 222}}) {
+    for (const Case& c : {Case{Qt::Key_Semicolon, 186},    Case{Qt::Key_Colon, 186},
+                          Case{Qt::Key_Equal, 187},        Case{Qt::Key_Plus, 187},
+                          Case{Qt::Key_Comma, 188},        Case{Qt::Key_Less, 188},
+                          Case{Qt::Key_Minus, 189},        Case{Qt::Key_Underscore, 189},
+                          Case{Qt::Key_Period, 190},       Case{Qt::Key_Greater, 190},
+                          Case{Qt::Key_Slash, 191},        Case{Qt::Key_Question, 191},
+                          Case{Qt::Key_QuoteLeft, 192},    Case{Qt::Key_AsciiTilde, 192},
+                          Case{Qt::Key_BracketLeft, 219},  Case{Qt::Key_BraceLeft, 219},
+                          Case{Qt::Key_Backslash, 220},    Case{Qt::Key_Bar, 220},
+                          Case{Qt::Key_BracketRight, 221}, Case{Qt::Key_BraceRight, 221},
+                          Case{Qt::Key_Apostrophe, 222},   Case{Qt::Key_QuoteDbl, 222}}) {
         EXPECT_EQ(codeOf(c.key), c.code) << "Qt key " << c.key;
     }
 }

@@ -1,12 +1,12 @@
 #pragma once
 
+#include <unistd.h>
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <map>
-#include <unistd.h>
 
 namespace tinko::testing {
 
@@ -60,8 +60,7 @@ public:
         if (geteuid() == 0) {
             QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), path_});
         } else {
-            QFile::setPermissions(path_,
-                                  QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            QFile::setPermissions(path_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         }
     }
     ReadOnlyFolder(const ReadOnlyFolder&) = delete;

@@ -50,7 +50,8 @@ int main(int argc, char* argv[]) {
              ok;
     }
     for (int size : {16, 32, 48, 64}) {
-        ok = save(tinko::art::drawIcon(size), iconFolder, QStringLiteral("tinko-%1.png").arg(size)) &&
+        ok = save(tinko::art::drawIcon(size), iconFolder,
+                  QStringLiteral("tinko-%1.png").arg(size)) &&
              ok;
     }
     return ok ? 0 : 1;
