@@ -7,21 +7,12 @@
 #include <QCursor>
 #include <QMouseEvent>
 
+#include "DiscardingMidiOutput.h"
 #include "KeyboardArt.h"
 #include "Piano.h"
 #include "PixelCopy.h"
 
 namespace {
-
-class DiscardingOutput : public tinko::MidiOutput {
-public:
-    std::int32_t open(Handle& handle, std::int32_t) override {
-        handle = 1;
-        return Ok;
-    }
-    std::int32_t sendShortMessage(Handle, std::uint32_t) override { return Ok; }
-    std::int32_t close(Handle) override { return Ok; }
-};
 
 void BM_PlainCopyOfTwoImages(benchmark::State& state) {
     const QImage clean = tinko::art::drawKeyboard();
@@ -37,7 +28,7 @@ BENCHMARK(BM_PlainCopyOfTwoImages);
 
 // One selc with `keys` keys selected in all, shown on an (offscreen) screen.
 void BM_Redraw(benchmark::State& state) {
-    DiscardingOutput output;
+    tinko::testing::DiscardingMidiOutput output;
     tinko::Piano piano(output);
     piano.show();
     const int keys = static_cast<int>(state.range(0));
@@ -53,7 +44,7 @@ BENCHMARK(BM_Redraw)->Arg(1)->Arg(10);
 // A drag step that leaves one key for the next: hit test, release and
 // redraw, select and redraw, the Move event, and two MIDI messages.
 void BM_DragStepToAnotherKey(benchmark::State& state) {
-    DiscardingOutput output;
+    tinko::testing::DiscardingMidiOutput output;
     tinko::Piano piano(output);
     piano.OpenDevices();
     piano.setAutoPlay(true);

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <vector>
 
+#include "DiscardingMidiOutput.h"
 #include "FluidSynthMidiOutput.h"
 #include "GmSynth.h"
 #include "Piano.h"
@@ -32,21 +33,6 @@ public:
 
 private:
     GmSynth& synth_;
-};
-
-// A device that takes every message and does nothing: what the control
-// itself costs.
-class DiscardingOutput : public MidiOutput {
-public:
-    std::int32_t open(Handle& handle, std::int32_t) override {
-        handle = 1;
-        return Ok;
-    }
-    std::int32_t sendShortMessage(Handle, std::uint32_t message) override {
-        benchmark::DoNotOptimize(message);
-        return Ok;
-    }
-    std::int32_t close(Handle) override { return Ok; }
 };
 
 void renderBlock(GmSynth& synth) {
@@ -81,7 +67,7 @@ void BM_PlayNoteToSynth(benchmark::State& state) {
 BENCHMARK(BM_PlayNoteToSynth);
 
 void BM_PlayNoteControlOnly(benchmark::State& state) {
-    DiscardingOutput output;
+    tinko::testing::DiscardingMidiOutput output;  // the control's own cost
     tinko::Piano piano(output);
     piano.OpenDevices();
     for (auto _ : state) {

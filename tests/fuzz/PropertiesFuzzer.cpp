@@ -8,23 +8,14 @@
 #include <cstring>
 #include <memory>
 
+#include "DiscardingMidiOutput.h"
 #include "Errors.h"
 #include "Piano.h"
 #include "PropertyBag.h"
 
 namespace {
 
-class SilentOutput : public tinko::MidiOutput {
-public:
-    std::int32_t open(Handle& handle, std::int32_t) override {
-        handle = 1;
-        return Ok;
-    }
-    std::int32_t sendShortMessage(Handle, std::uint32_t) override { return Ok; }
-    std::int32_t close(Handle) override { return Ok; }
-};
-
-SilentOutput output;
+tinko::testing::DiscardingMidiOutput output;
 tinko::Piano* piano = nullptr;
 
 // Reads one value: a type byte, then what that type needs.
