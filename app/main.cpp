@@ -10,6 +10,9 @@
 #include "Pictures.h"
 
 int main(int argc, char* argv[]) {
+    // The synthesizer loads while the window is being made.
+    tinko::fluid::FluidSynthMidiOutput synthesizer;
+    synthesizer.preload();
     tinko::LazyWebBrowser::prepareApplication();
     tinko::ErrorReportingApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("tinko-piano"));
@@ -21,7 +24,6 @@ int main(int argc, char* argv[]) {
     }
     QApplication::setWindowIcon(icon);
 
-    tinko::fluid::FluidSynthMidiOutput synthesizer;
     tinko::DesktopExternalBrowser externalBrowser;
     tinko::XdgShellFolders folders;
     tinko::AtomicFileWriter files;

@@ -12,19 +12,37 @@ FluidSynthMidiOutput::FluidSynthMidiOutput(Options options, std::ostream* diagno
 
 FluidSynthMidiOutput::~FluidSynthMidiOutput() = default;
 
+std::unique_ptr<GmSynth> FluidSynthMidiOutput::makeSynth(const Options& options) {
+    const std::string soundFont = findSoundFont(options.soundFontDir);
+    if (soundFont.empty()) {
+        throw SynthUnavailable(NoSoundFont, "no SoundFont (.sf2) found in " +
+                                                options.soundFontDir +
+                                                "; install the package fluid-soundfont-gm");
+    }
+    return std::make_unique<GmSynth>(soundFont, options.format);
+}
+
+void FluidSynthMidiOutput::preload() {
+    if (preloaded_.valid()) {
+        return;
+    }
+    preloaded_ = std::async(std::launch::async, [options = options_] {
+        auto synth = makeSynth(options);
+        synth->send(0x00C0);  // the piano, which a device usually opens with
+        return synth;
+    });
+}
+
 std::int32_t FluidSynthMidiOutput::open(Handle& handle, std::int32_t deviceId) {
     if (deviceId != 0) {
         report("there is no MIDI output device " + std::to_string(deviceId));
         return BadDeviceId;
     }
     try {
-        const std::string soundFont = findSoundFont(options_.soundFontDir);
-        if (soundFont.empty()) {
-            throw SynthUnavailable(NoSoundFont, "no SoundFont (.sf2) found in " +
-                                                    options_.soundFontDir +
-                                                    "; install the package fluid-soundfont-gm");
-        }
-        auto device = std::make_unique<Device>(soundFont, options_);
+        // A preloaded synthesizer serves the first open; it also brings the
+        // reason when it could not be made.
+        auto synth = preloaded_.valid() ? preloaded_.get() : makeSynth(options_);
+        auto device = std::make_unique<Device>(std::move(synth), options_);
         handle = nextHandle_++;
         devices_.emplace(handle, std::move(device));
         lastReport_.clear();
@@ -40,7 +58,7 @@ std::int32_t FluidSynthMidiOutput::sendShortMessage(Handle handle, std::uint32_t
     if (found == devices_.end()) {
         return BadDeviceId;
     }
-    found->second->synth.send(message);
+    found->second->synth->send(message);
     return Ok;
 }
 

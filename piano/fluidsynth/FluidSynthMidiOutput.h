@@ -1,5 +1,6 @@
 #pragma once
 
+#include <future>
 #include <iosfwd>
 #include <map>
 #include <memory>
@@ -32,6 +33,11 @@ public:
     explicit FluidSynthMidiOutput(Options options, std::ostream* diagnostics = nullptr);
     ~FluidSynthMidiOutput() override;
 
+    // Starts making device 0's synthesizer (loading the SoundFont and the
+    // piano) on a thread of its own, so that the first open finds it ready:
+    // call it first thing, and the program's start-up does not wait for it.
+    void preload();
+
     std::int32_t open(Handle& handle, std::int32_t deviceId) override;
     std::int32_t sendShortMessage(Handle handle, std::uint32_t message) override;
     std::int32_t close(Handle handle) override;
@@ -41,16 +47,18 @@ public:
 
 private:
     struct Device {
-        Device(const std::string& soundFont, const Options& options)
-            : synth(soundFont, options.format), audio(synth, options.audioDrivers) {}
-        GmSynth synth;      // declared first: the audio thread must stop
-        AudioOutput audio;  // rendering before the synthesizer goes
+        Device(std::unique_ptr<GmSynth> synthesizer, const Options& options)
+            : synth(std::move(synthesizer)), audio(*synth, options.audioDrivers) {}
+        std::unique_ptr<GmSynth> synth;  // declared first: the audio thread must
+        AudioOutput audio;               // stop rendering before it goes
     };
 
+    static std::unique_ptr<GmSynth> makeSynth(const Options& options);
     void report(const std::string& why);
 
     Options options_;
     std::ostream* diagnostics_;
+    std::future<std::unique_ptr<GmSynth>> preloaded_;
     std::map<Handle, std::unique_ptr<Device>> devices_;
     Handle nextHandle_ = 1;
     std::string lastReport_;

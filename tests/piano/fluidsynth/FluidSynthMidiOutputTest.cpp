@@ -82,6 +82,21 @@ TEST(FluidSynthMidiOutput, RealDriversFailQuietlyWhenThereIsNoAudioServer) {
     EXPECT_EQ(stray, "");
 }
 
+TEST(FluidSynthMidiOutput, APreloadedSynthesizerServesTheFirstOpenAndBringsItsFailure) {
+    const std::string emptyDir = ::testing::TempDir() + "no-soundfonts-preloaded";
+    std::filesystem::create_directories(emptyDir);
+    std::ostringstream diagnostics;
+    FluidSynthMidiOutput output({emptyDir, {}, {}}, &diagnostics);
+    output.preload();
+    EXPECT_EQ(diagnostics.str(), "") << "nothing is said until the device is opened";
+
+    MidiOutput::Handle handle = 0;
+    EXPECT_EQ(output.open(handle, 0), MidiOutput::NoSoundFont);
+    EXPECT_EQ(lineCount(diagnostics.str()), 1);
+    EXPECT_EQ(output.open(handle, 0), MidiOutput::NoSoundFont);  // made anew, same reason
+    EXPECT_EQ(lineCount(diagnostics.str()), 1);
+}
+
 TEST(FluidSynthMidiOutput, OnlyDeviceZeroExists) {
     std::ostringstream diagnostics;
     FluidSynthMidiOutput output({}, &diagnostics);

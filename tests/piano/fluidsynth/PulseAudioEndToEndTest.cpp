@@ -20,6 +20,7 @@ TEST(PulseAudioEndToEnd, AKeyPlayedOnTheControlIsHeardOnTheAudioServer) {
         GTEST_SKIP() << "PulseAudio cannot start here: " << server.error().toStdString();
     }
     fluid::FluidSynthMidiOutput synthesizer;
+    synthesizer.preload();  // as the program does
     Piano piano(synthesizer);
 
     const std::int32_t handle = piano.OpenDevices();
