@@ -43,11 +43,11 @@ Form1::Form1(const QString& makerHost, ShellFolders& folders, FileWriter& files,
          {ShellFolders::kDesktopDirectory, QStringLiteral("儿童学习网址导航.url")}},
     };
     QWidget* previous = nullptr;
-    for (const Button& spec : buttons) {
-        auto* button = new QPushButton(QString::fromUtf8(spec.caption), this);
-        button->setObjectName(QString::fromLatin1(spec.name));
-        button->setGeometry(24, spec.top, 193, 33);
-        const Shortcut shortcut = spec.shortcut;
+    for (const Button& entry : buttons) {
+        auto* button = new QPushButton(QString::fromUtf8(entry.caption), this);
+        button->setObjectName(QString::fromLatin1(entry.name));
+        button->setGeometry(24, entry.top, 193, 33);
+        const Shortcut shortcut = entry.shortcut;
         connect(button, &QPushButton::clicked, this,
                 [this, shortcut] { guarded([&] { saveShortcut(shortcut); }); });
         if (previous != nullptr) {

@@ -85,10 +85,10 @@ void MainForm::buildControls(std::unique_ptr<WebBrowser> browser,
     QWidget* previous = WebBrowser1;
     setTabOrder(Piano1, Combo1);
     setTabOrder(Combo1, WebBrowser1);
-    for (const CommandButton& spec : kCommandButtons) {
-        auto* button = new QPushButton(QString::fromUtf8(spec.caption), client);
-        button->setObjectName(QString::fromLatin1(spec.name));
-        button->setGeometry(twipsRect(spec.left, spec.top, spec.width, spec.height));
+    for (const CommandButton& entry : kCommandButtons) {
+        auto* button = new QPushButton(QString::fromUtf8(entry.caption), client);
+        button->setObjectName(QString::fromLatin1(entry.name));
+        button->setGeometry(twipsRect(entry.left, entry.top, entry.width, entry.height));
         button->setAutoDefault(false);
         setTabOrder(previous, button);
         previous = button;
