@@ -15,8 +15,7 @@ FluidSynthMidiOutput::~FluidSynthMidiOutput() = default;
 std::unique_ptr<GmSynth> FluidSynthMidiOutput::makeSynth(const Options& options) {
     const std::string soundFont = findSoundFont(options.soundFontDir);
     if (soundFont.empty()) {
-        throw SynthUnavailable(NoSoundFont, "no SoundFont (.sf2) found in " +
-                                                options.soundFontDir +
+        throw SynthUnavailable(NoSoundFont, "no SoundFont (.sf2) found in " + options.soundFontDir +
                                                 "; install the package fluid-soundfont-gm");
     }
     return std::make_unique<GmSynth>(soundFont, options.format);
