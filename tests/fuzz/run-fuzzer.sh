@@ -3,8 +3,8 @@
 # finds in a throw-away folder so the seeds in the repository stay as they
 # are. Prints libFuzzer's final figures (executions per second, coverage).
 set -euo pipefail
-fuzzer="$1"
-seeds="$2"
+fuzzer=$(realpath "$1")
+seeds=$(realpath "$2")
 seconds="${3:-20}"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
