@@ -51,34 +51,31 @@ void KeyboardPicture::paintEvent(QPaintEvent* event) {
     painter.drawImage(QPointF(0, 0), image_);
 }
 
+void KeyboardPicture::handOn(MouseHandler handler, Qt::MouseButtons buttons,
+                             Qt::KeyboardModifiers modifiers, QPointF where) {
+    std::int16_t button = buttonMask(buttons);
+    std::int16_t shift = shiftMask(modifiers);
+    float x = static_cast<float>(where.x());
+    float y = static_cast<float>(where.y());
+    guarded([&] { (handler_.*handler)(button, shift, x, y); });
+}
+
 void KeyboardPicture::mousePressEvent(QMouseEvent* event) {
     pressed_ |= event->button();
-    std::int16_t button = buttonMask(event->button());
-    std::int16_t shift = shiftMask(event->modifiers());
-    float x = static_cast<float>(event->position().x());
-    float y = static_cast<float>(event->position().y());
-    guarded([&] { handler_.pictureMouseDown(button, shift, x, y); });
+    handOn(&Handler::pictureMouseDown, event->button(), event->modifiers(), event->position());
 }
 
 void KeyboardPicture::mouseMoveEvent(QMouseEvent* event) {
     if (pressed_ != Qt::NoButton && (event->buttons() & pressed_) == Qt::NoButton) {
         releaseCutOffPress();  // the release went elsewhere
     }
-    std::int16_t button = buttonMask(event->buttons());
-    std::int16_t shift = shiftMask(event->modifiers());
-    float x = static_cast<float>(event->position().x());
-    float y = static_cast<float>(event->position().y());
-    guarded([&] { handler_.pictureMouseMove(button, shift, x, y); });
+    handOn(&Handler::pictureMouseMove, event->buttons(), event->modifiers(), event->position());
 }
 
 void KeyboardPicture::mouseReleaseEvent(QMouseEvent* event) {
     const bool wasPressedHere = pressed_.testFlag(event->button());
     pressed_ &= ~event->button();
-    std::int16_t button = buttonMask(event->button());
-    std::int16_t shift = shiftMask(event->modifiers());
-    float x = static_cast<float>(event->position().x());
-    float y = static_cast<float>(event->position().y());
-    guarded([&] { handler_.pictureMouseUp(button, shift, x, y); });
+    handOn(&Handler::pictureMouseUp, event->button(), event->modifiers(), event->position());
     if (wasPressedHere && rect().contains(event->position().toPoint())) {
         guarded([&] { handler_.pictureClick(); });
     }
@@ -130,13 +127,10 @@ void KeyboardPicture::releaseCutOffPress() {
     if (pressed_ == Qt::NoButton) {
         return;
     }
-    std::int16_t button = buttonMask(pressed_);
+    const Qt::MouseButtons buttons = pressed_;
     pressed_ = Qt::NoButton;
-    std::int16_t shift = shiftMask(QGuiApplication::keyboardModifiers());
-    const QPointF where = mapFromGlobal(QCursor::pos());
-    float x = static_cast<float>(where.x());
-    float y = static_cast<float>(where.y());
-    guarded([&] { handler_.pictureMouseUp(button, shift, x, y); });
+    handOn(&Handler::pictureMouseUp, buttons, QGuiApplication::keyboardModifiers(),
+           mapFromGlobal(QCursor::pos()));
 }
 
 void KeyboardPicture::releaseHeldKeys() {

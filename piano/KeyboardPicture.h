@@ -57,6 +57,11 @@ protected:
     bool event(QEvent* event) override;
 
 private:
+    using MouseHandler = void (Handler::*)(std::int16_t&, std::int16_t&, float&, float&);
+
+    // Calls a pointer handler with the classic button, shift and position.
+    void handOn(MouseHandler handler, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers,
+                QPointF where);
     void releaseCutOffPress();
     void releaseHeldKeys();
 
