@@ -1,0 +1,285 @@
+#!/usr/bin/env python3
+"""Mutation testing: does the test suite notice when the program is wrong?
+
+Each mutant below is a one-line change of the source that breaks a behaviour
+the program promises. The script copies the tree to a work folder, builds it
+once, then for each mutant applies the change, rebuilds incrementally, runs
+the ordinary test suite (not the package check or the fuzzers, which have
+their own purposes), and puts the line back. A mutant the suite fails on is
+killed; one it passes survives and names a missing test.
+
+    tools/mutate.py [--only ID,ID...] [--work DIR] [--list]
+
+Prints each mutant's fate, then "killed K of N". Exits 0 when every mutant
+was killed, 1 otherwise.
+"""
+import argparse
+import os
+import pathlib
+import shutil
+import subprocess
+import sys
+import time
+
+# (id, file, text of the line as it stands, the same line mutated, what breaks)
+MUTANTS = [
+    # common: errors and checked arithmetic
+    ("overflow-unchecked", "common/CheckedMath.h",
+     "if (__builtin_add_overflow(a, b, &sum)) {", "if (__builtin_add_overflow(a, b, &sum) && false) {",
+     "an addition that overflows wraps silently"),
+    ("error-number", "common/Errors.h",
+     ": PianoError(9, \"Subscript out of range: \" + what) {}",
+     ": PianoError(8, \"Subscript out of range: \" + what) {}",
+     "a subscript error reports the wrong number"),
+    # keyboard: geometry and pictures
+    ("no-black-key-limit", "piano/KeyboardGeometry.cpp",
+     "if (r > 2.0 * a / 3.0 && k != 1 && k != 4 && d < 51) {",
+     "if (r > 2.0 * a / 3.0 && k != 1 && k != 4) {",
+     "a black key is found right of the highest key"),
+    ("white-key-after-e", "piano/KeyboardGeometry.cpp",
+     "if (k > 4) {", "if (k > 5) {", "white keys from F on give the wrong note"),
+    ("black-key-position", "piano/KeyboardGeometry.cpp",
+     "if (s > 7) {", "if (s > 8) {", "G sharp is placed as a white key"),
+    ("lowest-key-shape", "piano/KeyboardGeometry.cpp",
+     "kind = keyboard::ShapeC;", "kind = keyboard::ShapeA;",
+     "the lowest key is highlighted with the wrong mask"),
+    ("round-half-away", "piano/KeyboardGeometry.cpp",
+     "const double rounded = std::nearbyint(value);", "const double rounded = std::round(value);",
+     "key widths round halves away from zero"),
+    ("mask-grey", "piano/KeyboardArt.cpp",
+     "const QColor kMidGrey(127, 127, 127);", "const QColor kMidGrey(127, 127, 126);",
+     "a pressed white key is drawn in the wrong grey"),
+    ("xor-drops-blue", "piano/PixelCopy.cpp",
+     "to[x] ^= from[x - at.x()] & 0x00FFFFFFU;", "to[x] ^= from[x - at.x()] & 0x00FFFF00U;",
+     "highlighting leaves the blue channel alone"),
+    # piano: the control
+    ("velocity-byte", "piano/PianoMidi.cpp",
+     "const std::uint32_t message = Note * 256U + 144U + s * 65536U + n;",
+     "const std::uint32_t message = Note * 256U + 144U + s * 256U + n;",
+     "the velocity lands in the wrong byte"),
+    ("no-instrument-on-open", "piano/PianoMidi.cpp",
+     "ChangeYinSe(yinSe_, 0);", "(void)yinSe_;",
+     "opening the device forgets the stored instrument"),
+    ("close-keeps-handle", "piano/PianoMidi.cpp",
+     "hMidiOut = 0;\n    }\n    return 0;", "(void)0;\n    }\n    return 0;",
+     "after closing, messages still go to the old handle"),
+    ("index-128-refused", "piano/PianoKeys.cpp",
+     "if (Index >= KeyState.size()) {", "if (Index >= KeyState.size() - 1) {",
+     "note 128 is refused"),
+    ("highest-key-not-drawn", "piano/PianoKeys.cpp",
+     "for (int note = 21; note <= 110; ++note) {", "for (int note = 21; note < 108; ++note) {",
+     "the highest key is never drawn pressed"),
+    ("glide-restrikes", "piano/PianoInput.cpp",
+     "if (note != MouseNote) {", "if (true) {",
+     "a drag within one key strikes it again at every move"),
+    ("second-button-keeps-first", "piano/PianoInput.cpp",
+     "if (mouseHolding_ && MouseNote != note) {", "if (false) {",
+     "a second button leaves the first key sounding for ever"),
+    ("autorepeat-releases", "piano/KeyboardPicture.cpp",
+     "if (event->isAutoRepeat()) {", "if (false) {",
+     "a held key is released at every auto-repeat"),
+    ("popup-keeps-mouse-note", "piano/KeyboardPicture.cpp",
+     "if (event->reason() == Qt::PopupFocusReason) {", "if (false) {",
+     "focus taken by a popup no longer releases the note that the mouse holds"),
+    ("click-off-picture", "piano/KeyboardPicture.cpp",
+     "if (wasPressedHere && rect().contains(event->position().toPoint())) {",
+     "if (wasPressedHere) {",
+     "a release off the keyboard still clicks"),
+    ("digit-shift-neighbour", "piano/VirtualKeys.cpp",
+     "return static_cast<std::int16_t>(scanCode == kXDigitRowLast ? '0' : '1' + (scanCode - 10));",
+     "return static_cast<std::int16_t>(scanCode == kXDigitRowLast ? '0' : '1' + (scanCode - 9));",
+     "the X11 digit row with Shift held gives the code of the neighbouring digit"),
+    ("true-is-one", "piano/PropertyBag.cpp",
+     "return -1;\n        }\n        if (text.compare(QLatin1String(\"False\")",
+     "return 1;\n        }\n        if (text.compare(QLatin1String(\"False\")",
+     "the stored text \"True\" converts to 1 instead of -1"),
+    ("names-case-sensitive", "piano/PropertyBag.cpp",
+     "const auto found = entries_.find(name.toCaseFolded());", "const auto found = entries_.find(name);",
+     "a property stored as \"autoplay\" is not found as \"AutoPlay\""),
+    ("catalogue-blank", "piano/InstrumentCatalogue.cpp",
+     "\"0 Acoustic Grand Piano   大钢琴（声学钢琴） \",", "\"0 Acoustic Grand Piano  大钢琴（声学钢琴） \",",
+     "an instrument name loses one of its blanks"),
+    # fluidsynth: the built-in synthesizer
+    ("note-on-resets-program", "piano/fluidsynth/GmSynth.cpp",
+     "if (!selected) {", "if (!selected || true) {",
+     "every Note On resets its channel to program 0, so a chosen instrument is lost"),
+    ("velocity-zero-sounds", "piano/fluidsynth/GmSynth.cpp",
+     "if (data2 == 0) {", "if (data2 == 0 && false) {",
+     "a velocity-0 Note On starts a note instead of ending it"),
+    ("pitch-bend-swapped", "piano/fluidsynth/GmSynth.cpp",
+     "fluid_synth_pitch_bend(synth, channel, data1 | (data2 << 7));",
+     "fluid_synth_pitch_bend(synth, channel, data2 | (data1 << 7));",
+     "pitch bend takes its bytes the wrong way round"),
+    ("last-soundfont", "piano/fluidsynth/SoundFontLocator.cpp",
+     "return *std::min_element(candidates.begin(), candidates.end());",
+     "return *std::max_element(candidates.begin(), candidates.end());",
+     "the last SoundFont by name is taken instead of the first"),
+    ("reason-repeated", "piano/fluidsynth/FluidSynthMidiOutput.cpp",
+     "if (why == lastReport_) {", "if (false) {",
+     "the same reason for silence is said at every attempt"),
+    # about: the about box and its shortcut files
+    ("shortcut-lf", "about/InternetShortcut.cpp",
+     "return QByteArrayLiteral(\"[InternetShortcut]\\r\\nURL=\") + target.toLatin1() +",
+     "return QByteArrayLiteral(\"[InternetShortcut]\\nURL=\") + target.toLatin1() +",
+     "the shortcut's first line ends in LF alone"),
+    ("favorites-name", "about/Form1.cpp",
+     "{ShellFolders::kFavorites, QStringLiteral(\" 儿童学习网址导航.url\")}},",
+     "{ShellFolders::kFavorites, QStringLiteral(\"儿童学习网址导航.url\")}},",
+     "the Favorites shortcut loses its leading blank"),
+    ("favorites-folder", "about/ShellFolders.cpp",
+     "folder = QDir::home().filePath(QStringLiteral(\"Favorites\"));",
+     "folder = QDir::home().filePath(QStringLiteral(\"Favourites\"));",
+     "Favorites lands in a folder of another name"),
+    # mainwindow: the main window
+    ("key-zero-note", "mainwindow/KeyNotes.cpp",
+     "{'7', 91}, {'8', 93}, {'9', 95}, {'0', 96},", "{'7', 91}, {'8', 93}, {'9', 95}, {'0', 95},",
+     "the 0 key plays B6 instead of C7"),
+    ("key-repeat-restrikes", "mainwindow/MainFormKeys.cpp",
+     "if (note != 0 && !Piano1->isSelc(note)) {", "if (note != 0) {",
+     "a held key strikes its note again at every repeat"),
+    ("query-separator", "mainwindow/SiteCommands.cpp",
+     "address += QLatin1Char('?') + QString::fromUtf8(command.query);",
+     "address += QLatin1Char('&') + QString::fromUtf8(command.query);",
+     "a command's query is joined with the wrong character"),
+    ("list-click-once", "mainwindow/MainForm.cpp",
+     "    Combo1_Click();\n}", "    (void)0;\n}",
+     "selecting the stored instrument at start-up sends no program change"),
+    ("list-keeps-keys", "mainwindow/MainForm.cpp",
+     "Piano1->setFocus(Qt::OtherFocusReason);\n    });",
+     "(void)0;\n    });",
+     "after an instrument is picked, the letters search the list instead of playing"),
+    # app: the error report
+    ("report-without-number", "app/ErrorReportingApplication.cpp",
+     "if (const auto* pianoError = dynamic_cast<const PianoError*>(&error)) {",
+     "if (const auto* pianoError = dynamic_cast<const PianoError*>(&error); false) {",
+     "the error report leaves out the error's number"),
+]
+
+SKIPPED_TESTS = r"^(Package|Fuzz)\."
+
+
+def run(command, cwd, log=None, timeout=None):
+    result = subprocess.run(command, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                            text=True, timeout=timeout)
+    if log is not None:
+        log.write_text(result.stdout)
+    return result
+
+
+def sync_tree(source, copy):
+    """Copies the tracked and untracked (not ignored) files of `source` into
+    `copy`, touching only files whose contents differ so that the build
+    there stays incremental."""
+    listed = subprocess.run(["git", "ls-files", "-co", "--exclude-standard", "-z"], cwd=source,
+                            stdout=subprocess.PIPE, check=True).stdout.split(b"\0")
+    wanted = set()
+    for name in filter(None, listed):
+        relative = name.decode()
+        origin = source / relative
+        if not origin.is_file():
+            continue
+        wanted.add(relative)
+        target = copy / relative
+        data = origin.read_bytes()
+        if not target.is_file() or target.read_bytes() != data:
+            target.parent.mkdir(parents=True, exist_ok=True)
+            target.write_bytes(data)
+            shutil.copymode(origin, target)
+    for path in copy.rglob("*"):
+        if path.is_file() and str(path.relative_to(copy)) not in wanted:
+            path.unlink()
+
+
+def apply(path, before, after):
+    text = path.read_text()
+    count = text.count(before)
+    if count != 1:
+        raise SystemExit(f"mutate: {path}: the line to mutate occurs {count} times: {before!r}")
+    path.write_text(text.replace(before, after))
+    return text
+
+
+def first_failure(output):
+    for line in output.splitlines():
+        if "***Failed" in line or "***Timeout" in line or "***Exception" in line:
+            return line.split(":", 1)[1].split()[0] if ":" in line else line.strip()
+    return "the suite"
+
+
+def main():
+    parser = argparse.ArgumentParser(description="Mutation testing of the test suite.")
+    parser.add_argument("--only", help="comma-separated mutant ids to run")
+    parser.add_argument("--work", default=os.environ.get("TINKO_MUTANT_DIR", "/tmp/tinko-mutants"),
+                        help="work folder (kept between runs, so later runs build less)")
+    parser.add_argument("--list", action="store_true", help="list the mutants and stop")
+    args = parser.parse_args()
+
+    mutants = MUTANTS
+    if args.only:
+        chosen = set(args.only.split(","))
+        unknown = chosen - {m[0] for m in MUTANTS}
+        if unknown:
+            raise SystemExit("mutate: no such mutant: " + ", ".join(sorted(unknown)))
+        mutants = [m for m in MUTANTS if m[0] in chosen]
+    if args.list:
+        for ident, path, _, _, what in mutants:
+            print(f"{ident:28} {path:44} {what}")
+        return 0
+
+    project = pathlib.Path(__file__).resolve().parent.parent
+    work = pathlib.Path(args.work)
+    source, build = work / "src", work / "build"
+    source.mkdir(parents=True, exist_ok=True)
+    sync_tree(project, source)
+    for _, path, before, _, _ in mutants:  # every mutant must apply before any runs
+        text = (source / path).read_text()
+        if text.count(before) != 1:
+            raise SystemExit(f"mutate: {path}: no single line to mutate: {before!r}")
+
+    print(f"building the unmutated tree in {build} ...", flush=True)
+    configure = ["cmake", "-S", str(source), "-B", str(build), "-DTINKO_BUILD_BENCHMARKS=OFF"]
+    if run(configure, work, work / "configure.log").returncode != 0:
+        raise SystemExit(f"mutate: configuring failed, see {work / 'configure.log'}")
+    jobs = str(os.cpu_count() or 2)
+    build_command = ["cmake", "--build", str(build), "-j", jobs]
+    test_command = ["ctest", "--stop-on-failure", "--timeout", "300", "-E", SKIPPED_TESTS]
+    if run(build_command, work, work / "build.log").returncode != 0:
+        raise SystemExit(f"mutate: the unmutated tree does not build, see {work / 'build.log'}")
+    if run(test_command, build, work / "baseline.log").returncode != 0:
+        raise SystemExit(f"mutate: the unmutated tree fails its tests, see {work / 'baseline.log'}")
+
+    killed, survivors, stillborn = 0, [], []
+    for number, (ident, path, before, after, what) in enumerate(mutants, 1):
+        started = time.monotonic()
+        original = apply(source / path, before, after)
+        try:
+            built = run(build_command, work, work / f"{ident}.build.log")
+            if built.returncode != 0:
+                fate = "does not build (not counted)"
+                stillborn.append(ident)
+            else:
+                tested = run(test_command, build, work / f"{ident}.test.log")
+                if tested.returncode != 0:
+                    killed += 1
+                    fate = "killed by " + first_failure(tested.stdout)
+                else:
+                    survivors.append(ident)
+                    fate = "SURVIVED"
+        finally:
+            (source / path).write_text(original)
+        seconds = time.monotonic() - started
+        print(f"[{number:2}/{len(mutants)}] {ident}: {what}: {fate} ({seconds:.0f} s)", flush=True)
+
+    counted = len(mutants) - len(stillborn)
+    print(f"killed {killed} of {counted}")
+    if survivors:
+        print("survivors: " + ", ".join(survivors))
+    if stillborn:
+        print("not built: " + ", ".join(stillborn))
+    # Leave the copy as the project is, so the next run builds only what changed.
+    run(build_command, work, work / "build.log")
+    return 0 if not survivors and not stillborn else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
