@@ -1,28 +1,20 @@
 #include "PulseAudioServer.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QThread>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
+#include "Wait.h"
+
 namespace tinko::testing {
 namespace {
 
+constexpr int kBytesPerFrame = 4;  // two 16-bit channels
+
 QString socketPath(const QTemporaryDir& dir) {
     return dir.filePath(QStringLiteral("native"));
-}
-
-void pause(std::chrono::milliseconds duration) {
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < duration.count()) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        QThread::msleep(5);
-    }
 }
 
 }  // namespace
@@ -33,43 +25,29 @@ PulseAudioServer::PulseAudioServer() : previousServer_(qgetenv("PULSE_SERVER")) 
         error_ = QStringLiteral("pulseaudio is not installed");
         return;
     }
-    if (!runtimeDir_.isValid()) {
-        error_ = QStringLiteral("cannot make a runtime folder: ") + runtimeDir_.errorString();
-        return;
-    }
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtimeDir_.path());
     environment.insert(QStringLiteral("HOME"), runtimeDir_.path());
     server_.setProcessEnvironment(environment);
     server_.setProcessChannelMode(QProcess::MergedChannels);
-    server_.start(program, {
-                               QStringLiteral("--daemonize=no"),
-                               QStringLiteral("-n"),
-                               QStringLiteral("--exit-idle-time=-1"),
-                               QStringLiteral("--use-pid-file=no"),
-                               QStringLiteral("--disable-shm=yes"),
-                               QStringLiteral("--load=module-null-sink sink_name=%1 "
-                                              "rate=48000 channels=2")
-                                   .arg(QLatin1String(kSinkName)),
-                               QStringLiteral("--load=module-native-protocol-unix "
-                                              "auth-anonymous=1 socket=%1")
-                                   .arg(socketPath(runtimeDir_)),
-                           });
-    if (!server_.waitForStarted(5000)) {
-        error_ = QStringLiteral("pulseaudio did not start: ") + server_.errorString();
+    server_.start(program,
+                  {QStringLiteral("--daemonize=no"), QStringLiteral("-n"),
+                   QStringLiteral("--exit-idle-time=-1"), QStringLiteral("--use-pid-file=no"),
+                   QStringLiteral("--disable-shm=yes"),
+                   QStringLiteral("--load=module-null-sink sink_name=%1 rate=48000 "
+                                  "channels=2")
+                       .arg(QLatin1String(kSinkName)),
+                   QStringLiteral("--load=module-native-protocol-unix auth-anonymous=1 "
+                                  "socket=%1")
+                       .arg(socketPath(runtimeDir_))});
+    const bool listening = waitUntil([&] {
+        return QFileInfo::exists(socketPath(runtimeDir_)) ||
+               server_.state() == QProcess::NotRunning;
+    });
+    if (!listening || server_.state() == QProcess::NotRunning) {
+        error_ = QStringLiteral("pulseaudio did not open its socket: ") +
+                 QString::fromLocal8Bit(server_.readAll()).trimmed();
         return;
-    }
-    QElapsedTimer timer;
-    timer.start();
-    while (!QFileInfo::exists(socketPath(runtimeDir_))) {
-        if (server_.state() == QProcess::NotRunning || timer.elapsed() > 10000) {
-            error_ = QStringLiteral("pulseaudio did not open its socket: ") +
-                     QString::fromLocal8Bit(server_.readAll()).trimmed();
-            server_.kill();
-            server_.waitForFinished(2000);
-            return;
-        }
-        QThread::msleep(20);
     }
     qputenv("PULSE_SERVER", serverAddress().toLocal8Bit());
     running_ = true;
@@ -94,41 +72,71 @@ QString PulseAudioServer::serverAddress() const {
     return QStringLiteral("unix:") + socketPath(runtimeDir_);
 }
 
-bool PulseAudioServer::startRecorder(QProcess& recorder) {
-    recorder.start(
-        QStringLiteral("parec"),
-        {QStringLiteral("--device=%1.monitor").arg(QLatin1String(kSinkName)),
-         QStringLiteral("--raw"), QStringLiteral("--format=s16le"), QStringLiteral("--rate=48000"),
-         QStringLiteral("--channels=2"), QStringLiteral("--latency-msec=20")});
-    if (!recorder.waitForStarted(5000)) {
-        error_ = QStringLiteral("parec did not start: ") + recorder.errorString();
+SinkRecorder::SinkRecorder(QString sinkName) : sinkName_(std::move(sinkName)) {}
+
+SinkRecorder::~SinkRecorder() {
+    if (parec_.state() != QProcess::NotRunning) {
+        parec_.kill();
+        parec_.waitForFinished(2000);
+    }
+}
+
+bool SinkRecorder::start() {
+    parec_.start(QStringLiteral("parec"),
+                 {QStringLiteral("--device=%1.monitor").arg(sinkName_), QStringLiteral("--raw"),
+                  QStringLiteral("--format=s16le"), QStringLiteral("--rate=%1").arg(kRate),
+                  QStringLiteral("--channels=2"), QStringLiteral("--latency-msec=5")});
+    if (!parec_.waitForStarted(5000)) {
+        error_ = QStringLiteral("parec did not start: ") + parec_.errorString();
         return false;
     }
-    // Wait until samples flow, so that what follows is recorded from the
-    // start.
-    QElapsedTimer timer;
-    timer.start();
-    while (recorder.bytesAvailable() == 0 && timer.elapsed() < 5000) {
-        recorder.waitForReadyRead(50);
+    if (!waitUntil([&] { return frames() > 0 || parec_.state() == QProcess::NotRunning; }) ||
+        frames() == 0) {
+        error_ = QStringLiteral("parec records nothing: ") +
+                 QString::fromLocal8Bit(parec_.readAllStandardError()).trimmed();
+        return false;
     }
     return true;
 }
 
-QByteArray PulseAudioServer::stopRecorder(QProcess& recorder, std::chrono::milliseconds duration) {
-    pause(duration);
-    QByteArray samples = recorder.readAllStandardOutput();
-    recorder.terminate();
-    recorder.waitForFinished(3000);
-    samples += recorder.readAllStandardOutput();
-    return samples;
+void SinkRecorder::readAvailable() {
+    samples_ += parec_.readAllStandardOutput();
+}
+
+qint64 SinkRecorder::frames() {
+    readAvailable();
+    return samples_.size() / kBytesPerFrame;
+}
+
+QByteArray SinkRecorder::samples(qint64 from) {
+    readAvailable();
+    const qint64 whole = samples_.size() / kBytesPerFrame * kBytesPerFrame;
+    return samples_.mid(from * kBytesPerFrame, whole - from * kBytesPerFrame);
+}
+
+qint64 SinkRecorder::waitForSound(qint64 from, double rms, std::chrono::milliseconds timeout) {
+    constexpr qint64 kWindow = kRate / 200;  // 5 ms
+    qint64 checked = from;
+    qint64 found = -1;
+    waitUntil(
+        [&] {
+            const qint64 available = frames();
+            for (; checked + kWindow <= available; checked += kWindow / 2) {
+                if (measure(samples_.mid(checked * kBytesPerFrame, kWindow * kBytesPerFrame)).rms >
+                    rms) {
+                    found = checked;
+                    return true;
+                }
+            }
+            return false;
+        },
+        timeout);
+    return found;
 }
 
 Loudness measure(const QByteArray& samples16) {
     Loudness loudness;
     const auto count = static_cast<std::size_t>(samples16.size()) / 2;
-    if (count == 0) {
-        return loudness;
-    }
     double sumOfSquares = 0.0;
     for (std::size_t i = 0; i < count; ++i) {
         std::int16_t sample = 0;
@@ -137,7 +145,7 @@ Loudness measure(const QByteArray& samples16) {
         sumOfSquares += value * value;
         loudness.peak = std::max(loudness.peak, std::fabs(value));
     }
-    loudness.rms = std::sqrt(sumOfSquares / static_cast<double>(count));
+    loudness.rms = count == 0 ? 0.0 : std::sqrt(sumOfSquares / static_cast<double>(count));
     return loudness;
 }
 

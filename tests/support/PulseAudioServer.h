@@ -25,16 +25,7 @@ public:
     const QString& error() const { return error_; }
     QString serverAddress() const;
 
-    // Records the sink's monitor for `duration` while `during` runs, as
-    // interleaved 16-bit stereo at 48 kHz. `during` is called once the
-    // recorder is connected.
-    template <typename Action>
-    QByteArray record(std::chrono::milliseconds duration, Action during);
-
 private:
-    bool startRecorder(QProcess& recorder);
-    QByteArray stopRecorder(QProcess& recorder, std::chrono::milliseconds duration);
-
     QTemporaryDir runtimeDir_;
     QProcess server_;
     QByteArray previousServer_;
@@ -42,15 +33,39 @@ private:
     QString error_;
 };
 
-template <typename Action>
-QByteArray PulseAudioServer::record(std::chrono::milliseconds duration, Action during) {
-    QProcess recorder;
-    if (!startRecorder(recorder)) {
-        return {};
-    }
-    during();
-    return stopRecorder(recorder, duration);
-}
+// Records what a sink plays (its monitor, through parec and whichever
+// server PULSE_SERVER names) as interleaved 16-bit stereo at 48 kHz, from
+// start() until it is destroyed.
+class SinkRecorder {
+public:
+    static constexpr int kRate = 48000;
+
+    explicit SinkRecorder(QString sinkName = QString::fromLatin1(PulseAudioServer::kSinkName));
+    ~SinkRecorder();
+
+    // Starts recording and waits until samples flow.
+    bool start();
+    const QString& error() const { return error_; }
+
+    // Frames recorded so far.
+    qint64 frames();
+
+    // Waits until the sink plays something louder than `rms` (over 5 ms)
+    // after frame `from`, and returns the frame where that sound begins;
+    // -1 when nothing came within `timeout`.
+    qint64 waitForSound(qint64 from, double rms, std::chrono::milliseconds timeout);
+
+    // The samples recorded so far from frame `from` on.
+    QByteArray samples(qint64 from = 0);
+
+private:
+    void readAvailable();
+
+    QString sinkName_;
+    QProcess parec_;
+    QByteArray samples_;
+    QString error_;
+};
 
 // Root mean square and peak of interleaved signed 16-bit samples, as a
 // fraction of full scale.
