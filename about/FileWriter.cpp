@@ -1,30 +1,112 @@
 #include "FileWriter.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <cerrno>
+#include <string>
+#include <utility>
 
 namespace tinko {
+namespace {
+
+// Why a file could not be written, in words the user reads.
+std::string reason(int error) {
+    switch (error) {
+        case EACCES:
+        case EPERM:
+            return "没有写入这个文件夹的权限";
+        case EROFS:
+            return "文件夹在只读的磁盘上";
+        case ENOSPC:
+        case EDQUOT:
+            return "磁盘已满";
+        case ENOENT:
+        case ENOTDIR:
+            return "文件夹不存在";
+        case EISDIR:
+            return "这个名字已被一个文件夹占用";
+        default:
+            return "写入失败（错误代码 " + std::to_string(error) + "）";
+    }
+}
+
+[[noreturn]] void fail(int error) {
+    throw FileWriteError(reason(error));
+}
+
+// A file descriptor that closes itself.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
+
+private:
+    int fd_;
+};
+
+void writeAll(int fd, const QByteArray& bytes) {
+    const char* data = bytes.constData();
+    auto left = static_cast<std::size_t>(bytes.size());
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, left);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            fail(written < 0 ? errno : ENOSPC);
+        }
+        data += written;
+        left -= static_cast<std::size_t>(written);
+    }
+}
+
+}  // namespace
 
 void AtomicFileWriter::write(const QString& path, const QByteArray& bytes) {
-    const QFileInfo target(path);
-    if (target.isSymLink()) {
-        throw FileWriteError("the name is taken by a symbolic link");
+    const QByteArray target = QFile::encodeName(path);
+    // Only a file may be replaced. A link at the name is replaced by the
+    // rename below, never written through, whenever it appears.
+    struct stat existing {};
+    if (::lstat(target.constData(), &existing) == 0 && !S_ISREG(existing.st_mode) &&
+        !S_ISLNK(existing.st_mode)) {
+        if (S_ISDIR(existing.st_mode)) {
+            fail(EISDIR);
+        }
+        throw FileWriteError("这个名字已被一个不是文件的东西（设备或管道）占用");
     }
-    if (target.exists() && !target.isFile()) {
-        throw FileWriteError(target.isDir() ? "the name is taken by a folder"
-                                            : "the name is taken by something that is not a file");
+    const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
+    QByteArray temporary = folder + "/.tinko-XXXXXX";
+    Descriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
+    if (file.get() < 0) {
+        fail(errno);
     }
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        throw FileWriteError(file.errorString().toStdString());
-    }
-    if (file.write(bytes) != bytes.size()) {
-        const std::string why = file.errorString().toStdString();
-        file.cancelWriting();
-        throw FileWriteError(why);
-    }
-    if (!file.commit()) {
-        throw FileWriteError(file.errorString().toStdString());
+    try {
+        // Readable by all, like any file the user saves; mkostemp makes 0600.
+        if (::fchmod(file.get(), 0644) != 0) {
+            fail(errno);
+        }
+        writeAll(file.get(), bytes);
+        if (::fsync(file.get()) != 0 || ::close(file.release()) != 0) {
+            fail(errno);
+        }
+        if (::rename(temporary.constData(), target.constData()) != 0) {
+            fail(errno);
+        }
+    } catch (...) {
+        ::unlink(temporary.constData());
+        throw;
     }
 }
 

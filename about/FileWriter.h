@@ -24,9 +24,9 @@ public:
 
 // Writes into a temporary file beside the target and renames it over the
 // target once complete, so a crash or a full disk leaves either the old file
-// or the new one, never a part. A name taken by anything but a regular file
-// (a folder, a symbolic link, a device) is refused rather than written
-// through.
+// or the new one, never a part. A symbolic link at the name is replaced, never
+// followed; a name taken by a folder or a device is refused. The reason given
+// on failure is in words the user reads.
 class AtomicFileWriter : public FileWriter {
 public:
     void write(const QString& path, const QByteArray& bytes) override;

@@ -72,9 +72,9 @@ void Form1::saveShortcut(const Shortcut& shortcut) {
     try {
         files_.write(path, internetShortcut(target));
     } catch (const FileWriteError& error) {
-        messages_.warn(
-            this, QStringLiteral("无法保存网页快捷方式“%1”：%2")
-                      .arg(QDir::toNativeSeparators(path), QString::fromLocal8Bit(error.what())));
+        messages_.warn(this,
+                       QStringLiteral("无法保存网页快捷方式“%1”：%2")
+                           .arg(QDir::toNativeSeparators(path), QString::fromUtf8(error.what())));
         return;
     }
     messages_.inform(this, QStringLiteral("感谢您对本软件的支持"));

@@ -25,17 +25,17 @@ bool ErrorReportingApplication::notify(QObject* receiver, QEvent* event) {
     } catch (const std::exception& error) {
         report(describe(error));
     } catch (...) {
-        report(QStringLiteral("Unknown error"));
+        report(QStringLiteral("未知错误"));
     }
     return false;
 }
 
 QString ErrorReportingApplication::describe(const std::exception& error) {
-    const QString what = QString::fromLocal8Bit(error.what());
+    const QString what = QString::fromUtf8(error.what());
     if (const auto* pianoError = dynamic_cast<const PianoError*>(&error)) {
-        return QStringLiteral("Run-time error '%1':\n\n%2").arg(pianoError->number()).arg(what);
+        return QStringLiteral("运行时错误 '%1'：\n\n%2").arg(pianoError->number()).arg(what);
     }
-    return QStringLiteral("Run-time error:\n\n%1").arg(what);
+    return QStringLiteral("运行时错误：\n\n%1").arg(what);
 }
 
 void ErrorReportingApplication::report(const QString& message) {

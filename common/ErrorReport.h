@@ -21,7 +21,7 @@ void guarded(Handler&& handler) {
     } catch (const std::exception& error) {
         reportError(error);
     } catch (...) {
-        reportError(std::runtime_error("Unknown error"));
+        reportError(std::runtime_error("未知错误"));
     }
 }
 

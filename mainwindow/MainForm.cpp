@@ -8,7 +8,6 @@
 #include <QScreen>
 
 #include "ErrorReport.h"
-#include "Errors.h"
 #include "MainFormLayout.h"
 #include "Piano.h"
 #include "Twips.h"
@@ -41,11 +40,11 @@ MainForm::MainForm(MainFormParts parts, QWidget* parent)
     // A fixed single border: closable, not resizable, no maximize or minimize.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
-    QPalette colours = palette();
-    colours.setColor(QPalette::Window, kBackground);
-    setPalette(colours);
     applyMainFormFont(*this);
 
+    // In the window, even where the desktop would show menus elsewhere: the
+    // window's size and its three commands on the bar depend on it.
+    menuBar()->setNativeMenuBar(false);
     buildMainMenu(*menuBar());
     buildControls(std::move(parts.browser), parts.pianoProperties);
     connectCommands();
@@ -55,7 +54,9 @@ MainForm::MainForm(MainFormParts parts, QWidget* parent)
     setFixedSize(kClientSize + QSize(0, menuHeight));
     setGeometry(QRect(kClientPosition - QPoint(0, menuHeight), size()));
 
-    Form_Load();
+    // Start-up goes on past an error, which is reported like any other: a
+    // child's piano opens even when a stored setting is bad.
+    guarded([this] { Form_Load(); });
 }
 
 void MainForm::buildControls(std::unique_ptr<WebBrowser> browser,
@@ -63,13 +64,17 @@ void MainForm::buildControls(std::unique_ptr<WebBrowser> browser,
     auto* client = new QWidget(this);
     client->setObjectName(QStringLiteral("client"));
     client->setFixedSize(kClientSize);
+    // The client area is dark; the menu bar keeps the desktop's colours.
+    QPalette colours = client->palette();
+    colours.setColor(QPalette::Window, kBackground);
+    client->setPalette(colours);
     client->setAutoFillBackground(true);
     setCentralWidget(client);
 
     Piano1 = new Piano(midiOut_, client);
     Piano1->setObjectName(QStringLiteral("Piano1"));
     Piano1->setGeometry(twipsRect(0, 360, 17175, 2670));
-    Piano1->ReadProperties(pianoProperties);
+    guarded([&] { Piano1->ReadProperties(pianoProperties); });
 
     Combo1 = new QComboBox(client);
     Combo1->setObjectName(QStringLiteral("Combo1"));
@@ -106,12 +111,9 @@ void MainForm::buildControls(std::unique_ptr<WebBrowser> browser,
 }
 
 void MainForm::Form_Load() {
-    try {
-        Piano1->OpenDevices();  // silent when there is no device: nothing to report
-    } catch (const OverflowError&) {
-        // A stored instrument too large to send: the device is open, the
-        // list below shows no instrument, and the window opens as usual.
-    }
+    // Silent when there is no device: nothing to report. A stored instrument
+    // too large to send is reported; the device is open all the same.
+    guarded([this] { Piano1->OpenDevices(); });
     Piano1->setAutoPlay(true);
     for (std::int32_t program = 0; program <= 127; ++program) {
         Combo1->addItem(Piano1->GetMidiMu(program));

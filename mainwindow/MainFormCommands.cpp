@@ -40,10 +40,11 @@ void MainForm::runCommand(const SiteCommand& command) {
             break;
         case SiteCommand::Action::About:
             aboutBox_.show();
-            return;
+            break;
     }
     // A child goes on playing: the button just clicked would otherwise keep
-    // the keys, and the space bar would run it again.
+    // the keys, and the space bar would run it again. (The about box is a
+    // window of its own; back in this one, the keys play.)
     Piano1->setFocus(Qt::OtherFocusReason);
 }
 

@@ -14,7 +14,7 @@ namespace {
 std::int32_t roundToInt32(double value) {
     const double rounded = std::nearbyint(value);
     if (!(rounded >= -2147483648.0 && rounded <= 2147483647.0)) {
-        throw OverflowError(std::to_string(value) + " does not fit a 32-bit integer");
+        throw OverflowError(std::to_string(value) + " 超出 32 位整数的范围");
     }
     return static_cast<std::int32_t>(rounded);
 }
@@ -80,8 +80,8 @@ std::uint8_t noteAt(std::int32_t x, std::int32_t y, double pictureWidth, double 
     }
     const std::int32_t note = whiteKeyNote(base, k);
     if (note < 0 || note > 255) {
-        throw OverflowError("note " + std::to_string(note) + " at (" + std::to_string(x) + ", " +
-                            std::to_string(y) + ") does not fit a byte");
+        throw OverflowError("(" + std::to_string(x) + ", " + std::to_string(y) + ") 处的音符 " +
+                            std::to_string(note) + " 超出一个字节的范围");
     }
     return static_cast<std::uint8_t>(note);
 }

@@ -62,17 +62,24 @@ void KeyboardPicture::handOn(MouseHandler handler, Qt::MouseButtons buttons,
 
 void KeyboardPicture::mousePressEvent(QMouseEvent* event) {
     pressed_ |= event->button();
+    cutOff_ &= ~event->button();
     handOn(&Handler::pictureMouseDown, event->button(), event->modifiers(), event->position());
 }
 
 void KeyboardPicture::mouseMoveEvent(QMouseEvent* event) {
+    cutOff_ &= event->buttons();  // a button seen up has no release to come
     if (pressed_ != Qt::NoButton && (event->buttons() & pressed_) == Qt::NoButton) {
         releaseCutOffPress();  // the release went elsewhere
+        cutOff_ = Qt::NoButton;
     }
     handOn(&Handler::pictureMouseMove, event->buttons(), event->modifiers(), event->position());
 }
 
 void KeyboardPicture::mouseReleaseEvent(QMouseEvent* event) {
+    if (cutOff_.testFlag(event->button())) {
+        cutOff_ &= ~event->button();  // let go already, when the press was cut off
+        return;
+    }
     const bool wasPressedHere = pressed_.testFlag(event->button());
     pressed_ &= ~event->button();
     handOn(&Handler::pictureMouseUp, event->button(), event->modifiers(), event->position());
@@ -129,6 +136,7 @@ void KeyboardPicture::releaseCutOffPress() {
     }
     const Qt::MouseButtons buttons = pressed_;
     pressed_ = Qt::NoButton;
+    cutOff_ = buttons;
     handOn(&Handler::pictureMouseUp, buttons, QGuiApplication::keyboardModifiers(),
            mapFromGlobal(QCursor::pos()));
 }

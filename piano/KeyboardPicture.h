@@ -68,6 +68,7 @@ private:
     Handler& handler_;
     QImage image_;
     Qt::MouseButtons pressed_;         // pressed on the picture, not yet released
+    Qt::MouseButtons cutOff_;          // let go for the control; their real release is dropped
     std::set<std::int16_t> keysDown_;  // key codes pressed and not yet released
 };
 

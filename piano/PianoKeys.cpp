@@ -12,7 +12,7 @@ namespace tinko {
 void Piano::checkIndex(std::uint8_t Index, const char* member) const {
     if (Index >= KeyState.size()) {
         throw SubscriptOutOfRangeError(std::string(member) + " " + std::to_string(Index) +
-                                       ": key index must be 0 to 128");
+                                       "：键号只能是 0 到 128");
     }
 }
 

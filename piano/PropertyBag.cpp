@@ -101,9 +101,13 @@ bool toBoolean(const QVariant& value) {
         }
     }
     if (const auto number = numberOf(value)) {
+        // Not a number, or infinite: out of range, as for an integer.
+        if (!std::isfinite(*number)) {
+            throw OverflowError(describe(value).toStdString() + " 不是有限的数");
+        }
         return *number != 0.0;
     }
-    throw ConversionError("cannot convert " + describe(value).toStdString() + " to Boolean");
+    throw ConversionError("无法把 " + describe(value).toStdString() + " 转换为布尔值");
 }
 
 std::int32_t toInt32(const QVariant& value) {
@@ -124,15 +128,14 @@ std::int32_t toInt32(const QVariant& value) {
     }
     const auto number = numberOf(value);
     if (!number) {
-        throw ConversionError("cannot convert " + describe(value).toStdString() +
-                              " to a 32-bit integer");
+        throw ConversionError("无法把 " + describe(value).toStdString() + " 转换为 32 位整数");
     }
     // Fractions round to the nearest integer, halves to the even one.
     const double rounded = std::nearbyint(*number);
     if (!(rounded >= static_cast<double>(std::numeric_limits<std::int32_t>::min()) &&
           rounded <= static_cast<double>(std::numeric_limits<std::int32_t>::max()))) {
         // Out of range, infinite, or not a number at all.
-        throw OverflowError(describe(value).toStdString() + " does not fit a 32-bit integer");
+        throw OverflowError(describe(value).toStdString() + " 超出 32 位整数的范围");
     }
     return static_cast<std::int32_t>(rounded);
 }

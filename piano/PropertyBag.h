@@ -32,7 +32,8 @@ private:
 
 // Conversions of stored values, as a loading control applies them. Booleans,
 // numbers and their spellings in text convert; anything else raises
-// ConversionError, and a number outside the 32-bit range OverflowError.
+// ConversionError, and a number that is not finite or (as an integer) outside
+// the 32-bit range OverflowError.
 bool toBoolean(const QVariant& value);
 std::int32_t toInt32(const QVariant& value);
 

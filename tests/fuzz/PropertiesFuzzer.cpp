@@ -1,6 +1,6 @@
 // Any saved properties, under any names and of any type: the control loads
-// them or raises the conversion (or overflow) error, and a loaded AutoPlay
-// keeps its value when the instrument fails.
+// them or raises the conversion (or overflow) error; a loaded AutoPlay keeps
+// its value when the instrument fails, and what it saves loads back the same.
 #include <QApplication>
 #include <QString>
 #include <QVariant>
@@ -56,6 +56,14 @@ QVariant takeValue(const std::uint8_t*& data, std::size_t& size) {
     }
 }
 
+// A load that failed: AutoPlay keeps what it loaded when only the instrument
+// failed, and the instrument is untouched.
+void loadFailed(bool autoPlayConverts, bool autoPlay) {
+    if (piano->AutoPlay() != (autoPlayConverts && autoPlay) || piano->mYinSe() != 12345) {
+        __builtin_trap();
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
@@ -74,16 +82,36 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         --size;
         bag.WriteProperty(QString::fromLatin1(name), takeValue(data, size));
     }
+    // What the stored AutoPlay converts to, if it converts at all.
+    bool autoPlay = false;
+    bool autoPlayConverts = true;
+    try {
+        autoPlay = tinko::toBoolean(bag.ReadProperty(QStringLiteral("AutoPlay"), false));
+    } catch (const tinko::PianoError&) {
+        autoPlayConverts = false;
+    }
     piano->setAutoPlay(false);
     piano->setMYinSe(12345);
     try {
         piano->ReadProperties(bag);
+        if (!autoPlayConverts || piano->AutoPlay() != autoPlay) {
+            __builtin_trap();
+        }
     } catch (const tinko::ConversionError&) {
+        loadFailed(autoPlayConverts, autoPlay);
     } catch (const tinko::OverflowError&) {
+        loadFailed(autoPlayConverts, autoPlay);
     }
+    // Whatever was loaded is saved under both names and loads back the same.
     tinko::PropertyBag saved;
     piano->WriteProperties(saved);
-    if (saved.names().size() != 2) {
+    const bool loadedAutoPlay = piano->AutoPlay();
+    const std::int32_t loadedYinSe = piano->mYinSe();
+    piano->setAutoPlay(!loadedAutoPlay);
+    piano->setMYinSe(loadedYinSe ^ 1);
+    piano->ReadProperties(saved);
+    if (saved.names().size() != 2 || piano->AutoPlay() != loadedAutoPlay ||
+        piano->mYinSe() != loadedYinSe) {
         __builtin_trap();
     }
     return 0;

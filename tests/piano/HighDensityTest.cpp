@@ -18,25 +18,24 @@ TEST(HighDensity, KeyboardIsDrawnAtTheScreensDensity) {
     ASSERT_EQ(piano.devicePixelRatioF(), 2.0);
     EXPECT_EQ(piano.size(), QSize(1145, 178));
     EXPECT_EQ(piano.GetNote(510, 150), 60);
-
-    const QImage clean = piano.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const auto shown = [&] { return piano.grab().toImage().convertToFormat(QImage::Format_RGB32); };
+    const QImage clean = shown();
     ASSERT_EQ(clean.size(), QSize(2290, 356));
     // Crisp edges: the separator left of middle C is two device pixels of
-    // one colour, the face beside it is plain.
+    // one colour, the face beside it plain.
     EXPECT_EQ(clean.pixel(1012, 300), qRgb(97, 96, 91));
     EXPECT_EQ(clean.pixel(1013, 300), qRgb(97, 96, 91));
     EXPECT_EQ(clean.pixel(1014, 300), qRgb(253, 253, 251));
 
     piano.selc(60);
-    const QImage pressed = piano.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage pressed = shown();
     EXPECT_EQ(pressed.pixel(1034, 300), qRgb(130, 130, 132));
     EXPECT_EQ(pressed.pixel(1016, 0), clean.pixel(1016, 0) ^ 0x7F7F7F);
     EXPECT_EQ(pressed.pixel(1015, 300), clean.pixel(1015, 300));  // left rim untouched
     EXPECT_EQ(pressed.pixel(1053, 349), clean.pixel(1053, 349) ^ 0x7F7F7F);
     EXPECT_EQ(pressed.pixel(1053, 350), clean.pixel(1053, 350));
-
     piano.unSelc(60);
-    EXPECT_EQ(piano.grab().toImage().convertToFormat(QImage::Format_RGB32), clean);
+    EXPECT_EQ(shown(), clean);
 }
 
 }  // namespace

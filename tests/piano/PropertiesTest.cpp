@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <variant>
 
 #include "Errors.h"
 #include "Piano.h"
@@ -10,138 +11,108 @@
 namespace tinko {
 namespace {
 
-class PianoProperties : public ::testing::Test {
-protected:
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+
+enum Failure { Conversion, Overflow };
+
+// What a conversion gives: a value, or the error it raises.
+template <typename T, typename Convert>
+std::variant<T, Failure> outcome(Convert convert, const QVariant& stored) {
+    try {
+        return convert(stored);
+    } catch (const ConversionError&) {
+        return Conversion;
+    } catch (const OverflowError&) {
+        return Overflow;
+    }
+}
+
+TEST(PropertyConversion, StoredValuesConvertByTheClassicRules) {
+    struct Case {
+        QVariant stored;
+        std::variant<bool, Failure> boolean;
+        std::variant<std::int32_t, Failure> integer;
+    };
+    const Case cases[] = {
+        {QVariant(), false, 0},
+        {true, true, -1},
+        {false, false, 0},
+        {QStringLiteral(" tRuE "), true, -1},
+        {QStringLiteral("False"), false, 0},
+        {-1, true, -1},
+        {0.0, false, 0},
+        {2.5, true, 2},  // halves round to the even neighbour
+        {3.5, true, 4},
+        {-0.5, true, 0},
+        {QStringLiteral(" 42 "), true, 42},
+        {QStringLiteral("&H7F"), true, 127},
+        {QStringLiteral("2.5"), true, 2},
+        {QStringLiteral("0"), false, 0},
+        {qlonglong{2147483647}, true, 2147483647},
+        {QStringLiteral("-2147483648"), true, -2147483647 - 1},
+        {qlonglong{2147483648}, true, Overflow},
+        {QStringLiteral("1e10"), true, Overflow},
+        {kNaN, Overflow, Overflow},
+        {-kInfinity, Overflow, Overflow},
+        {QStringLiteral("nan"), Conversion, Conversion},
+        {QStringLiteral(""), Conversion, Conversion},
+        {QStringLiteral("yes"), Conversion, Conversion},
+        {QVariant(QSize(1, 1)), Conversion, Conversion},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ((outcome<bool>(toBoolean, c.stored)), c.boolean)
+            << c.stored.toString().toStdString();
+        EXPECT_EQ((outcome<std::int32_t>(toInt32, c.stored)), c.integer)
+            << c.stored.toString().toStdString();
+    }
+}
+
+TEST(PianoProperties, LoadAndSaveMatchNamesInAnyCaseAndSendNothing) {
     testing::RecordingMidiOutput midi;
-    Piano piano{midi};
-};
-
-TEST_F(PianoProperties, FreshControlHoldsZeroValues) {
+    Piano piano(midi);
     EXPECT_FALSE(piano.AutoPlay());
     EXPECT_EQ(piano.mYinSe(), 0);
-}
-
-TEST_F(PianoProperties, SettingAPropertyStoresItAndSendsNothing) {
     piano.OpenDevices();
     midi.clearSent();
 
-    piano.setAutoPlay(true);
-    piano.setMYinSe(-7);
-
+    PropertyBag stored;
+    stored.WriteProperty(QStringLiteral("autoplay"), true);
+    stored.WriteProperty(QStringLiteral("MYINSE"), -2147483647 - 1);
+    piano.ReadProperties(stored);
     EXPECT_TRUE(piano.AutoPlay());
-    EXPECT_EQ(piano.mYinSe(), -7);
-    EXPECT_EQ(midi.sentText(), "");
-}
+    EXPECT_EQ(piano.mYinSe(), -2147483647 - 1);
 
-TEST_F(PianoProperties, EmptyStoreGivesTheDefaults) {
-    piano.setAutoPlay(true);
-    piano.setMYinSe(9);
+    piano.WriteProperties(stored);  // the names keep their first spelling
+    EXPECT_EQ(stored.names(), (QStringList{QStringLiteral("autoplay"), QStringLiteral("MYINSE")}));
+    PropertyBag fresh;
+    piano.WriteProperties(fresh);
+    EXPECT_EQ(fresh.ReadProperty(QStringLiteral("AutoPlay")), QVariant(true));
 
-    piano.ReadProperties(PropertyBag());
-
+    piano.ReadProperties(PropertyBag());  // nothing stored: the defaults
     EXPECT_FALSE(piano.AutoPlay());
     EXPECT_EQ(piano.mYinSe(), 0);
-}
-
-TEST_F(PianoProperties, LoadingMatchesKeysInAnyCaseAndSendsNothing) {
-    piano.OpenDevices();
-    midi.clearSent();
-    PropertyBag bag;
-    bag.WriteProperty(QStringLiteral("autoplay"), true);
-    bag.WriteProperty(QStringLiteral("MYINSE"), 40);
-
-    piano.ReadProperties(bag);
-
-    EXPECT_TRUE(piano.AutoPlay());
-    EXPECT_EQ(piano.mYinSe(), 40);
+    piano.WriteProperties(fresh);  // defaults are written too
+    EXPECT_EQ(fresh.ReadProperty(QStringLiteral("autoplay"), 7), QVariant(false));
+    EXPECT_EQ(fresh.ReadProperty(QStringLiteral("myinse"), 7), QVariant(0));
     EXPECT_EQ(midi.sentText(), "");
 }
 
-TEST_F(PianoProperties, DefaultsAreStillWritten) {
-    PropertyBag bag;
-    piano.WriteProperties(bag);
-
-    EXPECT_EQ(bag.names(), (QStringList{QStringLiteral("AutoPlay"), QStringLiteral("mYinSe")}));
-    EXPECT_EQ(bag.ReadProperty(QStringLiteral("AutoPlay")), QVariant(false));
-    EXPECT_EQ(bag.ReadProperty(QStringLiteral("mYinSe")), QVariant(std::int32_t{0}));
-}
-
-TEST_F(PianoProperties, SavedValuesLoadIntoAnotherControl) {
-    piano.setAutoPlay(true);
-    piano.setMYinSe(-2147483647 - 1);
-    PropertyBag bag;
-    bag.WriteProperty(QStringLiteral("autoplay"), false);  // as a host saved it before
-    piano.WriteProperties(bag);
-
-    Piano other(midi);
-    other.ReadProperties(bag);
-
-    EXPECT_EQ(bag.names().size(), 2);
-    EXPECT_TRUE(other.AutoPlay());
-    EXPECT_EQ(other.mYinSe(), -2147483647 - 1);
-}
-
-TEST_F(PianoProperties, UnconvertibleInstrumentFailsAfterAutoPlayWasLoaded) {
-    PropertyBag bag;
-    bag.WriteProperty(QStringLiteral("AutoPlay"), QStringLiteral("True"));
-    bag.WriteProperty(QStringLiteral("mYinSe"), QStringLiteral("piano"));
+TEST(PianoProperties, AutoPlayIsLoadedBeforeAFailingInstrument) {
+    testing::RecordingMidiOutput midi;
+    Piano piano(midi);
     piano.setMYinSe(5);
-
-    EXPECT_THROW(piano.ReadProperties(bag), ConversionError);
+    PropertyBag stored;
+    stored.WriteProperty(QStringLiteral("AutoPlay"), QStringLiteral("True"));
+    stored.WriteProperty(QStringLiteral("mYinSe"), QStringLiteral("piano"));
+    EXPECT_THROW(piano.ReadProperties(stored), ConversionError);
     EXPECT_TRUE(piano.AutoPlay());
     EXPECT_EQ(piano.mYinSe(), 5);
-}
 
-TEST_F(PianoProperties, UnconvertibleAutoPlayFailsBeforeTheInstrument) {
-    PropertyBag bag;
-    bag.WriteProperty(QStringLiteral("AutoPlay"), QStringLiteral("maybe"));
-    bag.WriteProperty(QStringLiteral("mYinSe"), 12);
-
-    EXPECT_THROW(piano.ReadProperties(bag), ConversionError);
-    EXPECT_EQ(piano.mYinSe(), 0);
-}
-
-TEST(PropertyConversion, BooleanFromBooleansNumbersAndText) {
-    EXPECT_TRUE(toBoolean(true));
-    EXPECT_FALSE(toBoolean(QVariant()));
-    EXPECT_TRUE(toBoolean(-1));
-    EXPECT_FALSE(toBoolean(0.0));
-    EXPECT_TRUE(toBoolean(QStringLiteral(" tRuE ")));
-    EXPECT_FALSE(toBoolean(QStringLiteral("False")));
-    EXPECT_TRUE(toBoolean(QStringLiteral("2.5")));
-    EXPECT_FALSE(toBoolean(QStringLiteral("0")));
-    EXPECT_THROW(toBoolean(QStringLiteral("")), ConversionError);
-    EXPECT_THROW(toBoolean(QStringLiteral("yes")), ConversionError);
-    EXPECT_THROW(toBoolean(QVariant(QSize(1, 1))), ConversionError);
-}
-
-TEST(PropertyConversion, Int32RoundsHalvesToEvenAndChecksTheRange) {
-    EXPECT_EQ(toInt32(QVariant()), 0);
-    EXPECT_EQ(toInt32(true), -1);
-    EXPECT_EQ(toInt32(QStringLiteral(" 42 ")), 42);
-    EXPECT_EQ(toInt32(QStringLiteral("&H7F")), 127);
-    EXPECT_EQ(toInt32(2.5), 2);
-    EXPECT_EQ(toInt32(3.5), 4);
-    EXPECT_EQ(toInt32(-0.5), 0);
-    EXPECT_EQ(toInt32(qlonglong{2147483647}), 2147483647);
-    EXPECT_EQ(toInt32(QStringLiteral("-2147483648")), -2147483647 - 1);
-    EXPECT_THROW(toInt32(qlonglong{2147483648}), OverflowError);
-    EXPECT_THROW(toInt32(QStringLiteral("1e10")), OverflowError);
-    EXPECT_THROW(toInt32(QStringLiteral("twelve")), ConversionError);
-    EXPECT_THROW(toInt32(QStringLiteral("nan")), ConversionError);
-    EXPECT_THROW(toInt32(std::numeric_limits<double>::quiet_NaN()), OverflowError);
-    EXPECT_THROW(toInt32(-std::numeric_limits<double>::infinity()), OverflowError);
-}
-
-TEST(PropertyBagStore, KeysMatchWithoutRegardToCase) {
-    PropertyBag bag;
-    bag.WriteProperty(QStringLiteral("mYinSe"), 1);
-    bag.WriteProperty(QStringLiteral("MYINSE"), 2);
-
-    EXPECT_TRUE(bag.contains(QStringLiteral("myinse")));
-    EXPECT_EQ(bag.ReadProperty(QStringLiteral("Myinse")), QVariant(2));
-    EXPECT_EQ(bag.names(), QStringList{QStringLiteral("mYinSe")});
-    EXPECT_EQ(bag.ReadProperty(QStringLiteral("AutoPlay"), 7), QVariant(7));
+    stored.WriteProperty(QStringLiteral("AutoPlay"), QStringLiteral("maybe"));
+    stored.WriteProperty(QStringLiteral("mYinSe"), 12);
+    EXPECT_THROW(piano.ReadProperties(stored), ConversionError);
+    EXPECT_EQ(piano.mYinSe(), 5);
 }
 
 }  // namespace

@@ -17,6 +17,7 @@ public:
     void Navigate(const QString& address) override { addresses_ << address; }
 
     const QStringList& addresses() const { return addresses_; }
+    void clear() { addresses_.clear(); }
 
 private:
     QStringList addresses_;
