@@ -13,7 +13,7 @@ packages=(
   qt6-qpa-plugins fluid-soundfont-gm fonts-noto-cjk
   # test and measure
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev e2fsprogs
-  xvfb xauth xdotool pulseaudio pulseaudio-utils
+  xvfb xauth xdotool x11-utils openbox pulseaudio pulseaudio-utils
 )
 
 missing=()
