@@ -22,23 +22,20 @@ public:
     // Every later open fails with `code` (Ok to succeed again).
     void failOpeningWith(std::int32_t code) { openResult_ = code; }
 
-    // The messages sent to open handles, each as the bytes that go on the
-    // wire: one status byte and one or two data bytes.
+    // The messages sent to the open handle, as the bytes that go on the wire.
     const std::vector<Bytes>& sent() const { return sent_; }
     // The same as text, "C0 00, 90 3C 70", for readable test failures.
-    std::string sentText() const;
+    std::string sentText() const { return toText(sent_); }
     void clearSent() { sent_.clear(); }
+    static std::string toText(const std::vector<Bytes>& messages);
 
     int openCalls() const { return openCalls_; }
     int closeCalls() const { return closeCalls_; }
     std::int32_t lastDeviceId() const { return lastDeviceId_; }
     bool isOpen() const { return openHandle_ != 0; }
     Handle openHandle() const { return openHandle_; }
-
     // Messages sent with a handle that was not open; there should be none.
     int strayMessages() const { return strayMessages_; }
-
-    static std::string toText(const std::vector<Bytes>& messages);
 
 private:
     std::int32_t openResult_ = Ok;

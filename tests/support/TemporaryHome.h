@@ -1,8 +1,8 @@
 #pragma once
 
 #include <unistd.h>
+
 #include <QByteArray>
-#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -15,17 +15,16 @@ namespace tinko::testing {
 class TemporaryHome {
 public:
     TemporaryHome() {
-        set("HOME", dir_.path());
-        set("XDG_DATA_HOME", dir_.filePath(QStringLiteral(".local/share")));
-        set("XDG_CONFIG_HOME", dir_.filePath(QStringLiteral(".config")));
+        for (const auto& [name, relative] : {std::pair{"HOME", ""},
+                                             {"XDG_DATA_HOME", ".local/share"},
+                                             {"XDG_CONFIG_HOME", ".config"}}) {
+            saved_.emplace(name, qgetenv(name));
+            qputenv(name, path(QString::fromLatin1(relative)).toLocal8Bit());
+        }
     }
     ~TemporaryHome() {
         for (const auto& [name, value] : saved_) {
-            if (value.isNull()) {
-                qunsetenv(name.c_str());
-            } else {
-                qputenv(name.c_str(), value);
-            }
+            value.isNull() ? qunsetenv(name.c_str()) : qputenv(name.c_str(), value);
         }
     }
     TemporaryHome(const TemporaryHome&) = delete;
@@ -36,11 +35,6 @@ public:
     }
 
 private:
-    void set(const char* name, const QString& value) {
-        saved_.emplace(name, qgetenv(name));
-        qputenv(name, value.toLocal8Bit());
-    }
-
     QTemporaryDir dir_;
     std::map<std::string, QByteArray> saved_;
 };
@@ -49,26 +43,24 @@ private:
 // by the immutable attribute for root, whom modes do not stop.
 class ReadOnlyFolder {
 public:
-    explicit ReadOnlyFolder(const QString& path) : path_(path) {
-        if (geteuid() == 0) {
-            made_ = QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("+i"), path}) == 0;
-        } else {
-            made_ = QFile::setPermissions(path, QFile::ReadOwner | QFile::ExeOwner);
-        }
-    }
-    ~ReadOnlyFolder() {
-        if (geteuid() == 0) {
-            QProcess::execute(QStringLiteral("chattr"), {QStringLiteral("-i"), path_});
-        } else {
-            QFile::setPermissions(path_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        }
-    }
+    explicit ReadOnlyFolder(const QString& path) : path_(path) { made_ = change(true); }
+    ~ReadOnlyFolder() { change(false); }
     ReadOnlyFolder(const ReadOnlyFolder&) = delete;
     ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;
-
     bool made() const { return made_; }
 
 private:
+    bool change(bool readOnly) const {
+        if (geteuid() == 0) {
+            return QProcess::execute(
+                       QStringLiteral("chattr"),
+                       {readOnly ? QStringLiteral("+i") : QStringLiteral("-i"), path_}) == 0;
+        }
+        return QFile::setPermissions(path_,
+                                     QFile::ReadOwner | QFile::ExeOwner |
+                                         (readOnly ? QFile::Permissions() : QFile::WriteOwner));
+    }
+
     QString path_;
     bool made_ = false;
 };
