@@ -17,7 +17,8 @@ expect() {
   fi
 }
 expect bin/tinko-piano
-expect lib/tinko-piano/libtinko_webengine.so
+module=lib/x86_64-linux-gnu/tinko-piano/libtinko_webengine.so
+expect $module
 expect share/applications/tinko-piano.desktop
 for size in 16 32 48 64; do
   expect "share/icons/hicolor/${size}x${size}/apps/tinko-piano.png"
@@ -25,6 +26,6 @@ done
 grep -qx 'Exec=tinko-piano' "$prefix/share/applications/tinko-piano.desktop" || { echo "desktop entry: no Exec"; status=1; }
 grep -qx 'Icon=tinko-piano' "$prefix/share/applications/tinko-piano.desktop" || { echo "desktop entry: no Icon"; status=1; }
 [ -x "$prefix/bin/tinko-piano" ] || { echo "bin/tinko-piano is not executable"; status=1; }
-[ "$(head -c 4 "$prefix/lib/tinko-piano/libtinko_webengine.so" | tail -c 3)" = "ELF" ] || { echo "module is not an ELF file"; status=1; }
+[ "$(head -c 4 "$prefix/$module" | tail -c 3)" = "ELF" ] || { echo "module is not an ELF file"; status=1; }
 [ $status = 0 ] && echo "installed layout complete"
 exit $status

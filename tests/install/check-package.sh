@@ -25,7 +25,7 @@ for needed in libqt6widgets6 libfluidsynth3 fluid-soundfont-gm fonts-noto-cjk qt
   esac
 done
 contents=$(dpkg-deb -c "$package")
-for path in ./usr/bin/tinko-piano ./usr/lib/tinko-piano/libtinko_webengine.so \
+for path in ./usr/bin/tinko-piano ./usr/lib/x86_64-linux-gnu/tinko-piano/libtinko_webengine.so \
     ./usr/share/applications/tinko-piano.desktop \
     ./usr/share/icons/hicolor/64x64/apps/tinko-piano.png; do
   grep -q " $path\$" <<<"$contents" || { echo "package lacks $path"; status=1; }
