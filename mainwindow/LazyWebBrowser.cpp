@@ -31,7 +31,7 @@ LazyWebBrowser::LazyWebBrowser(QStringList modulePaths, QWidget* parent)
 
 QStringList LazyWebBrowser::defaultModulePaths() {
     const QDir programDir(QCoreApplication::applicationDirPath());
-    return {programDir.filePath(QStringLiteral("../lib/tinko-piano/") + kModuleName),
+    return {programDir.filePath(QStringLiteral("../" TINKO_MODULE_INSTALL_DIR "/") + kModuleName),
             QStringLiteral(TINKO_BUILD_MODULE_DIR "/") + kModuleName};
 }
 

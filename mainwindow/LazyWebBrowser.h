@@ -26,7 +26,8 @@ public:
     // The engine's view, or null while no page has been asked for.
     QWidget* view() const { return view_; }
 
-    // Installed beside the program (../lib/tinko-piano) or in the build tree.
+    // Installed beside the program (../lib/x86_64-linux-gnu/tinko-piano) or in
+    // the build tree.
     static QStringList defaultModulePaths();
 
     // Call before the application object is made, so that the engine can be

@@ -5,7 +5,7 @@
 # to 63 characters that neither begin nor end with a hyphen, 253 in all.
 # Anything else (a quote, a blank, a line break) stops the configure step.
 #
-# Also runs on its own, for the tests: cmake -DTINKO_HOST_M=... -P SiteHosts.cmake
+# Included by the top-level CMakeLists.txt, where the hosts are set.
 
 set(TINKO_SITE_KINDS M S R T P V G N)
 
@@ -30,11 +30,3 @@ function(tinko_check_host variable)
             "www.example.org (an internationalised name in its xn-- form).")
     endif()
 endfunction()
-
-if(CMAKE_SCRIPT_MODE_FILE)
-    foreach(kind IN LISTS TINKO_SITE_KINDS)
-        if(DEFINED TINKO_HOST_${kind})
-            tinko_check_host(TINKO_HOST_${kind})
-        endif()
-    endforeach()
-endif()

@@ -14,6 +14,8 @@ packages=(
   # test and measure
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev e2fsprogs
   xvfb xauth xdotool x11-utils openbox pulseaudio pulseaudio-utils
+  # check the Debian package
+  lintian desktop-file-utils appstream
 )
 
 missing=()

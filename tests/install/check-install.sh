@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a throw-away prefix and checks that the program,
-# its browser module, the desktop entry and the four icons land where a
-# Linux desktop looks for them.
+# its browser module, the desktop entry, the four icons, the manual pages,
+# the metainfo and the copyright file land where a Linux desktop and Debian
+# look for them.
 set -euo pipefail
 build_dir="$1"
 prefix=$(mktemp -d)
@@ -17,14 +18,19 @@ expect() {
   fi
 }
 expect bin/tinko-piano
-expect lib/tinko-piano/libtinko_webengine.so
-expect share/applications/tinko-piano.desktop
+module=lib/x86_64-linux-gnu/tinko-piano/libtinko_webengine.so
+expect $module
+for file in applications/tinko-piano.desktop man/man1/tinko-piano.1.gz \
+    man/zh_CN/man1/tinko-piano.1.gz metainfo/example.tinko.piano.metainfo.xml \
+    doc/tinko-piano/copyright doc/tinko-piano/changelog.gz; do
+  expect "share/$file"
+done
 for size in 16 32 48 64; do
   expect "share/icons/hicolor/${size}x${size}/apps/tinko-piano.png"
 done
 grep -qx 'Exec=tinko-piano' "$prefix/share/applications/tinko-piano.desktop" || { echo "desktop entry: no Exec"; status=1; }
 grep -qx 'Icon=tinko-piano' "$prefix/share/applications/tinko-piano.desktop" || { echo "desktop entry: no Icon"; status=1; }
 [ -x "$prefix/bin/tinko-piano" ] || { echo "bin/tinko-piano is not executable"; status=1; }
-[ "$(head -c 4 "$prefix/lib/tinko-piano/libtinko_webengine.so" | tail -c 3)" = "ELF" ] || { echo "module is not an ELF file"; status=1; }
+[ "$(head -c 4 "$prefix/$module" | tail -c 3)" = "ELF" ] || { echo "module is not an ELF file"; status=1; }
 [ $status = 0 ] && echo "installed layout complete"
 exit $status

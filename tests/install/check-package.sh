@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds the Debian package, checks its dependencies and contents, unpacks it
-# into a throw-away root and starts the unpacked program under an Xvfb of its
-# own until its window appears. Prints the package's installed size.
+# Builds the Debian package, checks its dependencies and contents, has
+# lintian, desktop-file-validate and appstreamcli judge it (any error or
+# warning fails, and any hint of desktop-file-validate), unpacks it into a
+# throw-away root and starts the unpacked program under an Xvfb of its own
+# until its window appears. Prints the package's installed size.
 set -euo pipefail
 build_dir="$1"
 work=$(mktemp -d)
@@ -25,14 +27,24 @@ for needed in libqt6widgets6 libfluidsynth3 fluid-soundfont-gm fonts-noto-cjk qt
   esac
 done
 contents=$(dpkg-deb -c "$package")
-for path in ./usr/bin/tinko-piano ./usr/lib/tinko-piano/libtinko_webengine.so \
+for path in ./usr/bin/tinko-piano ./usr/lib/x86_64-linux-gnu/tinko-piano/libtinko_webengine.so \
     ./usr/share/applications/tinko-piano.desktop \
-    ./usr/share/icons/hicolor/64x64/apps/tinko-piano.png; do
+    ./usr/share/icons/hicolor/64x64/apps/tinko-piano.png \
+    ./usr/share/man/man1/tinko-piano.1.gz ./usr/share/man/zh_CN/man1/tinko-piano.1.gz \
+    ./usr/share/metainfo/example.tinko.piano.metainfo.xml; do
   grep -q " $path\$" <<<"$contents" || { echo "package lacks $path"; status=1; }
 done
+if dpkg-deb -I "$package" | grep -Eq ' (pre|post)(inst|rm) '; then
+  echo "package has maintainer scripts"; status=1
+fi
 [ $status = 0 ] || exit $status
 
+lintian --fail-on error,warning "$package" || { echo "lintian found errors or warnings"; exit 1; }
 dpkg -x "$package" "$work/root"
+hints=$(desktop-file-validate "$work/root/usr/share/applications/tinko-piano.desktop" 2>&1) || true
+[ -z "$hints" ] || { echo "desktop-file-validate: $hints"; exit 1; }
+# The metainfo, and that its desktop entry is there.
+appstreamcli validate-tree --no-net "$work/root"
 display=":$((150 + $$ % 50))"
 Xvfb "$display" -screen 0 1400x800x24 -nolisten tcp >/dev/null 2>&1 &
 xvfb=$!
