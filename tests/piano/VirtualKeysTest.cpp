@@ -1,92 +1,128 @@
 #include <gtest/gtest.h>
+#include <xkbcommon/xkbcommon.h>
 
+#include <QApplication>
+#include <QInputMethodQueryEvent>
 #include <QKeyEvent>
+#include <memory>
 
+#include "DiscardingMidiOutput.h"
+#include "Piano.h"
 #include "VirtualKeys.h"
 
 namespace tinko {
 namespace {
 
-int codeOf(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    const QKeyEvent event(QEvent::KeyPress, key, modifiers);
-    return virtualKeyCode(event);
-}
+// A keymap compiled from its layout names, as a display server makes it.
+class Keymap {
+public:
+    explicit Keymap(const char* layout, const char* variant = "") {
+        const xkb_rule_names names{"evdev", "pc105", layout, variant, ""};
+        keymap_.reset(
+            xkb_keymap_new_from_names(context_.get(), &names, XKB_KEYMAP_COMPILE_NO_FLAGS));
+    }
+    xkb_keymap* get() const { return keymap_.get(); }
 
-TEST(VirtualKeys, LettersWhateverShiftSays) {
-    for (int key = Qt::Key_A; key <= Qt::Key_Z; ++key) {
-        EXPECT_EQ(codeOf(key), 65 + (key - Qt::Key_A));
-        EXPECT_EQ(codeOf(key, Qt::ShiftModifier), 65 + (key - Qt::Key_A));
+    // The code of `key` pressed so that it gives its symbol of `level` in
+    // `layout`, as the display server reports it.
+    int code(xkb_keycode_t key, xkb_layout_index_t layout, xkb_level_index_t level,
+             int qtKey = Qt::Key_unknown, Qt::KeyboardModifiers modifiers = {}) const {
+        const xkb_keysym_t* symbols = nullptr;
+        xkb_keymap_key_get_syms_by_level(get(), key, layout, level, &symbols);
+        const QKeyEvent event(QEvent::KeyPress, qtKey, modifiers, key, symbols[0], 0);
+        return virtualKeyCode(event, get());
+    }
+
+private:
+    std::unique_ptr<xkb_context, decltype(&xkb_context_unref)> context_{
+        xkb_context_new(XKB_CONTEXT_NO_ENVIRONMENT_NAMES), xkb_context_unref};
+    std::unique_ptr<xkb_keymap, decltype(&xkb_keymap_unref)> keymap_{nullptr, xkb_keymap_unref};
+};
+
+// What key codes 24-35, 38-48, 52-61 and 10-19 give, unshifted and shifted;
+// '.' where a key gives no letter or digit.
+struct LayoutCase {
+    const char* layout;
+    const char* variant;
+    const char* rows[4];
+};
+constexpr xkb_keycode_t kRowStarts[] = {24, 38, 52, 10};
+const LayoutCase kLayouts[] = {
+    {"us", "", {"QWERTYUIOP..", "ASDFGHJKL..", "ZXCVBNM...", "1234567890"}},
+    {"fr", "", {"AZERTYUIOP..", "QSDFGHJKLM.", "WXCVBN....", "1234567890"}},
+    {"de", "", {"QWERTZUIOP..", "ASDFGHJKL..", "YXCVBNM...", "1234567890"}},
+    {"ru", "", {"QWERTYUIOP..", "ASDFGHJKL..", "ZXCVBNM...", "1234567890"}},
+    {"gr", "", {"QWERTYUIOP..", "ASDFGHJKL..", "ZXCVBNM...", "1234567890"}},
+    {"il", "", {"QWERTYUIOP..", "ASDFGHJKL..", "ZXCVBNM...", "1234567890"}},
+    {"us", "dvorak", {"...PYFGCRL..", "AOEUIDHTNS.", ".QJKXBMWVZ", "1234567890"}},
+};
+
+TEST(VirtualKeys, LettersByLayoutDigitsByPlace) {
+    for (const LayoutCase& c : kLayouts) {
+        const Keymap keymap(c.layout, c.variant);
+        ASSERT_NE(keymap.get(), nullptr) << c.layout;
+        for (int row = 0; row < 4; ++row) {
+            for (int i = 0; c.rows[row][i] != '\0'; ++i) {
+                const int expected = c.rows[row][i] == '.' ? 0 : c.rows[row][i];
+                const xkb_keycode_t key = kRowStarts[row] + i;
+                EXPECT_EQ(keymap.code(key, 0, 0), expected) << c.layout << c.variant << key;
+                EXPECT_EQ(keymap.code(key, 0, 1, Qt::Key_unknown, Qt::ShiftModifier), expected)
+                    << c.layout << c.variant << key << " with Shift";
+            }
+        }
     }
 }
 
-TEST(VirtualKeys, TopRowDigitsAlsoWhenShifted) {
-    for (int digit = 0; digit <= 9; ++digit) {
-        EXPECT_EQ(codeOf(Qt::Key_0 + digit), 48 + digit);
-    }
-    const int shifted[] = {Qt::Key_ParenRight,  Qt::Key_Exclam,    Qt::Key_At,
-                           Qt::Key_NumberSign,  Qt::Key_Dollar,    Qt::Key_Percent,
-                           Qt::Key_AsciiCircum, Qt::Key_Ampersand, Qt::Key_Asterisk,
-                           Qt::Key_ParenLeft};
-    for (int digit = 0; digit <= 9; ++digit) {
-        EXPECT_EQ(codeOf(shifted[digit], Qt::ShiftModifier), 48 + digit);
+TEST(VirtualKeys, TheLayoutInUseIsTheOneWhoseSymbolTheKeyGave) {
+    const Keymap keymap("us,fr,ru");
+    const xkb_keycode_t keys[] = {24, 47, 58};
+    const char* expected[] = {"Q.M", "AM.", "Q.M"};  // us, fr, ru
+    for (xkb_layout_index_t layout = 0; layout < 3; ++layout) {
+        for (int i = 0; i < 3; ++i) {
+            const int code = expected[layout][i] == '.' ? 0 : expected[layout][i];
+            EXPECT_EQ(keymap.code(keys[i], layout, 0), code) << layout << " " << keys[i];
+            EXPECT_EQ(keymap.code(keys[i], layout, 1), code) << layout << " " << keys[i];
+        }
     }
 }
 
-TEST(VirtualKeys, KeypadKeysHaveTheirOwnCodes) {
-    for (int digit = 0; digit <= 9; ++digit) {
-        EXPECT_EQ(codeOf(Qt::Key_0 + digit, Qt::KeypadModifier), 96 + digit);
-    }
-    EXPECT_EQ(codeOf(Qt::Key_Asterisk, Qt::KeypadModifier), 106);
-    EXPECT_EQ(codeOf(Qt::Key_Plus, Qt::KeypadModifier), 107);
-    EXPECT_EQ(codeOf(Qt::Key_Minus, Qt::KeypadModifier), 109);
-    EXPECT_EQ(codeOf(Qt::Key_Period, Qt::KeypadModifier), 110);
-    EXPECT_EQ(codeOf(Qt::Key_Slash, Qt::KeypadModifier), 111);
-    EXPECT_EQ(codeOf(Qt::Key_Enter, Qt::KeypadModifier), 13);
-    EXPECT_EQ(codeOf(Qt::Key_Left, Qt::KeypadModifier), 37);  // Num Lock off
-}
-
-TEST(VirtualKeys, FunctionNavigationAndModifierKeys) {
-    EXPECT_EQ(codeOf(Qt::Key_Space), 32);
-    EXPECT_EQ(codeOf(Qt::Key_Left), 37);
-    EXPECT_EQ(codeOf(Qt::Key_Up), 38);
-    EXPECT_EQ(codeOf(Qt::Key_Right), 39);
-    EXPECT_EQ(codeOf(Qt::Key_Down), 40);
-    EXPECT_EQ(codeOf(Qt::Key_F1), 112);
-    EXPECT_EQ(codeOf(Qt::Key_F12), 123);
-    EXPECT_EQ(codeOf(Qt::Key_F24), 135);
-    EXPECT_EQ(codeOf(Qt::Key_Shift, Qt::ShiftModifier), 16);
-    EXPECT_EQ(codeOf(Qt::Key_Control, Qt::ControlModifier), 17);
-    EXPECT_EQ(codeOf(Qt::Key_Alt, Qt::AltModifier), 18);
-    EXPECT_EQ(codeOf(Qt::Key_Return), 13);
-    EXPECT_EQ(codeOf(Qt::Key_Escape), 27);
-    EXPECT_EQ(codeOf(Qt::Key_Backspace), 8);
-    EXPECT_EQ(codeOf(Qt::Key_Delete), 46);
-    EXPECT_EQ(codeOf(Qt::Key_CapsLock), 20);
-}
-
-TEST(VirtualKeys, PunctuationGetsItsKeysCode) {
+TEST(VirtualKeys, OtherKeysByTheirQtKey) {
+    const Keymap fr("fr");
+    EXPECT_EQ(fr.code(58, 0, 0, Qt::Key_Comma), 188);
+    EXPECT_EQ(fr.code(87, 0, 1, Qt::Key_1, Qt::KeypadModifier), 97);
+    EXPECT_EQ(fr.code(67, 0, 0, Qt::Key_F1), 112);
     struct Case {
         int key;
+        Qt::KeyboardModifiers modifiers;
         int code;
     };
-    for (const Case& c : {Case{Qt::Key_Semicolon, 186},    Case{Qt::Key_Colon, 186},
-                          Case{Qt::Key_Equal, 187},        Case{Qt::Key_Plus, 187},
-                          Case{Qt::Key_Comma, 188},        Case{Qt::Key_Less, 188},
-                          Case{Qt::Key_Minus, 189},        Case{Qt::Key_Underscore, 189},
-                          Case{Qt::Key_Period, 190},       Case{Qt::Key_Greater, 190},
-                          Case{Qt::Key_Slash, 191},        Case{Qt::Key_Question, 191},
-                          Case{Qt::Key_QuoteLeft, 192},    Case{Qt::Key_AsciiTilde, 192},
-                          Case{Qt::Key_BracketLeft, 219},  Case{Qt::Key_BraceLeft, 219},
-                          Case{Qt::Key_Backslash, 220},    Case{Qt::Key_Bar, 220},
-                          Case{Qt::Key_BracketRight, 221}, Case{Qt::Key_BraceRight, 221},
-                          Case{Qt::Key_Apostrophe, 222},   Case{Qt::Key_QuoteDbl, 222}}) {
-        EXPECT_EQ(codeOf(c.key), c.code) << "Qt key " << c.key;
+    constexpr auto none = Qt::NoModifier, shift = Qt::ShiftModifier, pad = Qt::KeypadModifier;
+    // Without a keymap letters and digits too, with the US layout's shifted digits.
+    for (const Case& c : std::initializer_list<Case>{
+             {Qt::Key_A, none, 65},          {Qt::Key_Z, shift, 90},
+             {Qt::Key_0, none, 48},          {Qt::Key_ParenRight, shift, 48},
+             {Qt::Key_Exclam, shift, 49},    {Qt::Key_0, pad, 96},
+             {Qt::Key_9, pad, 105},          {Qt::Key_Asterisk, pad, 106},
+             {Qt::Key_Plus, pad, 107},       {Qt::Key_Minus, pad, 109},
+             {Qt::Key_Period, pad, 110},     {Qt::Key_Slash, pad, 111},
+             {Qt::Key_Enter, pad, 13},       {Qt::Key_Left, pad, 37},
+             {Qt::Key_Space, none, 32},      {Qt::Key_Left, none, 37},
+             {Qt::Key_Down, none, 40},       {Qt::Key_F1, none, 112},
+             {Qt::Key_F24, none, 135},       {Qt::Key_Shift, shift, 16},
+             {Qt::Key_Control, none, 17},    {Qt::Key_Alt, none, 18},
+             {Qt::Key_Return, none, 13},     {Qt::Key_Escape, none, 27},
+             {Qt::Key_Backspace, none, 8},   {Qt::Key_Delete, none, 46},
+             {Qt::Key_CapsLock, none, 20},   {Qt::Key_Semicolon, none, 186},
+             {Qt::Key_Colon, shift, 186},    {Qt::Key_Equal, none, 187},
+             {Qt::Key_Less, shift, 188},     {Qt::Key_Underscore, shift, 189},
+             {Qt::Key_Period, none, 190},    {Qt::Key_Question, shift, 191},
+             {Qt::Key_QuoteLeft, none, 192}, {Qt::Key_BraceLeft, shift, 219},
+             {Qt::Key_Backslash, none, 220}, {Qt::Key_BracketRight, none, 221},
+             {Qt::Key_QuoteDbl, shift, 222}, {Qt::Key_VolumeUp, none, 0},
+             {Qt::Key_unknown, none, 0}}) {
+        EXPECT_EQ(virtualKeyCode(QKeyEvent(QEvent::KeyPress, c.key, c.modifiers), nullptr), c.code)
+            << "Qt key " << c.key;
     }
-}
-
-TEST(VirtualKeys, KeysWithoutACodeGiveZero) {
-    EXPECT_EQ(codeOf(Qt::Key_VolumeUp), 0);
-    EXPECT_EQ(codeOf(Qt::Key_unknown), 0);
 }
 
 TEST(VirtualKeys, ShiftMask) {
@@ -97,6 +133,15 @@ TEST(VirtualKeys, ShiftMask) {
     EXPECT_EQ(shiftMask(Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier |
                         Qt::KeypadModifier | Qt::MetaModifier),
               7);
+}
+
+// What the input method plugins of IBus and Fcitx ask before they take a key.
+TEST(VirtualKeys, TheKeyboardTakesNoInputMethodText) {
+    testing::DiscardingMidiOutput midi;
+    Piano piano(midi);
+    QInputMethodQueryEvent query(Qt::ImEnabled);
+    QApplication::sendEvent(piano.findChild<QWidget*>(QStringLiteral("Picture1")), &query);
+    EXPECT_FALSE(query.value(Qt::ImEnabled).toBool());
 }
 
 }  // namespace
