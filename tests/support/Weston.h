@@ -29,28 +29,15 @@ public:
              QStringLiteral("--idle-time=0"), QStringLiteral("--socket=wayland-test"),
              QStringLiteral("--width=%1").arg(output.width()),
              QStringLiteral("--height=%1").arg(output.height())});
-        waitUntil([&] {
-            return process_.state() == QProcess::NotRunning ||
-                   (QFile::exists(socket()) &&
-                    !display
-                         .xdotool({QStringLiteral("search"), QStringLiteral("--class"),
-                                   QStringLiteral("weston")})
-                         .isEmpty());
-        });
+        waitUntil([&] { return isRunning() || process_.state() == QProcess::NotRunning; });
     }
     ~Weston() {
         process_.terminate();
         process_.waitForFinished(5000);
     }
-    Weston(const Weston&) = delete;
-    Weston& operator=(const Weston&) = delete;
 
     bool isRunning() const {
         return process_.state() == QProcess::Running && QFile::exists(socket());
-    }
-    QString error() {
-        return process_.errorString() + QLatin1Char(' ') +
-               QString::fromLocal8Bit(process_.readAllStandardError());
     }
     QString socket() const { return runtime_.filePath(QStringLiteral("wayland-test")); }
 
