@@ -128,6 +128,8 @@ protected:
             const char* keyCodes;
             std::vector<int> notes;
         };
+        ASSERT_FALSE(QStandardPaths::findExecutable(QStringLiteral("setxkbmap")).isEmpty())
+            << "setxkbmap is not installed";
         for (const Case& c : {Case{"fr", "24 29 47 58 10 19", {47, 48, 72, 81, 96}},     // A Y M ,
                               Case{"de", "50 24 29 47 58 10 19", {36, 47, 64, 81, 96}},  // Q Z ö M
                               Case{"ru", "24 29 47 58 10 19", {47, 64, 72, 81, 96}}}) {  // Q Y ж M
