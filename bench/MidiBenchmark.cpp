@@ -2,14 +2,17 @@
 // Piano::PlayNote, the MidiOutput call, decoding, and FluidSynth taking the
 // event. Rendering is not part of it; it happens on the audio thread.
 #include <benchmark/benchmark.h>
+#include <xkbcommon/xkbcommon.h>
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <vector>
 
 #include "DiscardingMidiOutput.h"
 #include "FluidSynthMidiOutput.h"
 #include "GmSynth.h"
 #include "Piano.h"
+#include "VirtualKeys.h"
 
 namespace {
 
@@ -92,6 +95,22 @@ void BM_ProgramChangeToSynth(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_ProgramChangeToSynth);
+
+// A key event's classic code read with a keymap, in the costliest case: a
+// key of the last of several layouts, which has no Latin letters.
+void BM_KeyCodeWithKeymap(benchmark::State& state) {
+    xkb_context* context = xkb_context_new(XKB_CONTEXT_NO_ENVIRONMENT_NAMES);
+    const xkb_rule_names names{"evdev", "pc105", "us,fr,ru", "", ""};
+    xkb_keymap* keymap = xkb_keymap_new_from_names(context, &names, XKB_KEYMAP_COMPILE_NO_FLAGS);
+    const QKeyEvent event(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, 24,
+                          XKB_KEY_Cyrillic_shorti, 0);
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(tinko::virtualKeyCode(event, keymap));
+    }
+    xkb_keymap_unref(keymap);
+    xkb_context_unref(context);
+}
+BENCHMARK(BM_KeyCodeWithKeymap);
 
 // Opening and closing device 0 with its audio output, again and again; the
 // first open in a process is measured by open_device_figures.

@@ -30,9 +30,12 @@ std::int16_t buttonMask(Qt::MouseButtons buttons) {
 }  // namespace
 
 KeyboardPicture::KeyboardPicture(Handler& handler, QWidget* parent)
-    : QWidget(parent), handler_(handler) {
+    : QWidget(parent), handler_(handler), keymap_(DisplayKeymap::open()) {
     setObjectName(QStringLiteral("Picture1"));
     setFocusPolicy(Qt::StrongFocus);
+    // Keys, not text: with an input method running (IBus, Fcitx) the letters
+    // still come here instead of going to it.
+    setAttribute(Qt::WA_InputMethodEnabled, false);
     setMouseTracking(true);  // hovering moves reach the handler too
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
@@ -88,8 +91,12 @@ void KeyboardPicture::mouseReleaseEvent(QMouseEvent* event) {
     }
 }
 
+std::int16_t KeyboardPicture::codeOf(const QKeyEvent& event) {
+    return virtualKeyCode(event, keymap_ ? keymap_->keymap() : nullptr);
+}
+
 void KeyboardPicture::keyPressEvent(QKeyEvent* event) {
-    std::int16_t keyCode = virtualKeyCode(*event);
+    std::int16_t keyCode = codeOf(*event);
     std::int16_t shift = shiftMask(event->modifiers());
     keysDown_.insert(keyCode);
     guarded([&] { handler_.pictureKeyDown(keyCode, shift); });
@@ -101,7 +108,7 @@ void KeyboardPicture::keyReleaseEvent(QKeyEvent* event) {
     if (event->isAutoRepeat()) {
         return;
     }
-    std::int16_t keyCode = virtualKeyCode(*event);
+    std::int16_t keyCode = codeOf(*event);
     std::int16_t shift = shiftMask(event->modifiers());
     keysDown_.erase(keyCode);
     guarded([&] { handler_.pictureKeyUp(keyCode, shift); });

@@ -3,7 +3,10 @@
 #include <QImage>
 #include <QWidget>
 #include <cstdint>
+#include <memory>
 #include <set>
+
+#include "DisplayKeymap.h"
 
 namespace tinko {
 
@@ -62,10 +65,13 @@ private:
     // Calls a pointer handler with the classic button, shift and position.
     void handOn(MouseHandler handler, Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers,
                 QPointF where);
+    // The classic key code of a key event, read with the display's keymap.
+    std::int16_t codeOf(const QKeyEvent& event);
     void releaseCutOffPress();
     void releaseHeldKeys();
 
     Handler& handler_;
+    std::unique_ptr<DisplayKeymap> keymap_;
     QImage image_;
     Qt::MouseButtons pressed_;         // pressed on the picture, not yet released
     Qt::MouseButtons cutOff_;          // let go for the control; their real release is dropped

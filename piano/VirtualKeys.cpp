@@ -1,17 +1,90 @@
 #include "VirtualKeys.h"
 
-#include <QGuiApplication>
+#include <xkbcommon/xkbcommon.h>
+
+#include <algorithm>
+#include <cstring>
 #include <unordered_map>
 
 namespace tinko {
 namespace {
 
-// X11 key codes of the top row 1..9, 0 (evdev numbering), which stay the
-// digits' codes whatever the layout puts on them with Shift.
-constexpr quint32 kXDigitRowFirst = 10;
-constexpr quint32 kXDigitRowLast = 19;
+// XKB key codes (evdev numbering) of the top row 1..9, 0: the digits' keys
+// on every layout, whatever they print.
+constexpr xkb_keycode_t kDigitRowFirst = 10;
+constexpr xkb_keycode_t kDigitRowLast = 19;
 
-// The US layout's shifted top row, for platforms that give no key code.
+// The letters of a US keyboard by XKB key code, row by row: what the letter
+// keys play on layouts without Latin letters.
+struct LetterRow {
+    xkb_keycode_t first;
+    const char* letters;
+};
+constexpr LetterRow kUsLetterRows[] = {{24, "QWERTYUIOP"}, {38, "ASDFGHJKL"}, {52, "ZXCVBNM"}};
+
+int usLetter(xkb_keycode_t key) {
+    for (const LetterRow& row : kUsLetterRows) {
+        if (key >= row.first && key < row.first + std::strlen(row.letters)) {
+            return row.letters[key - row.first];
+        }
+    }
+    return 0;
+}
+
+// The Latin letter, upper case, that `key` gives unshifted in `layout`, or 0.
+int latinLetter(xkb_keymap* keymap, xkb_keycode_t key, xkb_layout_index_t layout) {
+    const xkb_keysym_t* symbols = nullptr;
+    if (xkb_keymap_key_get_syms_by_level(keymap, key, layout, 0, &symbols) < 1) {
+        return 0;
+    }
+    const xkb_keysym_t upper = xkb_keysym_to_upper(symbols[0]);
+    return upper >= XKB_KEY_A && upper <= XKB_KEY_Z ? static_cast<int>(upper) : 0;
+}
+
+bool hasLatinLetters(xkb_keymap* keymap, xkb_layout_index_t layout) {
+    for (xkb_keycode_t key = xkb_keymap_min_keycode(keymap); key <= xkb_keymap_max_keycode(keymap);
+         ++key) {
+        if (latinLetter(keymap, key, layout) != 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The layout in which `key` gives `symbol` on some level: the active one when
+// the key has just given it (the first such, where several would).
+xkb_layout_index_t layoutGiving(xkb_keymap* keymap, xkb_keycode_t key, xkb_keysym_t symbol) {
+    const xkb_layout_index_t layouts = xkb_keymap_num_layouts_for_key(keymap, key);
+    for (xkb_layout_index_t layout = 0; layout < layouts; ++layout) {
+        const xkb_level_index_t levels = xkb_keymap_num_levels_for_key(keymap, key, layout);
+        for (xkb_level_index_t level = 0; level < levels; ++level) {
+            const xkb_keysym_t* symbols = nullptr;
+            const int count =
+                xkb_keymap_key_get_syms_by_level(keymap, key, layout, level, &symbols);
+            if (std::find(symbols, symbols + count, symbol) != symbols + count) {
+                return layout;
+            }
+        }
+    }
+    return 0;
+}
+
+// The letter or digit code of `key`, which has just given `symbol`: the top
+// row gives its digits; a letter key the Latin letter it has in the active
+// layout or, where that layout has no Latin letters at all, the letter of its
+// place on a US keyboard. 0 for other keys.
+int letterOrDigitCode(xkb_keymap* keymap, xkb_keycode_t key, xkb_keysym_t symbol) {
+    if (key >= kDigitRowFirst && key <= kDigitRowLast) {
+        return key == kDigitRowLast ? '0' : '1' + static_cast<int>(key - kDigitRowFirst);
+    }
+    const xkb_layout_index_t layout = layoutGiving(keymap, key, symbol);
+    if (const int letter = latinLetter(keymap, key, layout)) {
+        return letter;
+    }
+    return hasLatinLetters(keymap, layout) ? 0 : usLetter(key);
+}
+
+// The US layout's shifted top row, for events that carry no key code.
 int shiftedDigit(int key) {
     switch (key) {
         case Qt::Key_Exclam:
@@ -123,7 +196,7 @@ const std::unordered_map<int, int>& otherKeys() {
 
 }  // namespace
 
-std::int16_t virtualKeyCode(const QKeyEvent& event) {
+std::int16_t virtualKeyCode(const QKeyEvent& event, xkb_keymap* keymap) {
     const int key = event.key();
     if (event.modifiers().testFlag(Qt::KeypadModifier)) {
         const int code = keypadCode(key);
@@ -131,22 +204,18 @@ std::int16_t virtualKeyCode(const QKeyEvent& event) {
             return static_cast<std::int16_t>(code);
         }
     }
-    if (key >= Qt::Key_A && key <= Qt::Key_Z) {
+    if (keymap != nullptr && event.nativeScanCode() != 0) {
+        if (const int code =
+                letterOrDigitCode(keymap, event.nativeScanCode(), event.nativeVirtualKey())) {
+            return static_cast<std::int16_t>(code);
+        }
+    } else if ((key >= Qt::Key_A && key <= Qt::Key_Z) || (key >= Qt::Key_0 && key <= Qt::Key_9)) {
         return static_cast<std::int16_t>(key);  // Qt reports letters in upper case
-    }
-    if (key >= Qt::Key_0 && key <= Qt::Key_9) {
-        return static_cast<std::int16_t>(key);
+    } else if (const int digit = shiftedDigit(key)) {
+        return static_cast<std::int16_t>(digit);
     }
     if (key >= Qt::Key_F1 && key <= Qt::Key_F24) {
         return static_cast<std::int16_t>(112 + (key - Qt::Key_F1));
-    }
-    const quint32 scanCode = event.nativeScanCode();
-    if (scanCode >= kXDigitRowFirst && scanCode <= kXDigitRowLast &&
-        QGuiApplication::platformName() == QLatin1String("xcb")) {
-        return static_cast<std::int16_t>(scanCode == kXDigitRowLast ? '0' : '1' + (scanCode - 10));
-    }
-    if (const int digit = shiftedDigit(key)) {
-        return static_cast<std::int16_t>(digit);
     }
     const auto found = otherKeys().find(key);
     return static_cast<std::int16_t>(found == otherKeys().end() ? 0 : found->second);

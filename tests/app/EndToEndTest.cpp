@@ -15,6 +15,7 @@
 #include "PulseAudioServer.h"
 #include "Skip.h"
 #include "Wait.h"
+#include "Weston.h"
 
 namespace tinko {
 namespace {
@@ -77,6 +78,35 @@ protected:
 
     QRgb middleCFace() const { return program->screenshot().pixel(middleC); }
 
+    // The white keys drawn pressed, as notes from low to high.
+    std::vector<int> whiteNotesDrawnPressed() const {
+        const QImage shot = program->screenshot();
+        std::vector<int> notes;
+        int x = middleC.x() - 23 * 22;  // the middle of the lowest key, A0; 22 px a key
+        for (int note = 21; note <= 108; ++note) {
+            if (QList<int>{1, 3, 6, 8, 10}.contains(note % 12)) {
+                continue;  // a black key
+            }
+            if (shot.pixel(x, middleC.y()) == kPressedFace) {
+                notes.push_back(note);
+            }
+            x += 22;
+        }
+        return notes;
+    }
+
+    // Holds the keys with these key codes down together, checks that they
+    // draw exactly `notes` pressed, and lets them go.
+    void expectKeysPlay(const QStringList& keyCodes, const std::vector<int>& notes) {
+        program->xdotool(
+            QStringList{QStringLiteral("keydown"), QStringLiteral("--clearmodifiers")} + keyCodes);
+        EXPECT_TRUE(testing::waitUntil([&] { return whiteNotesDrawnPressed() == notes; }))
+            << "keys " << keyCodes.join(QLatin1Char(' ')).toStdString() << " drew "
+            << ::testing::PrintToString(whiteNotesDrawnPressed());
+        program->xdotool(QStringList{QStringLiteral("keyup")} + keyCodes);
+        EXPECT_TRUE(testing::waitUntil([&] { return whiteNotesDrawnPressed().empty(); }));
+    }
+
     // Holds K (middle C) down and lets it go; checks the key is drawn pressed
     // meanwhile and released after.
     void playMiddleC() {
@@ -86,6 +116,27 @@ protected:
         program->xdotool({QStringLiteral("keyup"), QStringLiteral("k")});
         EXPECT_TRUE(testing::waitUntil([&] { return middleCFace() == kFace; }))
             << "middle C is not released";
+    }
+
+    // Switches the layout with setxkbmap while the program runs and plays the
+    // keys that are Q, Y, semicolon, M, 1 and 0 on a US keyboard: letters by
+    // what the layout has on them, or by place where it has no Latin letters;
+    // digits by place; Shift (key code 50) changes nothing.
+    void playInThreeLayouts() {
+        struct Case {
+            const char* layout;
+            const char* keyCodes;
+            std::vector<int> notes;
+        };
+        ASSERT_FALSE(QStandardPaths::findExecutable(QStringLiteral("setxkbmap")).isEmpty())
+            << "setxkbmap is not installed";
+        for (const Case& c : {Case{"fr", "24 29 47 58 10 19", {47, 48, 72, 81, 96}},     // A Y M ,
+                              Case{"de", "50 24 29 47 58 10 19", {36, 47, 64, 81, 96}},  // Q Z ö M
+                              Case{"ru", "24 29 47 58 10 19", {47, 64, 72, 81, 96}}}) {  // Q Y ж M
+            SCOPED_TRACE(c.layout);
+            testing::testDisplay()->run(QStringLiteral("setxkbmap"), {QLatin1String(c.layout)});
+            expectKeysPlay(QString::fromLatin1(c.keyCodes).split(QLatin1Char(' ')), c.notes);
+        }
     }
 
     // Waits for the program's one line about silence and returns all it said.
@@ -156,6 +207,26 @@ TEST_F(EndToEnd, WhenTheAudioServerDiesWhileNotesSoundThePianoGoesOn) {
     const QString said = saidWhySilent();
     EXPECT_TRUE(program->isRunning());
     EXPECT_EQ(linesSaying(said, QStringLiteral("no sound")), 1) << said.toStdString();
+}
+
+TEST_F(EndToEnd, KeysPlayByTheLayoutSwitchedTo) {
+    launch();
+    playInThreeLayouts();
+}
+
+TEST_F(EndToEnd, OnWaylandKeysPlayByTheCompositorsLayout) {
+    testing::Weston weston(*testing::testDisplay(), QSize(1148, 714));  // the window's size
+    if (!weston.isRunning()) {
+        TINKO_SKIP("weston did not start");
+    }
+    program->setEnvironment(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("wayland"));
+    program->setEnvironment(QStringLiteral("WAYLAND_DISPLAY"), weston.socket());
+    program->setEnvironment(QStringLiteral("DISPLAY"), QString());  // no way to the X server
+    program->setWindowClass(QStringLiteral("weston"));
+    launch();
+    ASSERT_TRUE(testing::waitUntil([&] { return middleCFace() == kFace; }))
+        << "the program does not fill weston's output";
+    playInThreeLayouts();
 }
 
 }  // namespace

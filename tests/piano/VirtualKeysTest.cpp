@@ -1,102 +1,113 @@
 #include <gtest/gtest.h>
+#include <xkbcommon/xkbcommon.h>
 
+#include <QApplication>
+#include <QInputMethodQueryEvent>
 #include <QKeyEvent>
+#include <memory>
 
+#include "DiscardingMidiOutput.h"
+#include "Piano.h"
 #include "VirtualKeys.h"
 
 namespace tinko {
 namespace {
 
-int codeOf(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    const QKeyEvent event(QEvent::KeyPress, key, modifiers);
-    return virtualKeyCode(event);
-}
+// A keymap compiled from its layout names, as a display server makes it.
+class Keymap {
+public:
+    explicit Keymap(const char* layout, const char* variant = "") {
+        const xkb_rule_names names{"evdev", "pc105", layout, variant, ""};
+        keymap_.reset(
+            xkb_keymap_new_from_names(context_.get(), &names, XKB_KEYMAP_COMPILE_NO_FLAGS));
+    }
+    xkb_keymap* get() const { return keymap_.get(); }
 
-TEST(VirtualKeys, LettersWhateverShiftSays) {
-    for (int key = Qt::Key_A; key <= Qt::Key_Z; ++key) {
-        EXPECT_EQ(codeOf(key), 65 + (key - Qt::Key_A));
-        EXPECT_EQ(codeOf(key, Qt::ShiftModifier), 65 + (key - Qt::Key_A));
+    // The code of `key` pressed so that it gives its symbol of `level` in
+    // `layout`, as the display server reports it.
+    int code(xkb_keycode_t key, xkb_layout_index_t layout, xkb_level_index_t level,
+             int qtKey = Qt::Key_unknown, Qt::KeyboardModifiers modifiers = {}) const {
+        const xkb_keysym_t* symbols = nullptr;
+        const bool any = xkb_keymap_key_get_syms_by_level(get(), key, layout, level, &symbols) > 0;
+        const QKeyEvent event(QEvent::KeyPress, qtKey, modifiers, key, any ? symbols[0] : 0, 0);
+        return virtualKeyCode(event, get());
+    }
+
+private:
+    std::unique_ptr<xkb_context, decltype(&xkb_context_unref)> context_{
+        xkb_context_new(XKB_CONTEXT_NO_ENVIRONMENT_NAMES), xkb_context_unref};
+    std::unique_ptr<xkb_keymap, decltype(&xkb_keymap_unref)> keymap_{nullptr, xkb_keymap_unref};
+};
+
+// What key codes 24-35, 38-48, 52-61 and 10-19 give, unshifted and shifted,
+// in the layout in use (which the symbol the key gave tells); '.' where a key
+// gives no letter or digit.
+struct LayoutCase {
+    const char* layouts;
+    const char* variant;
+    xkb_layout_index_t inUse;
+    const char* rows[4];
+};
+constexpr xkb_keycode_t kRowStarts[] = {24, 38, 52, 10};
+const LayoutCase kLayouts[] = {
+    {"us", "", 0, {"QWERTYUIOP..", "ASDFGHJKL..", "ZXCVBNM...", "1234567890"}},
+    {"fr", "", 0, {"AZERTYUIOP..", "QSDFGHJKLM.", "WXCVBN....", "1234567890"}},
+    {"de", "", 0, {"QWERTZUIOP..", "ASDFGHJKL..", "YXCVBNM...", "1234567890"}},
+    {"ru", "", 0, {"QWERTYUIOP..", "ASDFGHJKL..", "ZXCVBNM...", "1234567890"}},
+    {"gr", "", 0, {"QWERTYUIOP..", "ASDFGHJKL..", "ZXCVBNM...", "1234567890"}},
+    {"il", "", 0, {"QWERTYUIOP..", "ASDFGHJKL..", "ZXCVBNM...", "1234567890"}},
+    {"us", "dvorak", 0, {"...PYFGCRL..", "AOEUIDHTNS.", ".QJKXBMWVZ", "1234567890"}},
+    {"us,fr,ru", "", 1, {"AZERTYUIOP..", "QSDFGHJKLM.", "WXCVBN....", "1234567890"}},
+    {"us,fr,ru", "", 2, {"QWERTYUIOP..", "ASDFGHJKL..", "ZXCVBNM...", "1234567890"}},
+};
+
+TEST(VirtualKeys, LettersByLayoutDigitsByPlace) {
+    for (const LayoutCase& c : kLayouts) {
+        const Keymap keymap(c.layouts, c.variant);
+        ASSERT_NE(keymap.get(), nullptr) << c.layouts;
+        for (int row = 0; row < 4; ++row) {
+            for (int i = 0; c.rows[row][i] != '\0'; ++i) {
+                const int expected = c.rows[row][i] == '.' ? 0 : c.rows[row][i];
+                const xkb_keycode_t key = kRowStarts[row] + i;
+                EXPECT_EQ(keymap.code(key, c.inUse, 0), expected) << c.layouts << c.variant << key;
+                EXPECT_EQ(keymap.code(key, c.inUse, 1, Qt::Key_unknown, Qt::ShiftModifier),
+                          expected)
+                    << c.layouts << c.variant << key << " with Shift";
+            }
+        }
     }
 }
 
-TEST(VirtualKeys, TopRowDigitsAlsoWhenShifted) {
-    for (int digit = 0; digit <= 9; ++digit) {
-        EXPECT_EQ(codeOf(Qt::Key_0 + digit), 48 + digit);
-    }
-    const int shifted[] = {Qt::Key_ParenRight,  Qt::Key_Exclam,    Qt::Key_At,
-                           Qt::Key_NumberSign,  Qt::Key_Dollar,    Qt::Key_Percent,
-                           Qt::Key_AsciiCircum, Qt::Key_Ampersand, Qt::Key_Asterisk,
-                           Qt::Key_ParenLeft};
-    for (int digit = 0; digit <= 9; ++digit) {
-        EXPECT_EQ(codeOf(shifted[digit], Qt::ShiftModifier), 48 + digit);
-    }
-}
-
-TEST(VirtualKeys, KeypadKeysHaveTheirOwnCodes) {
-    for (int digit = 0; digit <= 9; ++digit) {
-        EXPECT_EQ(codeOf(Qt::Key_0 + digit, Qt::KeypadModifier), 96 + digit);
-    }
-    EXPECT_EQ(codeOf(Qt::Key_Asterisk, Qt::KeypadModifier), 106);
-    EXPECT_EQ(codeOf(Qt::Key_Plus, Qt::KeypadModifier), 107);
-    EXPECT_EQ(codeOf(Qt::Key_Minus, Qt::KeypadModifier), 109);
-    EXPECT_EQ(codeOf(Qt::Key_Period, Qt::KeypadModifier), 110);
-    EXPECT_EQ(codeOf(Qt::Key_Slash, Qt::KeypadModifier), 111);
-    EXPECT_EQ(codeOf(Qt::Key_Enter, Qt::KeypadModifier), 13);
-    EXPECT_EQ(codeOf(Qt::Key_Left, Qt::KeypadModifier), 37);  // Num Lock off
-}
-
-TEST(VirtualKeys, FunctionNavigationAndModifierKeys) {
-    EXPECT_EQ(codeOf(Qt::Key_Space), 32);
-    EXPECT_EQ(codeOf(Qt::Key_Left), 37);
-    EXPECT_EQ(codeOf(Qt::Key_Up), 38);
-    EXPECT_EQ(codeOf(Qt::Key_Right), 39);
-    EXPECT_EQ(codeOf(Qt::Key_Down), 40);
-    EXPECT_EQ(codeOf(Qt::Key_F1), 112);
-    EXPECT_EQ(codeOf(Qt::Key_F12), 123);
-    EXPECT_EQ(codeOf(Qt::Key_F24), 135);
-    EXPECT_EQ(codeOf(Qt::Key_Shift, Qt::ShiftModifier), 16);
-    EXPECT_EQ(codeOf(Qt::Key_Control, Qt::ControlModifier), 17);
-    EXPECT_EQ(codeOf(Qt::Key_Alt, Qt::AltModifier), 18);
-    EXPECT_EQ(codeOf(Qt::Key_Return), 13);
-    EXPECT_EQ(codeOf(Qt::Key_Escape), 27);
-    EXPECT_EQ(codeOf(Qt::Key_Backspace), 8);
-    EXPECT_EQ(codeOf(Qt::Key_Delete), 46);
-    EXPECT_EQ(codeOf(Qt::Key_CapsLock), 20);
-}
-
-TEST(VirtualKeys, PunctuationGetsItsKeysCode) {
+TEST(VirtualKeys, OtherKeysByTheirQtKey) {
+    const Keymap fr("fr");
+    EXPECT_EQ(fr.code(58, 0, 0, Qt::Key_Comma), 188);
+    EXPECT_EQ(fr.code(87, 0, 1, Qt::Key_1, Qt::KeypadModifier), 97);  // the keypad plays nothing
+    EXPECT_EQ(fr.code(67, 0, 0, Qt::Key_F1), 112);
     struct Case {
         int key;
+        Qt::KeyboardModifiers modifiers;
         int code;
     };
-    for (const Case& c : {Case{Qt::Key_Semicolon, 186},    Case{Qt::Key_Colon, 186},
-                          Case{Qt::Key_Equal, 187},        Case{Qt::Key_Plus, 187},
-                          Case{Qt::Key_Comma, 188},        Case{Qt::Key_Less, 188},
-                          Case{Qt::Key_Minus, 189},        Case{Qt::Key_Underscore, 189},
-                          Case{Qt::Key_Period, 190},       Case{Qt::Key_Greater, 190},
-                          Case{Qt::Key_Slash, 191},        Case{Qt::Key_Question, 191},
-                          Case{Qt::Key_QuoteLeft, 192},    Case{Qt::Key_AsciiTilde, 192},
-                          Case{Qt::Key_BracketLeft, 219},  Case{Qt::Key_BraceLeft, 219},
-                          Case{Qt::Key_Backslash, 220},    Case{Qt::Key_Bar, 220},
-                          Case{Qt::Key_BracketRight, 221}, Case{Qt::Key_BraceRight, 221},
-                          Case{Qt::Key_Apostrophe, 222},   Case{Qt::Key_QuoteDbl, 222}}) {
-        EXPECT_EQ(codeOf(c.key), c.code) << "Qt key " << c.key;
+    const Qt::KeyboardModifiers none, shift = Qt::ShiftModifier, pad = Qt::KeypadModifier;
+    // Without a keymap letters and digits follow the Qt key too, with the
+    // US layout's shifted digits.
+    const Case cases[] = {{Qt::Key_A, none, 65},       {Qt::Key_ParenRight, shift, 48},
+                          {Qt::Key_Space, none, 32},   {Qt::Key_QuoteDbl, shift, 222},
+                          {Qt::Key_F24, none, 135},    {Qt::Key_0, pad, 96},
+                          {Qt::Key_VolumeUp, none, 0}, {Qt::Key_Left, pad, 37}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(virtualKeyCode(QKeyEvent(QEvent::KeyPress, c.key, c.modifiers), nullptr), c.code)
+            << "Qt key " << c.key;
     }
 }
 
-TEST(VirtualKeys, KeysWithoutACodeGiveZero) {
-    EXPECT_EQ(codeOf(Qt::Key_VolumeUp), 0);
-    EXPECT_EQ(codeOf(Qt::Key_unknown), 0);
-}
-
-TEST(VirtualKeys, ShiftMask) {
-    EXPECT_EQ(shiftMask(Qt::NoModifier), 0);
-    EXPECT_EQ(shiftMask(Qt::ShiftModifier), 1);
-    EXPECT_EQ(shiftMask(Qt::ControlModifier), 2);
-    EXPECT_EQ(shiftMask(Qt::AltModifier), 4);
-    EXPECT_EQ(shiftMask(Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier |
-                        Qt::KeypadModifier | Qt::MetaModifier),
-              7);
+// What the input method plugins of IBus and Fcitx ask before they take a key.
+TEST(VirtualKeys, TheKeyboardTakesNoInputMethodText) {
+    testing::DiscardingMidiOutput midi;
+    Piano piano(midi);
+    QInputMethodQueryEvent query(Qt::ImEnabled);
+    QApplication::sendEvent(piano.findChild<QWidget*>(QStringLiteral("Picture1")), &query);
+    EXPECT_FALSE(query.value(Qt::ImEnabled).toBool());
 }
 
 }  // namespace

@@ -63,7 +63,7 @@ bool ProgramUnderTest::start(const QStringList& wrapper) {
             }
             // Through a wrapper the program is a child of the one started.
             window_ = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
-                               QStringLiteral("--class"), QStringLiteral("tinko-piano")})
+                               QStringLiteral("--class"), windowClass_})
                           .section(QLatin1Char('\n'), -1);
             return !window_.isEmpty();
         },

@@ -21,6 +21,10 @@ public:
     // Adds to (or replaces in) the environment the program will start with.
     void setEnvironment(const QString& name, const QString& value);
 
+    // The class of the X window the program shows in: its own, or that of
+    // the nested compositor it runs on.
+    void setWindowClass(const QString& windowClass) { windowClass_ = windowClass; }
+
     // Starts the program (through `wrapper`, a command that runs its last
     // argument, when one is given) and waits for its window to show. False,
     // with the reason in error(), when none appears.
@@ -48,6 +52,7 @@ private:
     QTemporaryDir folder_;
     QProcessEnvironment environment_;
     QProcess process_;
+    QString windowClass_ = QStringLiteral("tinko-piano");
     QString window_;
     QString error_;
     QString standardError_;
