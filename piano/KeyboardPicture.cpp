@@ -6,12 +6,20 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <set>
 
 #include "ErrorReport.h"
 #include "VirtualKeys.h"
 
 namespace tinko {
 namespace {
+
+// What tells one physical key from another: its key code where the platform
+// gives one, else the toolkit's key.
+std::uint32_t physicalKey(const QKeyEvent& event) {
+    return event.nativeScanCode() != 0 ? event.nativeScanCode()
+                                       : 0x80000000U | static_cast<std::uint32_t>(event.key());
+}
 
 std::int16_t buttonMask(Qt::MouseButtons buttons) {
     std::int16_t mask = 0;
@@ -98,7 +106,7 @@ std::int16_t KeyboardPicture::codeOf(const QKeyEvent& event) {
 void KeyboardPicture::keyPressEvent(QKeyEvent* event) {
     std::int16_t keyCode = codeOf(*event);
     std::int16_t shift = shiftMask(event->modifiers());
-    keysDown_.insert(keyCode);
+    keysDown_[physicalKey(*event)] = keyCode;
     guarded([&] { handler_.pictureKeyDown(keyCode, shift); });
 }
 
@@ -108,9 +116,14 @@ void KeyboardPicture::keyReleaseEvent(QKeyEvent* event) {
     if (event->isAutoRepeat()) {
         return;
     }
-    std::int16_t keyCode = codeOf(*event);
+    // A key lets go of the code it was pressed with, even when the layout
+    // changed while it was held; otherwise its note would sound on.
+    const auto pressed = keysDown_.find(physicalKey(*event));
+    std::int16_t keyCode = pressed != keysDown_.end() ? pressed->second : codeOf(*event);
     std::int16_t shift = shiftMask(event->modifiers());
-    keysDown_.erase(keyCode);
+    if (pressed != keysDown_.end()) {
+        keysDown_.erase(pressed);
+    }
     guarded([&] { handler_.pictureKeyUp(keyCode, shift); });
 }
 
@@ -149,7 +162,10 @@ void KeyboardPicture::releaseCutOffPress() {
 }
 
 void KeyboardPicture::releaseHeldKeys() {
-    const std::set<std::int16_t> held = std::move(keysDown_);
+    std::set<std::int16_t> held;
+    for (const auto& [key, code] : keysDown_) {
+        held.insert(code);
+    }
     keysDown_.clear();
     std::int16_t shift = shiftMask(QGuiApplication::keyboardModifiers());
     for (std::int16_t code : held) {

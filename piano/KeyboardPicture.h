@@ -3,8 +3,8 @@
 #include <QImage>
 #include <QWidget>
 #include <cstdint>
+#include <map>
 #include <memory>
-#include <set>
 
 #include "DisplayKeymap.h"
 
@@ -73,9 +73,9 @@ private:
     Handler& handler_;
     std::unique_ptr<DisplayKeymap> keymap_;
     QImage image_;
-    Qt::MouseButtons pressed_;         // pressed on the picture, not yet released
-    Qt::MouseButtons cutOff_;          // let go for the control; their real release is dropped
-    std::set<std::int16_t> keysDown_;  // key codes pressed and not yet released
+    Qt::MouseButtons pressed_;  // pressed on the picture, not yet released
+    Qt::MouseButtons cutOff_;   // let go for the control; their real release is dropped
+    std::map<std::uint32_t, std::int16_t> keysDown_;  // codes of the keys held, by physical key
 };
 
 }  // namespace tinko
