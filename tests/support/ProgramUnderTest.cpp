@@ -44,13 +44,9 @@ void ProgramUnderTest::setEnvironment(const QString& name, const QString& value)
     environment_.insert(name, value);
 }
 
-bool ProgramUnderTest::start(const QStringList& wrapper) {
+bool ProgramUnderTest::start() {
     process_.setProcessEnvironment(environment_);
-    if (wrapper.isEmpty()) {
-        process_.start(path_, {});
-    } else {
-        process_.start(wrapper.first(), wrapper.mid(1) << path_);
-    }
+    process_.start(path_, {});
     if (!process_.waitForStarted(10000)) {
         error_ =
             QStringLiteral("cannot start ") + path_ + QStringLiteral(": ") + process_.errorString();
@@ -61,7 +57,6 @@ bool ProgramUnderTest::start(const QStringList& wrapper) {
             if (!isRunning()) {
                 return true;
             }
-            // Through a wrapper the program is a child of the one started.
             window_ = xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"),
                                QStringLiteral("--class"), windowClass_})
                           .section(QLatin1Char('\n'), -1);

@@ -25,10 +25,9 @@ public:
     // the nested compositor it runs on.
     void setWindowClass(const QString& windowClass) { windowClass_ = windowClass; }
 
-    // Starts the program (through `wrapper`, a command that runs its last
-    // argument, when one is given) and waits for its window to show. False,
-    // with the reason in error(), when none appears.
-    bool start(const QStringList& wrapper = {});
+    // Starts the program and waits for its window to show. False, with the
+    // reason in error(), when none appears.
+    bool start();
 
     const QString& window() const { return window_; }
     const QString& error() const { return error_; }
