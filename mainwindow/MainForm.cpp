@@ -54,9 +54,7 @@ MainForm::MainForm(MainFormParts parts, QWidget* parent)
     setFixedSize(kClientSize + QSize(0, menuHeight));
     setGeometry(QRect(kClientPosition - QPoint(0, menuHeight), size()));
 
-    // Start-up goes on past an error, which is reported like any other: a
-    // child's piano opens even when a stored setting is bad.
-    guarded([this] { Form_Load(); });
+    Form_Load();
 }
 
 void MainForm::buildControls(std::unique_ptr<WebBrowser> browser,
@@ -74,6 +72,8 @@ void MainForm::buildControls(std::unique_ptr<WebBrowser> browser,
     Piano1 = new Piano(midiOut_, client);
     Piano1->setObjectName(QStringLiteral("Piano1"));
     Piano1->setGeometry(twipsRect(0, 360, 17175, 2670));
+    // Start-up goes on past an error, which is reported like any other: a
+    // child's piano opens even when a stored setting is bad.
     guarded([&] { Piano1->ReadProperties(pianoProperties); });
 
     Combo1 = new QComboBox(client);
