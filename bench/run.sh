@@ -31,3 +31,7 @@ awk '/^BM_PlainCopyOfTwoImages/ {copy = $2}
      /^BM_Redraw\/10 / {ten = $2}
      END {if (copy > 0) printf "redraw / plain copy of both images: %.2f with 1 key, %.2f with 10 keys\n", one / copy, ten / copy}' \
   "$runtime/keyboard.txt"
+
+echo
+echo "== Flash song page (on an X server of its own) =="
+"$build_dir/bench/flash_figures"

@@ -2,10 +2,10 @@
 
 #include <QCoreApplication>
 #include <QDir>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLibrary>
 #include <QLoggingCategory>
+#include <QMetaObject>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -13,13 +13,18 @@ namespace tinko {
 
 namespace {
 
-constexpr const char* kModuleName = "libtinko_webengine.so";
-using Factory = QWidget* (*)(QWidget* parent);
+using Factory = QWidget* (*)(QWidget* parent, const QString& ruffleFolder);
 
 }  // namespace
 
-LazyWebBrowser::LazyWebBrowser(QStringList modulePaths, QWidget* parent)
-    : WebBrowser(parent), modulePaths_(std::move(modulePaths)) {
+LazyWebBrowser::Files LazyWebBrowser::Files::installed() {
+    const QDir programDir(QCoreApplication::applicationDirPath());
+    return {programDir.filePath(QStringLiteral("../" TINKO_MODULE_INSTALL_DIR "/libtinko_webengine.so")),
+            programDir.filePath(QStringLiteral("../share/tinko-piano/ruffle"))};
+}
+
+LazyWebBrowser::LazyWebBrowser(Files files, QWidget* parent)
+    : WebBrowser(parent), files_(std::move(files)) {
     QPalette colours = palette();
     colours.setColor(QPalette::Window, Qt::white);
     setPalette(colours);
@@ -27,12 +32,6 @@ LazyWebBrowser::LazyWebBrowser(QStringList modulePaths, QWidget* parent)
     setFocusPolicy(Qt::StrongFocus);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-}
-
-QStringList LazyWebBrowser::defaultModulePaths() {
-    const QDir programDir(QCoreApplication::applicationDirPath());
-    return {programDir.filePath(QStringLiteral("../" TINKO_MODULE_INSTALL_DIR "/") + kModuleName),
-            QStringLiteral(TINKO_BUILD_MODULE_DIR "/") + kModuleName};
 }
 
 namespace {
@@ -61,11 +60,17 @@ void LazyWebBrowser::prepareApplication() {
     // draws with OpenGL): the shared context asked for here is an empty one,
     // made at no cost, and the engine composites its pages in software.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
-    if (!qEnvironmentVariableIsSet("QT_QUICK_BACKEND")) {
-        qputenv("QT_QUICK_BACKEND", "software");
-    }
     if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION")) {
         qputenv("QT_XCB_GL_INTEGRATION", "none");
+        // The X11 platform reads it while the application object is made;
+        // programs started later (the user's browser) get the user's
+        // environment. Posted from the application's first routine, this
+        // runs once the object is complete.
+        qAddPreRoutine([] {
+            QMetaObject::invokeMethod(
+                QCoreApplication::instance(), [] { qunsetenv("QT_XCB_GL_INTEGRATION"); },
+                Qt::QueuedConnection);
+        });
     }
     previousHandler = qInstallMessageHandler(withoutOpenGlNotice);
     // The engine describes its graphics set-up when it starts; not news.
@@ -73,32 +78,23 @@ void LazyWebBrowser::prepareApplication() {
 }
 
 bool LazyWebBrowser::loadEngine() {
-    QStringList failures;
-    for (const QString& path : modulePaths_) {
-        QLibrary module(path);
-        if (!QFileInfo::exists(path)) {
-            continue;
-        }
-        if (const auto create =
-                reinterpret_cast<Factory>(module.resolve("tinko_create_web_view"))) {
-            view_ = create(this);
-            layout()->addWidget(view_);
-            setFocusProxy(view_);
-            // By name: the view's class lives in the module.
-            connect(view_, SIGNAL(loadFinished(bool)), this, SIGNAL(loaded(bool)));
-            return true;
-        }
-        failures << module.errorString();
+    QLibrary module(files_.module);
+    if (const auto create = reinterpret_cast<Factory>(module.resolve("tinko_create_web_view"))) {
+        view_ = create(this, files_.ruffle);
+        layout()->addWidget(view_);
+        setFocusProxy(view_);
+        // By name: the view's class lives in the module.
+        connect(view_, SIGNAL(loadFinished(bool)), this, SIGNAL(loaded(bool)));
+        return true;
     }
+    qWarning("web browser module: %s", qUtf8Printable(module.errorString()));
     if (message_ == nullptr) {
         message_ = new QLabel(this);
         message_->setAlignment(Qt::AlignCenter);
         message_->setWordWrap(true);
         layout()->addWidget(message_);
     }
-    message_->setText(tr("The web browser cannot be started.") + QLatin1Char('\n') +
-                      (failures.isEmpty() ? tr("%1 is not installed.").arg(kModuleName)
-                                          : failures.join(QLatin1Char('\n'))));
+    message_->setText(QStringLiteral("网页浏览器无法启动：浏览器组件没有安装好。"));
     return false;
 }
 

@@ -17,22 +17,27 @@ class LazyWebBrowser : public WebBrowser {
     Q_OBJECT
 
 public:
-    // `modulePaths`: where to look for the browser module, in order.
-    explicit LazyWebBrowser(QStringList modulePaths = defaultModulePaths(),
-                            QWidget* parent = nullptr);
+    // Where the browser's files are.
+    struct Files {
+        QString module;  // the module with the engine
+        QString ruffle;  // Ruffle's folder, for Flash movies; may be absent
+
+        // Where the program is installed with them, and only there (the
+        // build folder has the same layout).
+        static Files installed();
+    };
+
+    explicit LazyWebBrowser(Files files = Files::installed(), QWidget* parent = nullptr);
 
     void Navigate(const QString& address) override;
 
     // The engine's view, or null while no page has been asked for.
     QWidget* view() const { return view_; }
 
-    // Installed beside the program (../lib/x86_64-linux-gnu/tinko-piano) or in
-    // the build tree.
-    static QStringList defaultModulePaths();
-
     // Call before the application object is made, so that the engine can be
     // loaded later: the program runs without OpenGL and the engine
-    // composites in software.
+    // composites in software. The environment is the user's again once the
+    // application object has been made.
     static void prepareApplication();
 
 signals:
@@ -42,7 +47,7 @@ signals:
 private:
     bool loadEngine();
 
-    QStringList modulePaths_;
+    Files files_;
     QPointer<QWidget> view_;
     QLabel* message_ = nullptr;
 };

@@ -1,11 +1,13 @@
 #include "MainForm.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QGuiApplication>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
+#include <algorithm>
 
 #include "ErrorReport.h"
 #include "MainFormLayout.h"
@@ -87,16 +89,16 @@ void MainForm::buildControls(std::unique_ptr<WebBrowser> browser,
     WebBrowser1->setGeometry(twipsRect(120, 3720, 16935, 6375));
     WebBrowser1->setFocusPolicy(Qt::StrongFocus);
 
-    QWidget* previous = WebBrowser1;
-    setTabOrder(Piano1, Combo1);
-    setTabOrder(Combo1, WebBrowser1);
+    tabOrder_ = {Piano1, Combo1, WebBrowser1};
     for (const CommandButton& entry : kCommandButtons) {
         auto* button = new QPushButton(QString::fromUtf8(entry.caption), client);
         button->setObjectName(QString::fromLatin1(entry.name));
         button->setGeometry(twipsRect(entry.left, entry.top, entry.width, entry.height));
         button->setAutoDefault(false);
-        setTabOrder(previous, button);
-        previous = button;
+        tabOrder_.push_back(button);
+    }
+    for (std::size_t i = 1; i < tabOrder_.size(); ++i) {
+        setTabOrder(tabOrder_[i - 1], tabOrder_[i]);
     }
 
     connect(Combo1, &QComboBox::activated, this, [this] {
@@ -149,6 +151,24 @@ void MainForm::Form_Unload() {
 void MainForm::closeEvent(QCloseEvent* event) {
     Form_Unload();
     event->accept();
+}
+
+bool MainForm::focusNextPrevChild(bool next) {
+    // Qt's focus chain alone is not enough: the browser's engine adds widgets
+    // of its own to it, at its end, as pages come and go. The order stays
+    // the one above, and leaving a page goes on from the browser's place.
+    const QWidget* focused = QApplication::focusWidget();
+    const auto current = std::find_if(tabOrder_.begin(), tabOrder_.end(), [&](QWidget* entry) {
+        return entry == focused || entry->isAncestorOf(focused);
+    });
+    if (current == tabOrder_.end()) {
+        return QMainWindow::focusNextPrevChild(next);
+    }
+    const auto count = static_cast<std::ptrdiff_t>(tabOrder_.size());
+    const std::ptrdiff_t index = (current - tabOrder_.begin() + (next ? 1 : count - 1)) % count;
+    tabOrder_[static_cast<std::size_t>(index)]->setFocus(next ? Qt::TabFocusReason
+                                                              : Qt::BacktabFocusReason);
+    return true;
 }
 
 void MainForm::showEvent(QShowEvent* event) {

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "MidiOutput.h"
 #include "PropertyBag.h"
@@ -48,6 +49,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
     void showEvent(QShowEvent* event) override;
 
 private:
@@ -68,7 +70,8 @@ private:
     Piano* Piano1 = nullptr;
     QComboBox* Combo1 = nullptr;
     WebBrowser* WebBrowser1 = nullptr;
-    std::int32_t CurYinSe = 0;  // the program last applied from the list
+    std::vector<QWidget*> tabOrder_;  // Piano1, Combo1, WebBrowser1, Command1, Command2, ...
+    std::int32_t CurYinSe = 0;        // the program last applied from the list
     bool unloaded_ = false;
 };
 

@@ -20,6 +20,13 @@ packages=(
   lintian desktop-file-utils appstream
 )
 
+# npm fetches Ruffle, the Flash player, when the build is configured; any
+# npm will do (NodeSource's nodejs brings its own and conflicts with
+# Debian's npm package).
+if ! command -v npm >/dev/null; then
+  packages+=(npm)
+fi
+
 missing=()
 for p in "${packages[@]}"; do
   if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then

@@ -1,95 +1,229 @@
 // The real browser area: Qt WebEngine loaded as a module at the first
-// command, fetching from a web server the test runs on 127.0.0.1.
+// command, on an X server of the test's own, fetching from a web server the
+// test runs on 127.0.0.1.
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QScreen>
 #include <QSignalSpy>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTest>
+#include <QWebEnginePage>
+#include <QWebEngineView>
+#include <cmath>
+#include <memory>
+#include <optional>
+#include <tuple>
 
 #include "AboutBox.h"
 #include "LazyWebBrowser.h"
 #include "MainForm.h"
+#include "PulseAudioServer.h"
 #include "RecordingExternalBrowser.h"
 #include "RecordingMessages.h"
 #include "RecordingMidiOutput.h"
+#include "Skip.h"
+#include "TestSite.h"
+#include "Wait.h"
+#include "XServer.h"
 
 namespace tinko {
 namespace {
 
-// Answers every request with a small page and remembers the request
-// targets ("/live/ahws/?site=pptv"), in order.
-class PageServer : public QObject {
-public:
-    PageServer() {
-        server_.listen(QHostAddress::LocalHost);
-        QObject::connect(&server_, &QTcpServer::newConnection, this, [this] {
-            while (QTcpSocket* socket = server_.nextPendingConnection()) {
-                QObject::connect(socket, &QTcpSocket::readyRead, socket, [this, socket] {
-                    const QByteArray request = socket->readAll();
-                    const QList<QByteArray> words = request.split(' ');
-                    if (words.size() > 1 && words[0] == "GET") {
-                        targets << QString::fromLatin1(words[1]);
-                    }
-                    socket->write(
-                        "HTTP/1.0 200 OK\r\nContent-Type: text/html\r\n\r\n"
-                        "<html><body>Tinko test page</body></html>");
-                    socket->disconnectFromHost();
-                });
-                QObject::connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
-            }
-        });
-    }
-    QString host() const { return QStringLiteral("127.0.0.1:%1").arg(server_.serverPort()); }
-    QStringList pages() const {  // what the browser asked for, less its icon requests
-        QStringList result;
-        for (const QString& target : targets) {
-            if (!target.startsWith(QStringLiteral("/favicon"))) {
-                result << target;
+using namespace std::chrono_literals;
+
+// The names of the environment's variables that changed since the process
+// started ("+NAME" added or changed, "-NAME" removed or changed), less what
+// the test's own main() sets.
+QStringList environmentChanges() {
+    QFile start(QStringLiteral("/proc/self/environ"));
+    start.open(QIODevice::ReadOnly);
+    const QStringList before =
+        QString::fromLocal8Bit(start.readAll()).split(QChar(0), Qt::SkipEmptyParts);
+    const QStringList now = QProcess::systemEnvironment();
+    QStringList changes;
+    for (const auto& [sign, from, to] : {std::tuple{'+', now, before}, {'-', before, now}}) {
+        for (const QString& entry : from) {
+            if (!to.contains(entry)) {
+                changes << sign + entry.section(QLatin1Char('='), 0, 0);
             }
         }
-        return result;
+    }
+    return changes.filter(QRegularExpression(
+        QStringLiteral("^.(?!(DISPLAY|QT_QPA_PLATFORM|QTWEBENGINE_DISABLE_SANDBOX)$)")));
+}
+
+class WebEngine : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!testing::testDisplay()->isRunning()) {
+            TINKO_SKIP(testing::testDisplay()->error().toStdString());
+        }
+        qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");  // tests run as root
+        QFile movie(QStringLiteral(TINKO_TEST_MOVIE));
+        ASSERT_TRUE(movie.open(QIODevice::ReadOnly));
+        site.serve(QStringLiteral("/flash/19608.swf"), "application/x-shockwave-flash",
+                   movie.readAll());
     }
 
-    QStringList targets;
+    void makeWindow(LazyWebBrowser::Files files = {TINKO_WEBENGINE_MODULE, TINKO_RUFFLE_DIR}) {
+        SiteHosts hosts;
+        hosts.maker = hosts.songs = hosts.video = site.host();
+        auto browser = std::make_unique<LazyWebBrowser>(std::move(files));
+        lazy = browser.get();
+        window = std::make_unique<MainForm>(
+            MainFormParts{midi, std::move(browser), external, about, hosts});
+        window->show();
+        window->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    }
 
-private:
-    QTcpServer server_;
-};
+    // Clicks a button and waits for its page.
+    bool click(const char* button) {
+        QSignalSpy loaded(lazy, &LazyWebBrowser::loaded);
+        QTest::mouseClick(window->findChild<QPushButton*>(QLatin1String(button)), Qt::LeftButton);
+        return loaded.wait(60000) && loaded.first().at(0).toBool();
+    }
 
-TEST(WebEngine, CommandsLoadTheirPagesFromTheServer) {
-    PageServer server;
-    SiteHosts hosts;
-    hosts.maker = server.host();
-    hosts.video = server.host();
+    QWebEngineView* view() const { return qobject_cast<QWebEngineView*>(lazy->view()); }
 
+    QImage screen() const {
+        const QPoint corner = lazy->mapTo(window.get(), QPoint(0, 0));
+        return QGuiApplication::primaryScreen()
+            ->grabWindow(window->winId(), corner.x(), corner.y(), lazy->width(), lazy->height())
+            .toImage();
+    }
+
+    // Waits until the movie's stage shows and its square moves.
+    bool moviePlays() {
+        double firstPlace = -1;
+        return testing::waitUntil(
+            [&] {
+                const testing::MovieOnScreen seen = testing::findMovie(screen());
+                if (seen.stageShare < 0.3 || seen.squareX < 0) {
+                    return false;
+                }
+                if (firstPlace < 0) {
+                    firstPlace = seen.squareX;
+                }
+                return std::abs(seen.squareX - firstPlace) > 10;
+            },
+            60s);
+    }
+
+    QString pageText() const {
+        auto text = std::make_shared<std::optional<QString>>();
+        view()->page()->toPlainText([text](const QString& result) { *text = result; });
+        testing::waitUntil([&] { return text->has_value(); });
+        return text->value_or(QString());
+    }
+
+    testing::TestSite site;
     testing::RecordingMidiOutput midi;
     testing::RecordingExternalBrowser external;
     XdgShellFolders folders;
     AtomicFileWriter files;
     testing::RecordingMessages messages;
-    AboutBox about(hosts.maker, folders, files, messages);
-    auto browser = std::make_unique<LazyWebBrowser>();
-    LazyWebBrowser* lazy = browser.get();
-    MainForm window({midi, std::move(browser), external, about, hosts});
-    window.show();
+    AboutBox about{site.host(), folders, files, messages};
+    LazyWebBrowser* lazy = nullptr;
+    std::unique_ptr<MainForm> window;
+};
+
+TEST_F(WebEngine, CommandsLoadTheirPagesInChineseAndLeaveTheEnvironmentAsItWas) {
+    makeWindow();
     EXPECT_EQ(lazy->view(), nullptr) << "no engine before the first page";
+    ASSERT_TRUE(click("Command5")) << "the page did not load";
+    ASSERT_TRUE(click("Command3"));
+    EXPECT_EQ(site.requests().join(QLatin1Char('|')).toStdString(),
+              "document /live/ahws/?site=pptv zh-CN,zh|document / zh-CN,zh");
+    // What the user's browser would get: what the program started with.
+    EXPECT_EQ(environmentChanges().join(QLatin1Char(' ')).toStdString(), "");
 
+    site.stop();  // nothing answers there any more
     QSignalSpy loaded(lazy, &LazyWebBrowser::loaded);
-    QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command5")), Qt::LeftButton);
-    ASSERT_TRUE(loaded.wait(60000)) << "the page did not load";
-    EXPECT_TRUE(loaded.takeFirst().at(0).toBool());
-    ASSERT_NE(lazy->view(), nullptr);
-
-    QTest::mouseClick(window.findChild<QPushButton*>(QStringLiteral("Command3")), Qt::LeftButton);
+    view()->setUrl(QUrl(QStringLiteral("http://%1/").arg(site.host())));
     ASSERT_TRUE(loaded.wait(60000));
-    EXPECT_TRUE(loaded.takeFirst().at(0).toBool());
+    EXPECT_TRUE(pageText().contains(QStringLiteral("无法访问此网站"))) << pageText().toStdString();
+}
 
-    EXPECT_EQ(server.pages(),
-              (QStringList{QStringLiteral("/live/ahws/?site=pptv"), QStringLiteral("/")}));
-    window.close();
+TEST_F(WebEngine, ASongPlaysAtOnceWithItsSoundAndAgainFromHistory) {
+    testing::PulseAudioServer audio;
+    ASSERT_TRUE(audio.isRunning()) << audio.error().toStdString();
+    testing::SinkRecorder recorder;
+    ASSERT_TRUE(recorder.start()) << recorder.error().toStdString();
+    makeWindow();
+    ASSERT_TRUE(click("Command3"));
+    const qint64 beforeSong = recorder.frames();
+    ASSERT_TRUE(click("Command1"));
+    EXPECT_TRUE(moviePlays()) << "the movie does not play";
+    EXPECT_GE(recorder.waitForSound(beforeSong, 0.02, 20s), 0) << "its tone was not heard";
+    EXPECT_EQ(view()->url(), QUrl(QStringLiteral("http://%1/flash/19608.swf").arg(site.host())));
+
+    for (const auto action :
+         {QWebEnginePage::Back, QWebEnginePage::Forward, QWebEnginePage::Reload}) {
+        QSignalSpy loaded(lazy, &LazyWebBrowser::loaded);
+        view()->triggerPageAction(action);
+        ASSERT_TRUE(loaded.wait(60000));
+        const auto gone = [&] { return testing::findMovie(screen()).stageShare < 0.01; };
+        EXPECT_TRUE(action == QWebEnginePage::Back ? testing::waitUntil(gone) : moviePlays())
+            << "after page action " << action;
+    }
+    // The plain page as a page; the movie only ever fetched by the player.
+    EXPECT_EQ(
+        site.requests().filter(QStringLiteral("document")).join(QLatin1Char('|')).toStdString(),
+        "document / zh-CN,zh");
+}
+
+TEST_F(WebEngine, WithoutRuffleASongSaysInChineseThatItCannotPlay) {
+    makeWindow({TINKO_WEBENGINE_MODULE, QString()});
+    ASSERT_TRUE(click("Command1"));
+    EXPECT_EQ(view()->title(), QStringLiteral("无法播放 Flash 歌曲"));
+    EXPECT_TRUE(site.requests().isEmpty()) << "the movie was fetched";
+}
+
+TEST_F(WebEngine, LinksToANewWindowOpenInTheView) {
+    site.serve(QStringLiteral("/"), "text/html",
+               "<a href='/opened' target='_blank' style='display:block;height:100vh;"
+               "background:#00ff00'>go</a>");
+    makeWindow();
+    ASSERT_TRUE(click("Command3"));
+    // Clicked once the link is on the screen.
+    ASSERT_TRUE(testing::waitUntil([&] { return screen().pixel(100, 100) == qRgb(0, 255, 0); }));
+    QSignalSpy loaded(lazy, &LazyWebBrowser::loaded);
+    QTest::mouseClick(view()->focusProxy(), Qt::LeftButton, {}, QPoint(100, 100));
+    ASSERT_TRUE(loaded.wait(60000));
+    EXPECT_EQ(view()->url().path(), QStringLiteral("/opened"));
+}
+
+TEST_F(WebEngine, TabKeepsTheWindowsOrderAfterAPageHasLoaded) {
+    makeWindow();
+    ASSERT_TRUE(click("Command3"));
+    // "<from> <Tab or Shift+Tab> <to>"
+    for (const QString step :
+         {"Combo1 + WebBrowser1", "WebBrowser1 + Command1", "Command1 - WebBrowser1",
+          "WebBrowser1 - Combo1", "Command11 + Piano1"}) {
+        const QStringList words = step.split(QLatin1Char(' '));
+        window->findChild<QWidget*>(words[0])->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab,
+                        words[1] == QLatin1String("-") ? Qt::ShiftModifier : Qt::NoModifier);
+        const QWidget* to = window->findChild<QWidget*>(words[2]);
+        EXPECT_TRUE(testing::waitUntil([&] {
+            return to == QApplication::focusWidget() ||
+                   to->isAncestorOf(QApplication::focusWidget());
+        })) << step.toStdString();
+    }
+}
+
+TEST_F(WebEngine, WithoutItsModuleTheBrowserSaysSoInChinese) {
+    makeWindow({QStringLiteral("/nonexistent/libtinko_webengine.so"), TINKO_RUFFLE_DIR});
+    QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("Command3")), Qt::LeftButton);
+    auto* message = lazy->findChild<QLabel*>();
+    ASSERT_NE(message, nullptr);
+    EXPECT_EQ(message->text(), QStringLiteral("网页浏览器无法启动：浏览器组件没有安装好。"));
 }
 
 }  // namespace
@@ -100,14 +234,4 @@ TEST(WebEngine, CommandsLoadTheirPagesFromTheServer) {
 // with. That is theirs, and only this program loads it.
 extern "C" const char* __asan_default_options() {
     return "new_delete_type_mismatch=0";
-}
-
-int main(int argc, char** argv) {
-    // The engine refuses to run as root with its sandbox; this is a test.
-    qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    tinko::LazyWebBrowser::prepareApplication();
-    ::testing::InitGoogleTest(&argc, argv);
-    QApplication app(argc, argv);
-    return RUN_ALL_TESTS();
 }

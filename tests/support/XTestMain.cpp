@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <memory>
 
+#include "LazyWebBrowser.h"
 #include "XServer.h"
 
 namespace tinko::testing {
@@ -31,6 +32,7 @@ int main(int argc, char** argv) {
     } else {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     }
+    tinko::LazyWebBrowser::prepareApplication();  // as the program does
     QApplication app(argc, argv);
     const int status = RUN_ALL_TESTS();
     tinko::testing::display.reset();

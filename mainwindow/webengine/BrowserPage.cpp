@@ -1,0 +1,50 @@
+#include "BrowserPage.h"
+
+#include <QFile>
+#include <QWebEngineNewWindowRequest>
+
+namespace tinko {
+
+namespace {
+
+QString page(const QString& resource) {
+    QFile file(resource);
+    file.open(QIODevice::ReadOnly);
+    return QString::fromUtf8(file.readAll());
+}
+
+bool isFlashMovie(const QUrl& url) {
+    return url.path().endsWith(QLatin1String(".swf"), Qt::CaseInsensitive);
+}
+
+}  // namespace
+
+BrowserPage::BrowserPage(QWebEngineProfile* profile, bool canPlayFlash, QObject* parent)
+    : QWebEnginePage(profile, parent), canPlayFlash_(canPlayFlash) {
+    // One view, no tabs or windows: what would open elsewhere opens here.
+    connect(this, &QWebEnginePage::newWindowRequested, this,
+            [this](QWebEngineNewWindowRequest& request) {
+                // An empty window, which a script would fill, has no place.
+                if (request.requestedUrl().isValid() &&
+                    request.requestedUrl().scheme() != QLatin1String("about")) {
+                    load(request.requestedUrl());
+                }
+            });
+}
+
+bool BrowserPage::acceptNavigationRequest(const QUrl& url, NavigationType /*type*/,
+                                          bool isMainFrame) {
+    // The page put in a movie's place comes as a "data:" address, also when
+    // going back, forward or reloading, and plays the movie again.
+    if (!isMainFrame || !isFlashMovie(url)) {
+        return true;
+    }
+    // With the movie's address as the page's, the movie loads from its own
+    // site as the page's own file; and nothing is downloaded.
+    setHtml(page(canPlayFlash_ ? QStringLiteral(":/tinko/flash-player.html")
+                               : QStringLiteral(":/tinko/no-flash-player.html")),
+            url);
+    return false;
+}
+
+}  // namespace tinko
