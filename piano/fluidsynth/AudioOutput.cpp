@@ -2,11 +2,13 @@
 
 #include "GmSynth.h"
 #include "fluiddrivers/FluidDriverOutput.h"
+#include "pipewire/PipeWireOutput.h"
+#include "pulseaudio/PulseAudioOutput.h"
 
 namespace tinko::fluid {
 
 std::vector<std::string> defaultAudioDrivers() {
-    return {"pulseaudio", "alsa", "jack", "sdl2"};
+    return {"pipewire", "pulseaudio", "alsa", "jack", "sdl2"};
 }
 
 std::unique_ptr<AudioOutput> openAudioOutput(GmSynth& synth,
@@ -14,6 +16,12 @@ std::unique_ptr<AudioOutput> openAudioOutput(GmSynth& synth,
     std::string failures;
     for (const std::string& name : drivers) {
         try {
+            if (name == "pipewire") {
+                return std::make_unique<PipeWireOutput>(synth);
+            }
+            if (name == "pulseaudio") {
+                return std::make_unique<PulseAudioOutput>(synth);
+            }
             return std::make_unique<FluidDriverOutput>(synth, name);
         } catch (const std::exception& failure) {
             failures += "; " + name + ": " + failure.what();

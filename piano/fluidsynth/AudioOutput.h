@@ -14,7 +14,7 @@ class AudioOutput {
 public:
     virtual ~AudioOutput() = default;
 
-    // The driver in use.
+    // "pipewire", "pulseaudio", or the FluidSynth driver in use.
     virtual const char* driverName() const = 0;
 
     // The output buffer as asked for, in seconds.
@@ -24,13 +24,11 @@ public:
     // An output that rests through silence starts again here, before the
     // message reaches the synthesizer, so it is heard without delay.
     virtual void wake() {}
-
-    // Whether the output rests now, asking the audio server for nothing.
-    virtual bool idle() const { return false; }
 };
 
-// FluidSynth's own drivers: PulseAudio first (PipeWire desktops serve it
-// too), then the kernel's ALSA, JACK and SDL2.
+// PipeWire and PulseAudio first, each through a native stream that rests
+// when the piano is silent, then FluidSynth's own ALSA, JACK and SDL2
+// drivers.
 std::vector<std::string> defaultAudioDrivers();
 
 // The first of `drivers` that opens. Throws SynthUnavailable naming every

@@ -7,12 +7,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
 #include <QStandardPaths>
 #include <chrono>
 #include <memory>
 
+#include "PipeWireServer.h"
 #include "ProgramUnderTest.h"
-#include "PulseAudioServer.h"
 #include "Skip.h"
 #include "Wait.h"
 
@@ -47,6 +48,14 @@ bool webEngineRunning(qint64 pid) {
     return false;
 }
 
+// The playback streams of the test's audio server, as it describes them.
+QString playbackStreams() {
+    QProcess pactl;
+    pactl.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("sink-inputs")});
+    pactl.waitForFinished(5000);
+    return QString::fromLocal8Bit(pactl.readAllStandardOutput());
+}
+
 int linesSaying(const QString& text, const QString& what) {
     return static_cast<int>(text.split(QLatin1Char('\n')).filter(what).size());
 }
@@ -64,10 +73,16 @@ protected:
                                                               *testing::testDisplay());
     }
 
-    void startAudioServer() {
-        server = std::make_unique<testing::PulseAudioServer>();
+    // A server of the kind named; the program is pointed at it as the test
+    // process is.
+    void startAudioServer(const std::string& kind = "pulseaudio") {
+        server = testing::startAudioServer(kind);
         ASSERT_TRUE(server->isRunning()) << server->error().toStdString();
-        program->setEnvironment(QStringLiteral("PULSE_SERVER"), server->serverAddress());
+        for (const char* name : {"PULSE_SERVER", "PIPEWIRE_RUNTIME_DIR"}) {
+            if (qEnvironmentVariableIsSet(name)) {
+                program->setEnvironment(QString::fromLatin1(name), qEnvironmentVariable(name));
+            }
+        }
     }
 
     void launch(const QStringList& wrapper = {}) {
@@ -94,13 +109,17 @@ protected:
         return program->standardError();
     }
 
-    std::unique_ptr<testing::PulseAudioServer> server;
+    std::unique_ptr<testing::AudioServer> server;
     std::unique_ptr<testing::ProgramUnderTest> program;
     QPoint middleC;
 };
 
-TEST_F(EndToEnd, AComputerKeyIsHeardAndSeen) {
-    startAudioServer();
+// On each server by its own protocol; PulseAudio alone also shows the
+// program falling back when no PipeWire daemon answers.
+class EndToEndOn : public EndToEnd, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(EndToEndOn, AComputerKeyIsHeardAndSeen) {
+    startAudioServer(GetParam());
     launch();
     EXPECT_EQ(program->xdotool({QStringLiteral("getwindowname"), program->window()}),
               QStringLiteral("Tinko电脑键盘钢琴（快乐童年，快乐学习，如果你觉得不错，请发给你身边"
@@ -114,6 +133,16 @@ TEST_F(EndToEnd, AComputerKeyIsHeardAndSeen) {
     const qint64 pressed = recorder.frames();
     playMiddleC();
     EXPECT_GE(recorder.waitForSound(pressed, 0.005, 5s), 0) << "nothing was heard";
+    EXPECT_FALSE(playbackStreams().contains(QStringLiteral("pipewire-pulse")))
+        << "PipeWire is played through its PulseAudio service";
+
+    // Silent for a while, the stream rests; the next key wakes it.
+    EXPECT_TRUE(testing::waitUntil(
+        [] { return playbackStreams().contains(QStringLiteral("Corked: yes")); }, 20s))
+        << "the stream does not rest";
+    const qint64 rested = recorder.frames();
+    playMiddleC();
+    EXPECT_GE(recorder.waitForSound(rested, 0.005, 5s), 0) << "nothing was heard after a rest";
     EXPECT_FALSE(webEngineRunning(program->processId())) << "the web engine loaded unasked";
 }
 
@@ -144,8 +173,8 @@ TEST_F(EndToEnd, WithoutTheSoundFontThePianoIsSilentAndSaysWhyOnce) {
     EXPECT_TRUE(said.contains(QStringLiteral("SoundFont"))) << said.toStdString();
 }
 
-TEST_F(EndToEnd, WhenTheAudioServerDiesWhileNotesSoundThePianoGoesOn) {
-    startAudioServer();
+TEST_P(EndToEndOn, WhenTheAudioServerDiesWhileNotesSoundThePianoGoesOn) {
+    startAudioServer(GetParam());
     launch();
     program->xdotool({QStringLiteral("keydown"), QStringLiteral("a"), QStringLiteral("d")});
     server.reset();  // the server goes, notes still sounding
@@ -157,6 +186,8 @@ TEST_F(EndToEnd, WhenTheAudioServerDiesWhileNotesSoundThePianoGoesOn) {
     EXPECT_TRUE(program->isRunning());
     EXPECT_EQ(linesSaying(said, QStringLiteral("no sound")), 1) << said.toStdString();
 }
+
+INSTANTIATE_TEST_SUITE_P(Servers, EndToEndOn, ::testing::Values("pulseaudio", "pipewire"));
 
 }  // namespace
 }  // namespace tinko

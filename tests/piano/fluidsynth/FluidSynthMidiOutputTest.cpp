@@ -40,6 +40,7 @@ TEST(FluidSynthMidiOutput, AFailedOpenReturnsItsCodeAndSaysWhyInOneLine) {
     // No audio server answers here, whatever runs on the machine.
     const std::string nowhere = ::testing::TempDir() + "no-server-here";
     setenv("PULSE_SERVER", ("unix:" + nowhere).c_str(), 1);
+    setenv("PIPEWIRE_RUNTIME_DIR", nowhere.c_str(), 1);
     const std::string noSoundFonts = ::testing::TempDir() + "no-soundfonts";
     std::filesystem::create_directories(noSoundFonts);
     const auto outOfThreads = std::make_error_code(std::errc::resource_unavailable_try_again);
@@ -48,8 +49,8 @@ TEST(FluidSynthMidiOutput, AFailedOpenReturnsItsCodeAndSaysWhyInOneLine) {
         {"no SoundFont, preloaded", false, drivers({}), true, MidiOutput::NoSoundFont, "SoundFont"},
         {"no such driver", true, drivers({"no-such-driver"}), false, MidiOutput::NoAudioOutput,
          "(no-such-driver: "},
-        {"no audio server", true, drivers({"pulseaudio", "jack"}), true, MidiOutput::NoAudioOutput,
-         "(pulseaudio: "},
+        {"no audio server", true, drivers({"pipewire", "pulseaudio", "jack"}), true,
+         MidiOutput::NoAudioOutput, "(pipewire: no PipeWire daemon answers"},
         {"out of memory", true, throwing<std::bad_alloc>(), false, MidiOutput::SynthFailed,
          "bad_alloc"},
         {"out of threads", true, throwing<std::system_error>(outOfThreads), true,
@@ -76,6 +77,7 @@ TEST(FluidSynthMidiOutput, AFailedOpenReturnsItsCodeAndSaysWhyInOneLine) {
         EXPECT_NE(said.find(failure.said), std::string::npos) << said;
     }
     unsetenv("PULSE_SERVER");
+    unsetenv("PIPEWIRE_RUNTIME_DIR");
 }
 
 TEST(FluidSynthMidiOutput, OnlyDeviceZeroAndItsHandlesAreKnown) {
