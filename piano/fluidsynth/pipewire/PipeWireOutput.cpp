@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
 #include <mutex>
 #include <stdexcept>
 
@@ -30,9 +32,30 @@ private:
     pw_thread_loop* loop_;
 };
 
+// Where libpipewire looks for the daemon's socket. Looked at first: making a
+// PipeWire context only to find no daemon takes tens of milliseconds.
+std::string daemonSocket() {
+    const char* remote = std::getenv("PIPEWIRE_REMOTE");
+    const std::string name = remote != nullptr && *remote != '\0' ? remote : "pipewire-0";
+    if (name.front() == '/') {
+        return name;
+    }
+    for (const char* variable : {"PIPEWIRE_RUNTIME_DIR", "XDG_RUNTIME_DIR", "USERPROFILE"}) {
+        if (const char* dir = std::getenv(variable)) {
+            return std::string(dir) + "/" + name;
+        }
+    }
+    return name;
+}
+
 }  // namespace
 
 PipeWireOutput::PipeWireOutput(GmSynth& synth) : synth_(synth), idleWatch_(synth) {
+    const std::string socket = daemonSocket();
+    std::error_code error;
+    if (!std::filesystem::exists(socket, error)) {
+        throw std::runtime_error("no PipeWire daemon answers (no " + socket + ")");
+    }
     static std::once_flag initialised;
     std::call_once(initialised, [] { pw_init(nullptr, nullptr); });
     events_.version = PW_VERSION_STREAM_EVENTS;
