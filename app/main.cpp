@@ -10,11 +10,12 @@
 #include "Pictures.h"
 
 int main(int argc, char* argv[]) {
-    // The synthesizer loads while the window is being made.
     tinko::fluid::FluidSynthMidiOutput synthesizer;
-    synthesizer.preload();
     tinko::LazyWebBrowser::prepareApplication();
     tinko::ErrorReportingApplication app(argc, argv);
+    // The synthesizer loads while the window is being made: not earlier, as
+    // its thread must not run while the environment and the locale are set.
+    synthesizer.preload();
     QApplication::setApplicationName(QStringLiteral("tinko-piano"));
     QApplication::setApplicationVersion(QStringLiteral("9.09.0009"));
     QApplication::setDesktopFileName(QStringLiteral("tinko-piano"));

@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
     const double firstNoteUs = static_cast<double>(timer.nsecsElapsed()) / 1e3;
     piano.PlayNote(60, 0);
 
-    std::printf("audio driver:             %s\n", audio->driverName().c_str());
+    std::printf("audio driver:             %s\n", audio->driverName());
     std::printf("output buffer latency:    %.2f ms\n", audio->bufferLatency() * 1e3);
     std::printf("open device 0:            %.1f ms\n", openMs);
     std::printf("resident memory:          %.1f MB before, %.1f MB after (+%.1f MB)\n", before,

@@ -8,14 +8,14 @@ packages=(
   # build
   build-essential cmake pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
-  libgl-dev libfluidsynth-dev libasound2-dev libsdl2-dev
+  libgl-dev libfluidsynth-dev libasound2-dev libsdl2-dev libpipewire-0.3-dev libpulse-dev
   libxkbcommon-dev libxkbcommon-x11-dev libwayland-dev
   # run
   qt6-qpa-plugins qt6-wayland fluid-soundfont-gm fonts-noto-cjk
   # test and measure
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev e2fsprogs
   xvfb xauth xdotool x11-utils x11-xkb-utils xkb-data openbox weston
-  pulseaudio pulseaudio-utils
+  pulseaudio pulseaudio-utils pipewire pipewire-bin pipewire-pulse wireplumber dbus
   # check the Debian package
   lintian desktop-file-utils appstream
 )

@@ -1,41 +1,39 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <vector>
-
-#include "FluidHandles.h"
 
 namespace tinko::fluid {
 
 class GmSynth;
 
-// Plays a synthesizer through the first audio driver that opens. The driver
-// renders on its own thread for as long as the AudioOutput lives.
+// Where a synthesizer sounds: an audio output renders a GmSynth on a thread
+// of its own for as long as it lives; the synthesizer must outlive it.
 class AudioOutput {
 public:
-    // PulseAudio first (PipeWire desktops serve it too), then the kernel's
-    // ALSA, JACK and SDL2.
-    static std::vector<std::string> defaultDrivers();
+    virtual ~AudioOutput() = default;
 
-    // Throws SynthUnavailable naming every driver tried and why it failed
-    // when none opens.
-    explicit AudioOutput(GmSynth& synth,
-                         const std::vector<std::string>& drivers = defaultDrivers());
-    ~AudioOutput();
-    AudioOutput(const AudioOutput&) = delete;
-    AudioOutput& operator=(const AudioOutput&) = delete;
+    // "pipewire", "pulseaudio", or the FluidSynth driver in use.
+    virtual const char* driverName() const = 0;
 
-    const std::string& driverName() const { return driverName_; }
+    // The output buffer as asked for, in seconds.
+    virtual double bufferLatency() const = 0;
 
-    // The output buffer as configured, in seconds: periods times period size
-    // over the sample rate.
-    double bufferLatency() const { return bufferLatency_; }
-
-private:
-    bool sdlAudioStarted_ = false;
-    AudioDriver driver_;
-    std::string driverName_;
-    double bufferLatency_ = 0.0;
+    // Called on the sending thread before every message to the synthesizer.
+    // An output that rests through silence starts again here, before the
+    // message reaches the synthesizer, so it is heard without delay.
+    virtual void wake() {}
 };
+
+// PipeWire and PulseAudio first, each through a native stream that rests
+// when the piano is silent, then FluidSynth's own ALSA, JACK and SDL2
+// drivers.
+std::vector<std::string> defaultAudioDrivers();
+
+// The first of `drivers` that opens. Throws SynthUnavailable naming every
+// driver tried and why it failed when none does.
+std::unique_ptr<AudioOutput> openAudioOutput(
+    GmSynth& synth, const std::vector<std::string>& drivers = defaultAudioDrivers());
 
 }  // namespace tinko::fluid

@@ -6,42 +6,51 @@
 #include <cstdio>
 
 namespace tinko::fluid {
+
+void keepError(LogCapture& capture, const char* message) {
+    capture.lastError_ = message;
+}
+
 namespace {
 
-constexpr int kLevels[] = {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG};
+thread_local LogCapture* threadCapture = nullptr;
 
-void discard(int, const char*, void*) {}
-
-std::atomic<bool> errorReported{false};
-
-void reportFirstError(int, const char* message, void*) {
-    if (!errorReported.exchange(true)) {
-        std::fprintf(stderr, "tinko-piano: no sound: the audio output failed (%s)\n",
-                     message != nullptr ? message : "unknown error");
+void route(int level, const char* message, void*) {
+    if (level > FLUID_ERR || message == nullptr) {
+        return;
+    }
+    if (threadCapture != nullptr) {
+        keepError(*threadCapture, message);
+    } else {
+        reportSoundLoss(SoundLoss::AudioOutput,
+                        std::string("the audio output failed (") + message + ")");
     }
 }
 
-void remember(int level, const char* message, void* data) {
-    if (level <= FLUID_ERR && message != nullptr) {
-        *static_cast<std::string*>(data) = message;
+void installLogFunctions() {
+    for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG}) {
+        fluid_set_log_function(level, route, nullptr);
     }
 }
 
 }  // namespace
 
-LogCapture::LogCapture() {
-    for (int level : kLevels) {
-        fluid_set_log_function(level, remember, &lastError_);
-    }
+LogCapture::LogCapture() : outer_(threadCapture) {
+    // Installed once and never swapped, so no thread is ever inside a log
+    // function that is being replaced.
+    static const bool installed = (installLogFunctions(), true);
+    (void)installed;
+    threadCapture = this;
 }
 
 LogCapture::~LogCapture() {
-    silenceLog();
+    threadCapture = outer_;
 }
 
-void silenceLog() {
-    for (int level : kLevels) {
-        fluid_set_log_function(level, level <= FLUID_ERR ? reportFirstError : discard, nullptr);
+void reportSoundLoss(SoundLoss loss, const std::string& why) {
+    static std::atomic<bool> said[2];
+    if (!said[static_cast<int>(loss)].exchange(true)) {
+        std::fprintf(stderr, "tinko-piano: no sound: %s\n", why.c_str());
     }
 }
 

@@ -4,9 +4,15 @@
 
 namespace tinko::fluid {
 
-// While alive, collects what FluidSynth would print on standard error, so the
-// caller can say in one line of its own why something failed. The previous
-// log functions are put back on destruction. Not reentrant: one at a time.
+// FluidSynth logs through one function for the whole process. A message
+// logged on a thread that has a LogCapture alive goes to that capture; an
+// error logged anywhere else (on an audio driver's thread, say) means the
+// sound has stopped and is said once by reportSoundLoss(); the rest is
+// dropped.
+//
+// While alive, collects the errors FluidSynth reports on the thread that
+// made it, so the caller can say in one line of its own why something
+// failed. Captures nest; each sees only its own thread.
 class LogCapture {
 public:
     LogCapture();
@@ -19,12 +25,18 @@ public:
     void clear() { lastError_.clear(); }
 
 private:
+    friend void keepError(LogCapture& capture, const char* message);
+
+    LogCapture* outer_;
     std::string lastError_;
 };
 
-// Outside a LogCapture FluidSynth reports only its errors, in the audio
-// thread say, and only the first of them for the whole process, as one line
-// on standard error: the sound has stopped, and why.
-void silenceLog();
+// What stopped the sound.
+enum class SoundLoss { AudioOutput, Synthesizer };
+
+// Says on standard error why the sound stopped, as one line
+// "tinko-piano: no sound: " + why, the first time for each kind of loss in
+// the process; later losses of the same kind are not repeated. Any thread.
+void reportSoundLoss(SoundLoss loss, const std::string& why);
 
 }  // namespace tinko::fluid

@@ -1,6 +1,8 @@
 #include "FluidSynthMidiOutput.h"
 
+#include <cstdlib>
 #include <iostream>
+#include <system_error>
 #include <utility>
 
 namespace tinko::fluid {
@@ -8,7 +10,12 @@ namespace tinko::fluid {
 FluidSynthMidiOutput::FluidSynthMidiOutput() : FluidSynthMidiOutput(Options{}) {}
 
 FluidSynthMidiOutput::FluidSynthMidiOutput(Options options, std::ostream* diagnostics)
-    : options_(std::move(options)), diagnostics_(diagnostics ? diagnostics : &std::cerr) {}
+    : options_(std::move(options)), diagnostics_(diagnostics ? diagnostics : &std::cerr) {
+    // A missing JACK server is a reason to try the next driver, not to start
+    // one. Set here, before any audio thread: setenv is unsafe while other
+    // threads read the environment, as audio libraries do.
+    setenv("JACK_NO_START_SERVER", "1", 0);
+}
 
 FluidSynthMidiOutput::~FluidSynthMidiOutput() = default;
 
@@ -25,11 +32,15 @@ void FluidSynthMidiOutput::preload() {
     if (preloaded_.valid()) {
         return;
     }
-    preloaded_ = std::async(std::launch::async, [options = options_] {
-        auto synth = makeSynth(options);
-        synth->send(0x00C0);  // the piano, which a device usually opens with
-        return synth;
-    });
+    try {
+        preloaded_ = std::async(std::launch::async, [options = options_] {
+            auto synth = makeSynth(options);
+            synth->send(0x00C0);  // the piano, which a device usually opens with
+            return synth;
+        });
+    } catch (const std::system_error&) {
+        // No thread to spare: the first open makes the synthesizer itself.
+    }
 }
 
 std::int32_t FluidSynthMidiOutput::open(Handle& handle, std::int32_t deviceId) {
@@ -49,6 +60,9 @@ std::int32_t FluidSynthMidiOutput::open(Handle& handle, std::int32_t deviceId) {
     } catch (const SynthUnavailable& unavailable) {
         report(unavailable.what());
         return unavailable.code();
+    } catch (const std::exception& failure) {
+        report(std::string("device 0 could not be opened (") + failure.what() + ")");
+        return SynthFailed;
     }
 }
 
@@ -57,6 +71,7 @@ std::int32_t FluidSynthMidiOutput::sendShortMessage(Handle handle, std::uint32_t
     if (found == devices_.end()) {
         return BadDeviceId;
     }
+    found->second->audio->wake();
     found->second->synth->send(message);
     return Ok;
 }
@@ -67,7 +82,7 @@ std::int32_t FluidSynthMidiOutput::close(Handle handle) {
 
 const AudioOutput* FluidSynthMidiOutput::audioOutput(Handle handle) const {
     const auto found = devices_.find(handle);
-    return found == devices_.end() ? nullptr : &found->second->audio;
+    return found == devices_.end() ? nullptr : found->second->audio.get();
 }
 
 void FluidSynthMidiOutput::report(const std::string& why) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <future>
 #include <iosfwd>
 #include <map>
@@ -18,24 +19,30 @@ namespace tinko::fluid {
 // synthesizer playing through the computer's audio output. There are no
 // other devices.
 //
-// When the synthesizer cannot sound (no SoundFont, no audio output), opening
-// fails and one line on the diagnostics stream says why; the same reason is
-// not repeated on later attempts.
+// When the synthesizer cannot sound (no SoundFont, no audio output, or any
+// other failure), opening fails and one line on the diagnostics stream says
+// why; the same reason is not repeated on later attempts.
 class FluidSynthMidiOutput : public MidiOutput {
 public:
+    using AudioOpener = std::function<std::unique_ptr<AudioOutput>(GmSynth&)>;
+
     struct Options {
         std::string soundFontDir = kSoundFontDir;
-        std::vector<std::string> audioDrivers = AudioOutput::defaultDrivers();
+        // Opens a device's audio output: the first default driver that works.
+        AudioOpener openAudio = [](GmSynth& synth) { return openAudioOutput(synth); };
         SynthFormat format;
     };
 
+    // Sets up the process for the audio drivers: make it before any thread
+    // that reads the environment starts.
     FluidSynthMidiOutput();
     explicit FluidSynthMidiOutput(Options options, std::ostream* diagnostics = nullptr);
     ~FluidSynthMidiOutput() override;
 
     // Starts making device 0's synthesizer (loading the SoundFont and the
     // piano) on a thread of its own, so that the first open finds it ready:
-    // call it first thing, and the program's start-up does not wait for it.
+    // call it early, once the environment and the locale are set up, and
+    // the program's start-up does not wait for it.
     void preload();
 
     std::int32_t open(Handle& handle, std::int32_t deviceId) override;
@@ -48,9 +55,9 @@ public:
 private:
     struct Device {
         Device(std::unique_ptr<GmSynth> synthesizer, const Options& options)
-            : synth(std::move(synthesizer)), audio(*synth, options.audioDrivers) {}
-        std::unique_ptr<GmSynth> synth;  // declared first: the audio thread must
-        AudioOutput audio;               // stop rendering before it goes
+            : synth(std::move(synthesizer)), audio(options.openAudio(*synth)) {}
+        std::unique_ptr<GmSynth> synth;      // declared first: the audio thread
+        std::unique_ptr<AudioOutput> audio;  // must stop rendering before it goes
     };
 
     static std::unique_ptr<GmSynth> makeSynth(const Options& options);

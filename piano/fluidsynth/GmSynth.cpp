@@ -49,6 +49,9 @@ void GmSynth::send(std::uint32_t message) {
         return;
     }
     fluid_synth_t* synth = synth_.get();
+    // Samples load when a program is selected, here on the caller's thread.
+    LogCapture log;
+    int selected = -1;  // the program this message selects, if any
     switch (status & 0xF0) {
         case 0x80:
             fluid_synth_noteoff(synth, channel, data1);
@@ -57,7 +60,7 @@ void GmSynth::send(std::uint32_t message) {
             if (data2 == 0) {
                 fluid_synth_noteoff(synth, channel, data1);
             } else {
-                selectDefaultProgram(channel);
+                selected = selectDefaultProgram(channel);
                 fluid_synth_noteon(synth, channel, data1, data2);
             }
             break;
@@ -67,6 +70,7 @@ void GmSynth::send(std::uint32_t message) {
         case 0xC0:
             fluid_synth_program_change(synth, channel, data1);
             programSelected_[static_cast<std::size_t>(channel)] = true;
+            selected = data1;
             break;
         case 0xE0:
             fluid_synth_pitch_bend(synth, channel, data1 | (data2 << 7));
@@ -74,19 +78,32 @@ void GmSynth::send(std::uint32_t message) {
         default:
             break;  // aftertouch, system messages and running status: not ours
     }
+    if (!log.lastError().empty()) {
+        reportSoundLoss(
+            SoundLoss::Synthesizer,
+            (selected >= 0 ? "instrument " + std::to_string(selected) + " could not be loaded ("
+                           : std::string("the synthesizer failed (")) +
+                log.lastError() + ")");
+    }
 }
 
 void GmSynth::render(float* left, float* right, int frames) {
     fluid_synth_write_float(synth_.get(), frames, left, 0, 1, right, 0, 1);
 }
 
-void GmSynth::selectDefaultProgram(int channel) {
+void GmSynth::renderInterleaved(float* samples, int frames) {
+    fluid_synth_write_float(synth_.get(), frames, samples, 0, 2, samples, 1, 2);
+}
+
+int GmSynth::selectDefaultProgram(int channel) {
     auto& selected = programSelected_[static_cast<std::size_t>(channel)];
-    if (!selected) {
-        // Program 0; on the percussion channel that is the standard drum kit.
-        fluid_synth_program_change(synth_.get(), channel, 0);
-        selected = true;
+    if (selected) {
+        return -1;
     }
+    // Program 0; on the percussion channel that is the standard drum kit.
+    fluid_synth_program_change(synth_.get(), channel, 0);
+    selected = true;
+    return 0;
 }
 
 int GmSynth::program(int channel) const {

@@ -29,6 +29,7 @@ struct SynthFormat {
     int periodSize = 64;  // frames per audio period
     int periods = 2;      // periods in the output buffer
     double gain = 0.6;
+    double idleAfter = 3.0;  // seconds of silence before an output may rest
 };
 
 // A General MIDI synthesizer: FluidSynth with one SoundFont loaded. Samples
@@ -41,11 +42,14 @@ public:
 
     // Plays one packed short message: Note On (velocity 0 ends the note),
     // Note Off, Control Change, Program Change and Pitch Bend. Everything
-    // else, and messages with a data byte above 127, are ignored.
+    // else, and messages with a data byte above 127, are ignored. An
+    // instrument whose samples fail to load is said once on standard error.
     void send(std::uint32_t message);
 
     // Renders `frames` stereo frames into the two buffers.
     void render(float* left, float* right, int frames);
+    // Renders `frames` stereo frames, left and right samples interleaved.
+    void renderInterleaved(float* samples, int frames);
 
     // The program selected on `channel`, or -1 while the channel has not
     // been given one (by a Program Change or by playing on it).
@@ -56,7 +60,9 @@ public:
     fluid_settings_t* settings() const { return settings_.get(); }
 
 private:
-    void selectDefaultProgram(int channel);
+    // Gives `channel` its default program unless it has one; returns the
+    // program selected, or -1.
+    int selectDefaultProgram(int channel);
 
     SynthFormat format_;
     std::array<bool, 16> programSelected_{};

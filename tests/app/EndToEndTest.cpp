@@ -6,12 +6,13 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QProcess>
 #include <QStandardPaths>
 #include <chrono>
 #include <memory>
 
+#include "PipeWireServer.h"
 #include "ProgramUnderTest.h"
-#include "PulseAudioServer.h"
 #include "Skip.h"
 #include "Wait.h"
 #include "Weston.h"
@@ -31,6 +32,14 @@ bool webEngineLoaded(qint64 pid) {
     return maps.open(QIODevice::ReadOnly) && maps.readAll().contains("WebEngine");
 }
 
+// The playback streams of the test's audio server, as it describes them.
+QString playbackStreams() {
+    QProcess pactl;
+    pactl.start(QStringLiteral("pactl"), {QStringLiteral("list"), QStringLiteral("sink-inputs")});
+    pactl.waitForFinished(5000);
+    return QString::fromLocal8Bit(pactl.readAllStandardOutput());
+}
+
 int linesSaying(const QString& text, const QString& what) {
     return static_cast<int>(text.split(QLatin1Char('\n')).filter(what).size());
 }
@@ -48,10 +57,16 @@ protected:
                                                               *testing::testDisplay());
     }
 
-    void startAudioServer() {
-        server = std::make_unique<testing::PulseAudioServer>();
+    // A server of the kind named; the program is pointed at it as the test
+    // process is.
+    void startAudioServer(const std::string& kind = "pulseaudio") {
+        server = testing::startAudioServer(kind);
         ASSERT_TRUE(server->isRunning()) << server->error().toStdString();
-        program->setEnvironment(QStringLiteral("PULSE_SERVER"), server->serverAddress());
+        for (const char* name : {"PULSE_SERVER", "PIPEWIRE_RUNTIME_DIR"}) {
+            if (qEnvironmentVariableIsSet(name)) {
+                program->setEnvironment(QString::fromLatin1(name), qEnvironmentVariable(name));
+            }
+        }
     }
 
     void launch() {
@@ -128,13 +143,17 @@ protected:
         return program->standardError();
     }
 
-    std::unique_ptr<testing::PulseAudioServer> server;
+    std::unique_ptr<testing::AudioServer> server;
     std::unique_ptr<testing::ProgramUnderTest> program;
     QPoint middleC;
 };
 
-TEST_F(EndToEnd, AComputerKeyIsHeardAndSeen) {
-    startAudioServer();
+// On each server by its own protocol; PulseAudio alone also shows the
+// program falling back when no PipeWire daemon answers.
+class EndToEndOn : public EndToEnd, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(EndToEndOn, AComputerKeyIsHeardAndSeen) {
+    startAudioServer(GetParam());
     launch();
     const QImage before = program->screenshot();
     ASSERT_EQ(before.width(), 1148);
@@ -145,6 +164,16 @@ TEST_F(EndToEnd, AComputerKeyIsHeardAndSeen) {
     const qint64 pressed = recorder.frames();
     playMiddleC();
     EXPECT_GE(recorder.waitForSound(pressed, 0.005, 5s), 0) << "nothing was heard";
+    EXPECT_FALSE(playbackStreams().contains(QStringLiteral("pipewire-pulse")))
+        << "PipeWire is played through its PulseAudio service";
+
+    // Silent for a while, the stream rests; the next key wakes it.
+    EXPECT_TRUE(testing::waitUntil(
+        [] { return playbackStreams().contains(QStringLiteral("Corked: yes")); }, 20s))
+        << "the stream does not rest";
+    const qint64 rested = recorder.frames();
+    playMiddleC();
+    EXPECT_GE(recorder.waitForSound(rested, 0.005, 5s), 0) << "nothing was heard after a rest";
     EXPECT_FALSE(webEngineLoaded(program->processId())) << "the web engine loaded unasked";
 }
 
@@ -158,8 +187,8 @@ TEST_F(EndToEnd, WithoutAnAudioServerThePianoIsSilentAndSaysWhyOnce) {
     EXPECT_TRUE(said.contains(QStringLiteral("pulseaudio"))) << said.toStdString();
 }
 
-TEST_F(EndToEnd, WhenTheAudioServerDiesWhileNotesSoundThePianoGoesOn) {
-    startAudioServer();
+TEST_P(EndToEndOn, WhenTheAudioServerDiesWhileNotesSoundThePianoGoesOn) {
+    startAudioServer(GetParam());
     launch();
     program->xdotool({QStringLiteral("keydown"), QStringLiteral("a"), QStringLiteral("d")});
     server.reset();  // the server goes, notes still sounding
@@ -191,6 +220,8 @@ TEST_F(EndToEnd, OnWaylandKeysPlayByTheCompositorsLayout) {
         << "the program does not fill weston's output";
     playInThreeLayouts();
 }
+
+INSTANTIATE_TEST_SUITE_P(Servers, EndToEndOn, ::testing::Values("pulseaudio", "pipewire"));
 
 }  // namespace
 }  // namespace tinko

@@ -25,7 +25,8 @@ ProgramUnderTest::ProgramUnderTest(QString path, const XServer& display)
     // No audio server unless the test names one.
     environment_.insert(QStringLiteral("PULSE_SERVER"),
                         QStringLiteral("unix:") + folder_.filePath(QStringLiteral("no-server")));
-    for (const char* inherited : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "WAYLAND_DISPLAY"}) {
+    for (const char* inherited : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "WAYLAND_DISPLAY",
+                                  "PIPEWIRE_RUNTIME_DIR", "PIPEWIRE_REMOTE"}) {
         environment_.remove(QString::fromLatin1(inherited));
     }
 }

@@ -8,29 +8,39 @@
 
 namespace tinko::testing {
 
-// A private PulseAudio server with one null sink, for tests that play
-// through a real audio server on machines without a sound card. While it
-// runs, PULSE_SERVER points this process (and the programs it starts) at it.
-class PulseAudioServer {
+// A private audio server with one null sink, for tests that play through a
+// real audio server on machines without a sound card.
+class AudioServer {
 public:
     static constexpr const char* kSinkName = "tinko_test_sink";
 
-    PulseAudioServer();
-    ~PulseAudioServer();
-    PulseAudioServer(const PulseAudioServer&) = delete;
-    PulseAudioServer& operator=(const PulseAudioServer&) = delete;
+    AudioServer() = default;
+    virtual ~AudioServer() = default;
+    AudioServer(const AudioServer&) = delete;
+    AudioServer& operator=(const AudioServer&) = delete;
 
     // False, with the reason in error(), when the server could not start.
     bool isRunning() const { return running_; }
     const QString& error() const { return error_; }
+
+protected:
+    bool running_ = false;
+    QString error_;
+};
+
+// PulseAudio. While it runs, PULSE_SERVER points this process (and the
+// programs it starts) at it.
+class PulseAudioServer : public AudioServer {
+public:
+    PulseAudioServer();
+    ~PulseAudioServer() override;
+
     QString serverAddress() const;
 
 private:
     QTemporaryDir runtimeDir_;
     QProcess server_;
     QByteArray previousServer_;
-    bool running_ = false;
-    QString error_;
 };
 
 // Records what a sink plays (its monitor, through parec and whichever

@@ -1,120 +1,97 @@
 #include <gtest/gtest.h>
 
-#include <QByteArray>
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
+#include <new>
 #include <sstream>
+#include <system_error>
 
 #include "FluidSynthMidiOutput.h"
+#include "Skip.h"
 
 namespace tinko::fluid {
 namespace {
 
-int lineCount(const std::string& text) {
-    return static_cast<int>(std::count(text.begin(), text.end(), '\n'));
+using Opener = FluidSynthMidiOutput::AudioOpener;
+
+Opener drivers(std::vector<std::string> names) {
+    return [names](GmSynth& synth) { return openAudioOutput(synth, names); };
 }
 
-TEST(FluidSynthMidiOutput, WithoutASoundFontOpeningFailsWithOneLineSayingWhy) {
-    const std::string emptyDir = ::testing::TempDir() + "no-soundfonts";
-    std::filesystem::create_directories(emptyDir);
-    std::ostringstream diagnostics;
-    FluidSynthMidiOutput output({emptyDir, {}, {}}, &diagnostics);
-
-    MidiOutput::Handle handle = 0;
-    EXPECT_EQ(output.open(handle, 0), MidiOutput::NoSoundFont);
-    EXPECT_EQ(handle, 0);
-    EXPECT_EQ(lineCount(diagnostics.str()), 1);
-    EXPECT_NE(diagnostics.str().find("no sound"), std::string::npos);
-    EXPECT_NE(diagnostics.str().find("SoundFont"), std::string::npos);
-
-    // The same reason is not said twice.
-    EXPECT_EQ(output.open(handle, 0), MidiOutput::NoSoundFont);
-    EXPECT_EQ(lineCount(diagnostics.str()), 1);
+template <typename Failure, typename... Arguments>
+Opener throwing(Arguments... arguments) {
+    return [=](GmSynth&) -> std::unique_ptr<AudioOutput> { throw Failure(arguments...); };
 }
 
-TEST(FluidSynthMidiOutput, WithoutAudioOutputOpeningFailsNamingTheDriversTried) {
+struct Failure {
+    const char* what;
+    bool soundFont;
+    Opener openAudio;
+    bool preloaded;
+    std::int32_t code;
+    const char* said;
+};
+
+TEST(FluidSynthMidiOutput, AFailedOpenReturnsItsCodeAndSaysWhyInOneLine) {
     if (findSoundFont().empty()) {
-        GTEST_SKIP() << "no SoundFont installed";
+        TINKO_SKIP("no SoundFont installed");
     }
-    std::ostringstream diagnostics;
-    FluidSynthMidiOutput::Options options;
-    options.audioDrivers = {"no-such-driver"};
-    FluidSynthMidiOutput output(options, &diagnostics);
-
-    ::testing::internal::CaptureStderr();
-    MidiOutput::Handle handle = 0;
-    const std::int32_t result = output.open(handle, 0);
-    const std::string stray = ::testing::internal::GetCapturedStderr();
-
-    EXPECT_EQ(result, MidiOutput::NoAudioOutput);
-    EXPECT_EQ(handle, 0);
-    EXPECT_EQ(lineCount(diagnostics.str()), 1);
-    EXPECT_NE(diagnostics.str().find("no-such-driver"), std::string::npos) << diagnostics.str();
-    EXPECT_EQ(stray, "") << "the synthesizer printed on its own";
+    // No audio server answers here, whatever runs on the machine.
+    const std::string nowhere = ::testing::TempDir() + "no-server-here";
+    setenv("PULSE_SERVER", ("unix:" + nowhere).c_str(), 1);
+    setenv("PIPEWIRE_RUNTIME_DIR", nowhere.c_str(), 1);
+    const std::string noSoundFonts = ::testing::TempDir() + "no-soundfonts";
+    std::filesystem::create_directories(noSoundFonts);
+    const auto outOfThreads = std::make_error_code(std::errc::resource_unavailable_try_again);
+    const Failure failures[] = {
+        {"no SoundFont", false, drivers({}), false, MidiOutput::NoSoundFont, "fluid-soundfont-gm"},
+        {"no SoundFont, preloaded", false, drivers({}), true, MidiOutput::NoSoundFont, "SoundFont"},
+        {"no such driver", true, drivers({"no-such-driver"}), false, MidiOutput::NoAudioOutput,
+         "(no-such-driver: "},
+        {"no audio server", true, drivers({"pipewire", "pulseaudio", "jack"}), true,
+         MidiOutput::NoAudioOutput, "(pipewire: no PipeWire daemon answers"},
+        {"out of memory", true, throwing<std::bad_alloc>(), false, MidiOutput::SynthFailed,
+         "bad_alloc"},
+        {"out of threads", true, throwing<std::system_error>(outOfThreads), true,
+         MidiOutput::SynthFailed, "Resource temporarily unavailable"},
+    };
+    for (const Failure& failure : failures) {
+        SCOPED_TRACE(failure.what);
+        std::ostringstream diagnostics;
+        FluidSynthMidiOutput output(
+            {failure.soundFont ? kSoundFontDir : noSoundFonts, failure.openAudio, {}},
+            &diagnostics);
+        if (failure.preloaded) {
+            output.preload();
+        }
+        ::testing::internal::CaptureStderr();
+        MidiOutput::Handle handle = 0;
+        EXPECT_EQ(output.open(handle, 0), failure.code);
+        EXPECT_EQ(output.open(handle, 0), failure.code);  // tried anew, not said again
+        EXPECT_EQ(::testing::internal::GetCapturedStderr(), "") << "said on its own";
+        EXPECT_EQ(handle, 0);
+        const std::string said = diagnostics.str();
+        EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+        EXPECT_EQ(said.rfind("tinko-piano: no sound: ", 0), 0u) << said;
+        EXPECT_NE(said.find(failure.said), std::string::npos) << said;
+    }
+    unsetenv("PULSE_SERVER");
+    unsetenv("PIPEWIRE_RUNTIME_DIR");
 }
 
-TEST(FluidSynthMidiOutput, RealDriversFailQuietlyWhenThereIsNoAudioServer) {
-    if (findSoundFont().empty()) {
-        GTEST_SKIP() << "no SoundFont installed";
-    }
-    // A PulseAudio server that is not there, and no sound card for ALSA.
-    const std::string server = "unix:" + ::testing::TempDir() + "no-pulse-here";
-    const QByteArray oldServer = qgetenv("PULSE_SERVER");
-    qputenv("PULSE_SERVER", server.c_str());
-    std::ostringstream diagnostics;
-    FluidSynthMidiOutput::Options options;
-    options.audioDrivers = {"pulseaudio", "jack"};
-    FluidSynthMidiOutput output(options, &diagnostics);
-
-    ::testing::internal::CaptureStderr();
-    MidiOutput::Handle handle = 0;
-    const std::int32_t result = output.open(handle, 0);
-    const std::string stray = ::testing::internal::GetCapturedStderr();
-    if (oldServer.isNull()) {
-        qunsetenv("PULSE_SERVER");
-    } else {
-        qputenv("PULSE_SERVER", oldServer);
-    }
-
-    EXPECT_EQ(result, MidiOutput::NoAudioOutput);
-    EXPECT_EQ(lineCount(diagnostics.str()), 1) << diagnostics.str();
-    EXPECT_NE(diagnostics.str().find("pulseaudio"), std::string::npos);
-    EXPECT_EQ(stray, "");
-}
-
-TEST(FluidSynthMidiOutput, APreloadedSynthesizerServesTheFirstOpenAndBringsItsFailure) {
-    const std::string emptyDir = ::testing::TempDir() + "no-soundfonts-preloaded";
-    std::filesystem::create_directories(emptyDir);
-    std::ostringstream diagnostics;
-    FluidSynthMidiOutput output({emptyDir, {}, {}}, &diagnostics);
-    output.preload();
-    EXPECT_EQ(diagnostics.str(), "") << "nothing is said until the device is opened";
-
-    MidiOutput::Handle handle = 0;
-    EXPECT_EQ(output.open(handle, 0), MidiOutput::NoSoundFont);
-    EXPECT_EQ(lineCount(diagnostics.str()), 1);
-    EXPECT_EQ(output.open(handle, 0), MidiOutput::NoSoundFont);  // made anew, same reason
-    EXPECT_EQ(lineCount(diagnostics.str()), 1);
-}
-
-TEST(FluidSynthMidiOutput, OnlyDeviceZeroExists) {
+TEST(FluidSynthMidiOutput, OnlyDeviceZeroAndItsHandlesAreKnown) {
     std::ostringstream diagnostics;
     FluidSynthMidiOutput output({}, &diagnostics);
     MidiOutput::Handle handle = 0;
-
     EXPECT_EQ(output.open(handle, 1), MidiOutput::BadDeviceId);
     EXPECT_EQ(output.open(handle, -1), MidiOutput::BadDeviceId);
     EXPECT_EQ(handle, 0);
-    EXPECT_EQ(lineCount(diagnostics.str()), 2);
-}
-
-TEST(FluidSynthMidiOutput, UnknownHandlesAreRefused) {
-    std::ostringstream diagnostics;
-    FluidSynthMidiOutput output({}, &diagnostics);
     EXPECT_EQ(output.sendShortMessage(1, 0x703C90), MidiOutput::BadDeviceId);
     EXPECT_EQ(output.close(1), MidiOutput::BadDeviceId);
     EXPECT_EQ(output.audioOutput(1), nullptr);
-    EXPECT_EQ(diagnostics.str(), "");
+    const std::string said = diagnostics.str();
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 2) << said;
 }
 
 }  // namespace
