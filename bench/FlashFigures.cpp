@@ -15,7 +15,7 @@
 #include "AboutBox.h"
 #include "LazyWebBrowser.h"
 #include "MainForm.h"
-#include "PulseAudioServer.h"
+#include "PulseAudioSink.h"
 #include "RecordingExternalBrowser.h"
 #include "RecordingMessages.h"
 #include "RecordingMidiOutput.h"
@@ -86,7 +86,7 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "xcb");
     tinko::LazyWebBrowser::prepareApplication();
     QApplication app(argc, argv);
-    tinko::testing::PulseAudioServer audio;
+    tinko::testing::PulseAudioSink audio;  // the movie plays its sound somewhere
 
     QFile movie(QStringLiteral(TINKO_TEST_MOVIE));
     movie.open(QIODevice::ReadOnly);

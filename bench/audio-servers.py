@@ -18,154 +18,35 @@ import argparse
 import bisect
 import ctypes
 import os
-import shutil
 import signal
 import statistics
 import subprocess
 import sys
-import tempfile
-import threading
 import time
 
-RATE = 48000
-FRAME_BYTES = 4  # two 16-bit channels
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests",
+                                "support"))
+from desktop import (RATE, PipeWire, Processes, Program, PulseAudio, Recorder,  # noqa: E402
+                     XServer, wait_for)
+
 ONSET = 200  # a sample louder than this (of 32767) is the note's start
 MIDDLE_C_KEY = 0x6B  # the keysym of 'k'
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 
 
-def wait_for(condition, timeout=10.0, what="a condition"):
-    deadline = time.monotonic() + timeout
-    while not condition():
-        if time.monotonic() > deadline:
-            raise RuntimeError("timed out waiting for " + what)
-        time.sleep(0.01)
+def version(daemon):
+    return subprocess.run([daemon, "--version"], capture_output=True,
+                          text=True).stdout.split()[-1]
 
 
-class Processes:
-    """Child processes started here, ended in reverse order."""
-
-    def __init__(self):
-        self.children = []
-
-    def start(self, command, env, **kwargs):
-        child = subprocess.Popen(command, env=env, stdin=subprocess.DEVNULL,
-                                 stdout=kwargs.pop("stdout", subprocess.DEVNULL),
-                                 stderr=kwargs.pop("stderr", subprocess.DEVNULL), **kwargs)
-        self.children.append(child)
-        return child
-
-    def stop_all(self):
-        for child in reversed(self.children):
-            if child.poll() is None:
-                child.terminate()
-                try:
-                    child.wait(5)
-                except subprocess.TimeoutExpired:
-                    child.kill()
-                    child.wait()
-        self.children.clear()
-
-
-class PulseAudio:
-    """As the tests start it, and, as on a desktop, suspending a sink when no
-    stream plays to it."""
-    name = "PulseAudio"
-
-    def __init__(self, runtime, processes):
-        self.env = dict(os.environ, XDG_RUNTIME_DIR=runtime, HOME=runtime,
-                        PULSE_SERVER="unix:%s/native" % runtime)
-        self.daemons = {"pulseaudio": processes.start(
-            ["pulseaudio", "--daemonize=no", "-n", "--exit-idle-time=-1", "--use-pid-file=no",
-             "--load=module-null-sink sink_name=tinko_bench rate=48000 channels=2",
-             "--load=module-native-protocol-unix auth-anonymous=1 socket=%s/native" % runtime,
-             "--load=module-suspend-on-idle"],
-            self.env)}
-        wait_for(lambda: os.path.exists(runtime + "/native"), what="pulseaudio")
-        self.version = subprocess.run(["pulseaudio", "--version"], capture_output=True,
-                                      text=True).stdout.split()[-1]
-
-
-class PipeWire:
-    name = "PipeWire"
-
-    def __init__(self, runtime, processes):
-        self.env = dict(os.environ, XDG_RUNTIME_DIR=runtime, HOME=runtime,
-                        DBUS_SESSION_BUS_ADDRESS="unix:path=%s/bus" % runtime)
-        self.env.pop("PULSE_SERVER", None)
-        self.daemons = {"dbus-daemon": processes.start(
-            ["dbus-daemon", "--session", "--nofork", "--address=unix:path=%s/bus" % runtime],
-            self.env)}
-        wait_for(lambda: os.path.exists(runtime + "/bus"), what="dbus-daemon")
-        self.daemons["pipewire"] = processes.start(["pipewire"], self.env)
-        wait_for(lambda: os.path.exists(runtime + "/pipewire-0"), what="pipewire")
-        self.daemons["wireplumber"] = processes.start(["wireplumber"], self.env)
-        self.daemons["pipewire-pulse"] = processes.start(["pipewire-pulse"], self.env)
-        wait_for(lambda: os.path.exists(runtime + "/pulse/native"), what="pipewire-pulse")
-        pactl = ["pactl", "--server=unix:%s/pulse/native" % runtime]
-        wait_for(lambda: subprocess.run(pactl + ["load-module", "module-null-sink",
-                                                 "sink_name=tinko_bench"], env=self.env,
-                                        capture_output=True).returncode == 0,
-                 what="a null sink")
-        wait_for(lambda: subprocess.run(pactl + ["set-default-sink", "tinko_bench"], env=self.env,
-                                        capture_output=True).returncode == 0,
-                 what="the default sink")
-        self.version = subprocess.run(["pipewire", "--version"], capture_output=True,
-                                      text=True).stdout.split()[-1]
-
-
-class Recorder:
-    """The sink's monitor, read as it arrives: each block with its arrival time."""
-
-    def __init__(self, env, processes):
-        self.parec = processes.start(
-            ["parec", "--device=tinko_bench.monitor", "--raw", "--format=s16le",
-             "--rate=%d" % RATE, "--channels=2", "--latency-msec=2"],
-            env, stdout=subprocess.PIPE)
-        self.data = bytearray()
-        self.arrivals = []  # (time, frames recorded up to then)
-        self.lock = threading.Lock()
-        threading.Thread(target=self._read, daemon=True).start()
-        wait_for(lambda: self.frames() > RATE // 10, what="parec")
-
-    def _read(self):
-        fd = self.parec.stdout.fileno()
-        while True:
-            block = os.read(fd, 65536)
-            if not block:
-                return
-            now = time.monotonic()
-            with self.lock:
-                self.data += block
-                self.arrivals.append((now, len(self.data) // FRAME_BYTES))
-
-    def stop(self):
-        self.parec.terminate()
-        self.parec.wait()
-
-    def frames(self):
-        with self.lock:
-            return len(self.data) // FRAME_BYTES
-
-    def onset(self, start, checked):
-        """The first loud frame from `start` on, or None; `checked` is a list
-        of one frame number, from which the next look goes on."""
-        with self.lock:
-            first = max(start, checked[0])
-            end = len(self.data) // FRAME_BYTES
-            checked[0] = end
-            samples = memoryview(self.data[first * FRAME_BYTES:end * FRAME_BYTES]).cast("h")
-            loud = next((i for i, sample in enumerate(samples) if abs(sample) > ONSET), None)
-            return None if loud is None else first + loud // 2
-
-    def time_of(self, frame):
-        """When `frame` played: its block's arrival less the frames after it."""
-        with self.lock:
-            index = bisect.bisect_right(self.arrivals, frame, key=lambda arrival: arrival[1])
-            if index == len(self.arrivals):
-                return None
-            arrived, frames = self.arrivals[index]
-            return arrived - (frames - 1 - frame) / RATE
+def time_of(recorder, frame):
+    """When `frame` played: its block's arrival less the frames after it."""
+    with recorder.lock:
+        index = bisect.bisect_right(recorder.arrivals, frame, key=lambda arrival: arrival[1])
+        if index == len(recorder.arrivals):
+            return None
+        arrived, frames = recorder.arrivals[index]
+        return arrived - (frames - 1 - frame) / RATE
 
 
 class Keyboard:
@@ -220,47 +101,33 @@ def idle_cost(pids, seconds=10.0):
 def key_to_sound(keyboard, recorder):
     """Milliseconds from a press of middle C to its sound at the sink."""
     start = recorder.frames()
-    checked = [start]
     pressed = keyboard.key(MIDDLE_C_KEY, True)
-    onset = None
-    deadline = time.monotonic() + 2
-    while onset is None and time.monotonic() < deadline:
-        time.sleep(0.005)
-        onset = recorder.onset(start, checked)
+    onset = recorder.wait_for_sound(start, 2.0, ONSET)
     time.sleep(0.2)
     keyboard.key(MIDDLE_C_KEY, False)
     if onset is None:
         return None
-    wait_for(lambda: recorder.time_of(onset) is not None, what="the recording")
-    return 1000 * (recorder.time_of(onset) - pressed)
+    wait_for(lambda: time_of(recorder, onset) is not None)
+    return 1000 * (time_of(recorder, onset) - pressed)
 
 
-def measure(server_class, program, display, options):
+def measure(server_class, path, x, options):
     processes = Processes()
-    runtime = tempfile.mkdtemp(prefix="tinko-audio-")
-    os.chmod(runtime, 0o700)
     try:
-        server = server_class(runtime, processes)
+        # As on a desktop, PulseAudio suspends a sink that no stream plays to.
+        server = server_class(processes, *(["module-suspend-on-idle"]
+                                           if server_class is PulseAudio else []))
+        if not server.running:
+            raise RuntimeError(server_class.name + " did not start")
         pids = {name: daemon.pid for name, daemon in server.daemons.items()}
         time.sleep(2)  # the server settles after its start
         server_alone = idle_cost(pids)
 
-        home = os.path.join(runtime, "home")
-        os.mkdir(home)
-        env = dict(server.env, DISPLAY=display, QT_QPA_PLATFORM="xcb", HOME=home)
-        app = processes.start([program], env, stderr=subprocess.PIPE)
-        recorder = Recorder(server.env, processes)
-
-        def window():
-            result = subprocess.run(["xdotool", "search", "--onlyvisible", "--class",
-                                     "tinko-piano"], env=env, capture_output=True, text=True)
-            return result.stdout.split()[-1] if result.stdout.split() else None
-
-        wait_for(lambda: window() is not None or app.poll() is not None, 30, "the window")
-        if app.poll() is not None:
-            raise RuntimeError("the program ended: " + app.stderr.read().decode())
-        subprocess.run(["xdotool", "windowfocus", "--sync", window()], env=env, check=True)
-        keyboard = Keyboard(display)
+        app = Program(path, x, processes, server.env)
+        recorder = Recorder(processes, server.env, latency_ms=2)
+        if not app.start():
+            raise RuntimeError("no window: " + app.stderr())
+        keyboard = Keyboard(x.display)
         time.sleep(1)
 
         latencies = []
@@ -274,15 +141,15 @@ def measure(server_class, program, display, options):
         # recorder starts again long before the minute ends, so that it has
         # settled when the next note comes.
         silent_from = time.monotonic()
-        recorder.stop()
+        recorder.parec.terminate()
         time.sleep(max(0.0, options.silence / 2 - 10))
-        idle = idle_cost(dict(pids, program=app.pid))
-        recorder = Recorder(server.env, processes)
+        idle = idle_cost(dict(pids, program=app.process.pid))
+        recorder = Recorder(processes, server.env, latency_ms=2)
         time.sleep(max(0.0, silent_from + options.silence - time.monotonic()))
         after_silence = key_to_sound(keyboard, recorder)
 
         row = {
-            "server": "%s %s" % (server.name, server.version),
+            "server": "%s %s" % (server.name, version(server.name.lower())),
             "steady": statistics.median(heard) if heard else None,
             "heard": len(heard),
             "presses": options.presses,
@@ -290,15 +157,13 @@ def measure(server_class, program, display, options):
             "program": idle["program"],
             "daemons": {name: (idle[name], server_alone[name]) for name in pids},
         }
-        app.send_signal(signal.SIGTERM)
-        app.wait(10)
-        said = app.stderr.read().decode().strip()
-        if said:
-            row["said"] = said
+        app.process.send_signal(signal.SIGTERM)
+        app.process.wait(10)
+        if app.stderr().strip():
+            row["said"] = app.stderr().strip()
         return row
     finally:
         processes.stop_all()
-        shutil.rmtree(runtime, ignore_errors=True)
 
 
 def milliseconds(value):
@@ -332,20 +197,15 @@ def main():
     if not os.access(program, os.X_OK):
         sys.exit("build the program first: tools/build.sh")
 
-    read_end, write_end = os.pipe()
-    xvfb = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0",
-                             "1400x800x24", "-nolisten", "tcp"], pass_fds=[write_end],
-                            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    os.close(write_end)
+    processes = Processes()
     try:
-        display = ":" + os.read(read_end, 16).decode().strip()
+        x = XServer(processes)
         servers = {"pulseaudio": PulseAudio, "pipewire": PipeWire}
-        rows = [measure(servers[name], program, display, options)
+        rows = [measure(servers[name], program, x, options)
                 for name in options.servers.split(",")]
         print_table(rows, options.silence)
     finally:
-        xvfb.terminate()
-        xvfb.wait()
+        processes.stop_all()
 
 
 if __name__ == "__main__":

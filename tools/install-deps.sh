@@ -14,7 +14,7 @@ packages=(
   qt6-qpa-plugins qt6-wayland fluid-soundfont-gm fonts-noto-cjk
   # test and measure
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev e2fsprogs
-  xvfb xauth xdotool x11-utils x11-xkb-utils xkb-data openbox weston
+  xvfb xauth xdotool x11-utils x11-apps x11-xkb-utils xkb-data openbox weston
   pulseaudio pulseaudio-utils pipewire pipewire-bin pipewire-pulse wireplumber dbus
   # check the Debian package
   lintian desktop-file-utils appstream

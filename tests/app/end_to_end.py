@@ -1,0 +1,134 @@
+#!/usr/bin/env python3
+"""The built program as a person uses it, on a desktop of the test's own: a
+key pressed on the computer keyboard is heard on PulseAudio and on PipeWire
+and seen on the keyboard, whatever the keyboard layout, on X11 and Wayland;
+a silent piano rests; a missing or failing audio server leaves a piano that
+still plays silently and says once why.
+
+    TINKO_PROGRAM=build/app/tinko-piano end_to_end.py [EndToEnd.test_...]
+"""
+import os
+import shutil
+import sys
+import unittest
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
+import desktop  # noqa: E402
+
+FACE, PRESSED = (253, 253, 251), (130, 130, 132)
+BLACK_KEYS = {1, 3, 6, 8, 10}  # of the notes in an octave
+
+
+class EndToEnd(unittest.TestCase):
+    def setUp(self):
+        self.processes = desktop.Processes()
+        self.addCleanup(self.processes.stop_all)
+        for tool in ("Xvfb", "xdotool", "xwd", "setxkbmap", "parec"):
+            if shutil.which(tool) is None:
+                desktop.skip(self, tool + " is not installed")
+        self.x = desktop.XServer(self.processes)
+
+    def launch(self, server=None, **env):
+        self.program = desktop.Program(os.environ["TINKO_PROGRAM"], self.x, self.processes,
+                                       dict(server.env if server else {}, **env),
+                                       "weston" if "WAYLAND_DISPLAY" in env else "tinko-piano")
+        self.assertTrue(self.program.start(), "no window: " + self.program.stderr())
+        # Middle C's face, 24 px into the client area under the title and menu.
+        self.row = self.program.screenshot().height - 693 + 24 + 150
+
+    def white_notes_pressed(self):
+        shot = self.program.screenshot()
+        white = [note for note in range(21, 109) if note % 12 not in BLACK_KEYS]
+        return [note for i, note in enumerate(white) if shot.pixel(11 + 22 * i, self.row) == PRESSED]
+
+    def keys_play(self, keys, notes):
+        """Holds `keys` (xdotool's names or key codes) down together: they draw
+        exactly `notes` pressed, and nothing once let go."""
+        self.x.run("xdotool", "keydown", "--clearmodifiers", *keys)
+        self.assertTrue(desktop.wait_for(lambda: self.white_notes_pressed() == notes),
+                        "%s drew %s" % (keys, self.white_notes_pressed()))
+        self.x.run("xdotool", "keyup", *keys)
+        self.assertTrue(desktop.wait_for(lambda: self.white_notes_pressed() == []))
+
+    def play_in_three_layouts(self):
+        """The keys at Q, Y, semicolon, M, 1 and 0 of a US keyboard play by
+        what the layout has on them, or by place where it has no Latin
+        letters; the digits by place; Shift (key code 50) changes nothing."""
+        for layout, keys, notes in (("fr", "24 29 47 58 10 19", [47, 48, 72, 81, 96]),
+                                    ("de", "50 24 29 47 58 10 19", [36, 47, 64, 81, 96]),
+                                    ("ru", "24 29 47 58 10 19", [47, 64, 72, 81, 96])):
+            with self.subTest(layout=layout):
+                self.x.run("setxkbmap", layout)
+                self.keys_play(keys.split(), notes)
+
+    def said_why_silent_once(self):
+        desktop.wait_for(lambda: "no sound" in self.program.stderr())
+        self.assertEqual(self.program.stderr().count("no sound"), 1, self.program.stderr())
+        self.assertIsNone(self.program.process.poll(), "the program ended")
+        return self.program.stderr()
+
+    def server(self, kind):
+        server = kind(self.processes)
+        self.assertTrue(server.running, kind.name + " did not start")
+        return server
+
+    def heard_and_seen(self, kind):
+        server = self.server(kind)
+        recorder = desktop.Recorder(self.processes, server.env)
+        self.launch(server)
+        self.assertEqual(self.white_notes_pressed(), [])
+        start = recorder.frames()
+        self.keys_play(["k"], [60])
+        self.assertIsNotNone(recorder.wait_for_sound(start), "nothing was heard")
+        streams = lambda: server.pactl("list", "sink-inputs") or ""  # noqa: E731
+        self.assertNotIn("pipewire-pulse", streams(), "played through PipeWire's PulseAudio")
+        # Silent for a while, the stream rests; the next key wakes it.
+        self.assertTrue(desktop.wait_for(lambda: "Corked: yes" in streams(), 20), "no rest")
+        start = recorder.frames()
+        self.keys_play(["k"], [60])
+        self.assertIsNotNone(recorder.wait_for_sound(start), "nothing was heard after a rest")
+        with open("/proc/%d/maps" % self.program.process.pid) as maps:
+            self.assertNotIn("WebEngine", maps.read(), "the web engine loaded unasked")
+
+    def test_a_key_is_heard_and_seen_on_pulseaudio(self):
+        self.heard_and_seen(desktop.PulseAudio)
+
+    def test_a_key_is_heard_and_seen_on_pipewire(self):
+        self.heard_and_seen(desktop.PipeWire)
+
+    def test_without_an_audio_server_the_piano_is_silent_and_says_why_once(self):
+        self.launch()  # PULSE_SERVER points nowhere, and there is no sound card
+        self.keys_play(["k"], [60])
+        self.keys_play(["k"], [60])
+        self.assertIn("pulseaudio", self.said_why_silent_once())
+
+    def server_dies(self, kind):
+        server = self.server(kind)
+        self.launch(server)
+        self.x.run("xdotool", "keydown", "a", "d")
+        server.kill()  # notes still sounding
+        self.x.run("xdotool", "keyup", "a", "d")
+        for _ in range(3):
+            self.keys_play(["k"], [60])
+        self.said_why_silent_once()
+
+    def test_when_pulseaudio_dies_while_notes_sound_the_piano_goes_on(self):
+        self.server_dies(desktop.PulseAudio)
+
+    def test_when_pipewire_dies_while_notes_sound_the_piano_goes_on(self):
+        self.server_dies(desktop.PipeWire)
+
+    def test_keys_play_by_the_layout_switched_to(self):
+        self.launch()
+        self.play_in_three_layouts()
+
+    def test_on_wayland_keys_play_by_the_compositors_layout(self):
+        weston = desktop.Weston(self.processes, self.x, 1148, 714)  # the window's size
+        if not weston.running:
+            desktop.skip(self, "weston did not start")
+        self.launch(QT_QPA_PLATFORM="wayland", WAYLAND_DISPLAY=weston.socket, DISPLAY="")
+        self.play_in_three_layouts()
+
+
+if __name__ == "__main__":
+    unittest.main()

@@ -1,0 +1,253 @@
+"""A desktop of a test's own, for tests and benchmarks that run the built
+program as a person would: an X server (Xvfb, on a display number it picks
+itself), a Wayland compositor on it, PulseAudio or PipeWire with a null sink
+and a recorder of what that sink plays, and the program with a home and a
+runtime folder of its own. Nothing outside what it starts is touched."""
+import os
+import shutil
+import struct
+import subprocess
+import tempfile
+import threading
+import time
+
+SINK = "tinko_test_sink"
+RATE = 48000
+FRAME_BYTES = 4  # two 16-bit channels
+
+
+def wait_for(condition, timeout=10.0):
+    """Polls `condition` until it holds (True) or `timeout` seconds pass (False)."""
+    deadline = time.monotonic() + timeout
+    while not condition():
+        if time.monotonic() > deadline:
+            return False
+        time.sleep(0.01)
+    return True
+
+
+def skip(test, reason):
+    """Skips a unittest case for a reason of the machine's; under CI=true,
+    where nothing may be skipped, fails it."""
+    if os.environ.get("CI") == "true":
+        test.fail("cannot run here: " + reason)
+    test.skipTest(reason)
+
+
+class Processes:
+    """Child processes, and private folders, ended and removed in reverse order."""
+
+    def __init__(self):
+        self.children = []
+        self.folders = []
+
+    def start(self, command, env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL):
+        child = subprocess.Popen(command, env=env, stdin=subprocess.DEVNULL, stdout=stdout,
+                                 stderr=stderr)
+        self.children.append(child)
+        return child
+
+    def folder(self):
+        path = tempfile.mkdtemp(prefix="tinko-")
+        os.chmod(path, 0o700)
+        self.folders.append(path)
+        return path
+
+    def stop_all(self):
+        for child in reversed(self.children):
+            if child.poll() is None:
+                child.terminate()
+                try:
+                    child.wait(5)
+                except subprocess.TimeoutExpired:
+                    child.kill()
+                    child.wait()
+            for pipe in (child.stdout, child.stderr):
+                if pipe is not None:
+                    pipe.close()
+        for path in self.folders:
+            shutil.rmtree(path, ignore_errors=True)
+
+
+class XServer:
+    def __init__(self, processes, size="1400x800"):
+        self.process = processes.start(["Xvfb", "-displayfd", "1", "-screen", "0", size + "x24",
+                                        "-nolisten", "tcp"], os.environ, stdout=subprocess.PIPE)
+        self.display = ":" + self.process.stdout.readline().decode().strip()
+        self.env = dict(os.environ, DISPLAY=self.display)
+
+    def run(self, *command):
+        """What `command` prints, run on this display."""
+        return subprocess.run(command, env=self.env, capture_output=True, text=True,
+                              timeout=20).stdout.strip()
+
+    def screenshot(self, window):
+        return Image(subprocess.run(["xwd", "-silent", "-id", window], env=self.env,
+                                    capture_output=True, timeout=20).stdout)
+
+
+class Image:
+    """A window's pixels as xwd writes them (32 bits a pixel)."""
+
+    def __init__(self, xwd):
+        header = struct.unpack(">25I", xwd[:100]) if len(xwd) >= 100 else (100,) + (0,) * 24
+        self.width, self.height, self.line = header[4], header[5], header[12]
+        self.little = header[7] == 0
+        self.data = xwd[header[0] + 12 * header[19]:]
+
+    def pixel(self, x, y):
+        if not (0 <= x < self.width and 0 <= y < self.height):
+            return None
+        value = int.from_bytes(self.data[y * self.line + 4 * x:][:4],
+                               "little" if self.little else "big")
+        return (value >> 16 & 0xFF, value >> 8 & 0xFF, value & 0xFF)
+
+
+class Weston:
+    """A compositor showing its one output in a window of `x`, taking that
+    window's keys with the X server's layout (setxkbmap changes both); its
+    kiosk shell fills the output with the program."""
+
+    def __init__(self, processes, x, width, height):
+        runtime = processes.folder()
+        self.socket = os.path.join(runtime, "wayland-test")
+        processes.start(["weston", "--backend=x11-backend.so", "--shell=kiosk-shell.so",
+                         "--use-pixman", "--no-config", "--idle-time=0", "--socket=wayland-test",
+                         "--width=%d" % width, "--height=%d" % height],
+                        dict(x.env, XDG_RUNTIME_DIR=runtime))
+        self.running = wait_for(lambda: os.path.exists(self.socket))
+
+
+class AudioServer:
+    """A server with the null sink; `env` points a client at it, `daemons`
+    are its processes by name."""
+
+    def pactl(self, *arguments):
+        """What pactl prints, or None when it fails."""
+        done = subprocess.run(("pactl",) + arguments, env=self.env, capture_output=True, text=True)
+        return done.stdout.strip() if done.returncode == 0 else None
+
+    def kill(self):
+        for daemon in self.daemons.values():
+            daemon.kill()
+            daemon.wait()
+
+
+class PulseAudio(AudioServer):
+    name = "PulseAudio"
+
+    def __init__(self, processes, *modules):
+        runtime = processes.folder()
+        self.env = dict(os.environ, XDG_RUNTIME_DIR=runtime, HOME=runtime,
+                        PULSE_SERVER="unix:%s/native" % runtime)
+        self.daemons = {"pulseaudio": processes.start(
+            ["pulseaudio", "--daemonize=no", "-n", "--exit-idle-time=-1", "--use-pid-file=no",
+             "--load=module-null-sink sink_name=%s rate=%d channels=2" % (SINK, RATE),
+             "--load=module-native-protocol-unix auth-anonymous=1 socket=%s/native" % runtime]
+            + ["--load=" + module for module in modules], self.env)}
+        self.running = wait_for(lambda: os.path.exists(runtime + "/native"))
+
+
+class PipeWire(AudioServer):
+    """The daemon, its session manager and its PulseAudio service, each part
+    with the runtime folder and session bus of its own, and the null sink as
+    the default sink."""
+    name = "PipeWire"
+
+    def __init__(self, processes):
+        runtime = processes.folder()
+        self.env = dict(os.environ, XDG_RUNTIME_DIR=runtime, HOME=runtime,
+                        PIPEWIRE_RUNTIME_DIR=runtime, PULSE_SERVER="unix:%s/pulse/native" % runtime,
+                        DBUS_SESSION_BUS_ADDRESS="unix:path=%s/bus" % runtime)
+        self.daemons = {}
+        for daemon, socket in (("dbus-daemon", "bus"), ("pipewire", "pipewire-0"),
+                               ("wireplumber", None), ("pipewire-pulse", "pulse/native")):
+            command = [daemon] + (["--session", "--nofork", "--address=" +
+                                   self.env["DBUS_SESSION_BUS_ADDRESS"]] if socket == "bus" else [])
+            self.daemons[daemon] = processes.start(command, self.env)
+            if socket and not wait_for(lambda: os.path.exists(os.path.join(runtime, socket))):
+                self.running = False
+                return
+        self.running = wait_for(lambda: self.pactl("load-module", "module-null-sink",
+                                                   "sink_name=" + SINK) is not None) and \
+            wait_for(lambda: self.pactl("set-default-sink", SINK) is not None and
+                     self.pactl("get-default-sink") == SINK)
+
+
+class Recorder:
+    """What the null sink plays, recorded from its monitor as it arrives:
+    16-bit stereo at 48 kHz, each block with the time it arrived."""
+
+    def __init__(self, processes, env, latency_ms=5):
+        self.parec = processes.start(["parec", "--device=%s.monitor" % SINK, "--raw",
+                                      "--format=s16le", "--rate=%d" % RATE, "--channels=2",
+                                      "--latency-msec=%d" % latency_ms], env,
+                                     stdout=subprocess.PIPE)
+        self.data = bytearray()
+        self.arrivals = []  # (time, frames recorded by then)
+        self.lock = threading.Lock()
+        threading.Thread(target=self._read, daemon=True).start()
+        self.running = wait_for(lambda: self.frames() > 0)
+
+    def _read(self):
+        while block := os.read(self.parec.stdout.fileno(), 65536):
+            with self.lock:
+                self.data += block
+                self.arrivals.append((time.monotonic(), len(self.data) // FRAME_BYTES))
+
+    def frames(self):
+        with self.lock:
+            return len(self.data) // FRAME_BYTES
+
+    def onset(self, start, level=200):
+        """The first frame from `start` on with a sample louder than `level`
+        (of 32767), or None."""
+        with self.lock:
+            samples = memoryview(bytes(self.data[start * FRAME_BYTES:])).cast("h")
+        loud = next((i for i, sample in enumerate(samples) if abs(sample) > level), None)
+        return None if loud is None else start + loud // 2
+
+    def wait_for_sound(self, start, timeout=5.0, level=200):
+        wait_for(lambda: self.onset(start, level) is not None, timeout)
+        return self.onset(start, level)
+
+
+class Program:
+    """The built program on `x`, with a home and runtime folder of its own and
+    no audio server unless `env` names one; `start()` waits for its window."""
+
+    def __init__(self, path, x, processes, env=None, window_class="tinko-piano"):
+        self.x, self.window_class = x, window_class
+        folder = processes.folder()
+        os.mkdir(folder + "/home")
+        self.env = dict(os.environ, PULSE_SERVER="unix:%s/no-server" % folder)
+        for inherited in ("XDG_CONFIG_HOME", "XDG_DATA_HOME", "WAYLAND_DISPLAY",
+                          "PIPEWIRE_RUNTIME_DIR", "PIPEWIRE_REMOTE"):
+            self.env.pop(inherited, None)
+        self.env.update(DISPLAY=x.display, QT_QPA_PLATFORM="xcb")
+        self.env.update(env or {})
+        self.env.update(HOME=folder + "/home", XDG_RUNTIME_DIR=folder)
+        self.process = processes.start([path], self.env, stderr=subprocess.PIPE)
+        self.said = bytearray()
+        threading.Thread(target=self._read, daemon=True).start()
+        self.window = None
+
+    def _read(self):
+        while block := os.read(self.process.stderr.fileno(), 4096):
+            self.said += block
+
+    def start(self):
+        def window():
+            found = self.x.run("xdotool", "search", "--onlyvisible", "--class", self.window_class)
+            self.window = found.split()[-1] if found else None
+            return self.window is not None or self.process.poll() is not None
+        if not wait_for(window, 30) or self.window is None:
+            return False
+        self.x.run("xdotool", "windowfocus", "--sync", self.window)
+        return wait_for(lambda: self.screenshot().pixel(0, 0) not in (None, (0, 0, 0)), 5)
+
+    def screenshot(self):
+        return self.x.screenshot(self.window)
+
+    def stderr(self):
+        return self.said.decode(errors="replace")
