@@ -1,12 +1,11 @@
 #!/usr/bin/env python3
-"""The built program as a person uses it, on a desktop of the test's own: a
-key pressed on the computer keyboard is heard on PulseAudio and on PipeWire
-and seen on the keyboard, whatever the keyboard layout, on X11 and Wayland;
-a silent piano rests; a missing or failing audio server leaves a piano that
-still plays silently and says once why.
-
-    TINKO_PROGRAM=build/app/tinko-piano end_to_end.py [EndToEnd.test_...]
-"""
+# The built program as a person uses it, on a desktop of the test's own: a
+# key pressed on the computer keyboard is heard on PulseAudio and on PipeWire
+# and seen on the keyboard, whatever the keyboard layout, on X11 and Wayland;
+# a silent piano rests; a missing or failing audio server leaves a piano that
+# still plays silently and says once why.
+#
+# TINKO_PROGRAM=build/app/tinko-piano end_to_end.py [EndToEnd.test_...]
 import os
 import shutil
 import sys
@@ -42,8 +41,8 @@ class EndToEnd(unittest.TestCase):
         return [note for i, note in enumerate(white) if shot.pixel(11 + 22 * i, self.row) == PRESSED]
 
     def keys_play(self, keys, notes):
-        """Holds `keys` (xdotool's names or key codes) down together: they draw
-        exactly `notes` pressed, and nothing once let go."""
+        # Holds `keys` (xdotool's names or key codes) down together: they draw
+        # exactly `notes` pressed, and nothing once let go.
         self.x.run("xdotool", "keydown", "--clearmodifiers", *keys)
         self.assertTrue(desktop.wait_for(lambda: self.white_notes_pressed() == notes),
                         "%s drew %s" % (keys, self.white_notes_pressed()))
@@ -51,9 +50,9 @@ class EndToEnd(unittest.TestCase):
         self.assertTrue(desktop.wait_for(lambda: self.white_notes_pressed() == []))
 
     def play_in_three_layouts(self):
-        """The keys at Q, Y, semicolon, M, 1 and 0 of a US keyboard play by
-        what the layout has on them, or by place where it has no Latin
-        letters; the digits by place; Shift (key code 50) changes nothing."""
+        # The keys at Q, Y, semicolon, M, 1 and 0 of a US keyboard play by
+        # what the layout has on them, or by place where it has no Latin
+        # letters; the digits by place; Shift (key code 50) changes nothing.
         for layout, keys, notes in (("fr", "24 29 47 58 10 19", [47, 48, 72, 81, 96]),
                                     ("de", "50 24 29 47 58 10 19", [36, 47, 64, 81, 96]),
                                     ("ru", "24 29 47 58 10 19", [47, 64, 72, 81, 96])):

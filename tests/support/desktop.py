@@ -1,8 +1,8 @@
-"""A desktop of a test's own, for tests and benchmarks that run the built
-program as a person would: an X server (Xvfb, on a display number it picks
-itself), a Wayland compositor on it, PulseAudio or PipeWire with a null sink
-and a recorder of what that sink plays, and the program with a home and a
-runtime folder of its own. Nothing outside what it starts is touched."""
+# A desktop of a test's own, for tests and benchmarks that run the built
+# program as a person would: an X server (Xvfb, on a display number it picks
+# itself), a Wayland compositor on it, PulseAudio or PipeWire with a null sink
+# and a recorder of what that sink plays, and the program with a home and a
+# runtime folder of its own. Nothing outside what it starts is touched.
 import os
 import shutil
 import struct
@@ -17,7 +17,7 @@ FRAME_BYTES = 4  # two 16-bit channels
 
 
 def wait_for(condition, timeout=10.0):
-    """Polls `condition` until it holds (True) or `timeout` seconds pass (False)."""
+    # Polls `condition` until it holds (True) or `timeout` seconds pass (False).
     deadline = time.monotonic() + timeout
     while not condition():
         if time.monotonic() > deadline:
@@ -27,15 +27,15 @@ def wait_for(condition, timeout=10.0):
 
 
 def skip(test, reason):
-    """Skips a unittest case for a reason of the machine's; under CI=true,
-    where nothing may be skipped, fails it."""
+    # Skips a unittest case for a reason of the machine's; under CI=true,
+    # where nothing may be skipped, fails it.
     if os.environ.get("CI") == "true":
         test.fail("cannot run here: " + reason)
     test.skipTest(reason)
 
 
 class Processes:
-    """Child processes, and private folders, ended and removed in reverse order."""
+    # Child processes, and private folders, ended and removed in reverse order.
 
     def __init__(self):
         self.children = []
@@ -77,7 +77,7 @@ class XServer:
         self.env = dict(os.environ, DISPLAY=self.display)
 
     def run(self, *command):
-        """What `command` prints, run on this display."""
+        # What `command` prints, run on this display.
         return subprocess.run(command, env=self.env, capture_output=True, text=True,
                               timeout=20).stdout.strip()
 
@@ -87,7 +87,7 @@ class XServer:
 
 
 class Image:
-    """A window's pixels as xwd writes them (32 bits a pixel)."""
+    # A window's pixels as xwd writes them (32 bits a pixel).
 
     def __init__(self, xwd):
         header = struct.unpack(">25I", xwd[:100]) if len(xwd) >= 100 else (100,) + (0,) * 24
@@ -104,9 +104,9 @@ class Image:
 
 
 class Weston:
-    """A compositor showing its one output in a window of `x`, taking that
-    window's keys with the X server's layout (setxkbmap changes both); its
-    kiosk shell fills the output with the program."""
+    # A compositor showing its one output in a window of `x`, taking that
+    # window's keys with the X server's layout (setxkbmap changes both); its
+    # kiosk shell fills the output with the program.
 
     def __init__(self, processes, x, width, height):
         runtime = processes.folder()
@@ -119,11 +119,11 @@ class Weston:
 
 
 class AudioServer:
-    """A server with the null sink; `env` points a client at it, `daemons`
-    are its processes by name."""
+    # A server with the null sink; `env` points a client at it, `daemons`
+    # are its processes by name.
 
     def pactl(self, *arguments):
-        """What pactl prints, or None when it fails."""
+        # What pactl prints, or None when it fails.
         done = subprocess.run(("pactl",) + arguments, env=self.env, capture_output=True, text=True)
         return done.stdout.strip() if done.returncode == 0 else None
 
@@ -149,9 +149,9 @@ class PulseAudio(AudioServer):
 
 
 class PipeWire(AudioServer):
-    """The daemon, its session manager and its PulseAudio service, each part
-    with the runtime folder and session bus of its own, and the null sink as
-    the default sink."""
+    # The daemon, its session manager and its PulseAudio service, each part
+    # with the runtime folder and session bus of its own, and the null sink as
+    # the default sink.
     name = "PipeWire"
 
     def __init__(self, processes):
@@ -175,8 +175,8 @@ class PipeWire(AudioServer):
 
 
 class Recorder:
-    """What the null sink plays, recorded from its monitor as it arrives:
-    16-bit stereo at 48 kHz, each block with the time it arrived."""
+    # What the null sink plays, recorded from its monitor as it arrives:
+    # 16-bit stereo at 48 kHz, each block with the time it arrived.
 
     def __init__(self, processes, env, latency_ms=5):
         self.parec = processes.start(["parec", "--device=%s.monitor" % SINK, "--raw",
@@ -200,8 +200,8 @@ class Recorder:
             return len(self.data) // FRAME_BYTES
 
     def onset(self, start, level=200):
-        """The first frame from `start` on with a sample louder than `level`
-        (of 32767), or None."""
+        # The first frame from `start` on with a sample louder than `level`
+        # (of 32767), or None.
         with self.lock:
             samples = memoryview(bytes(self.data[start * FRAME_BYTES:])).cast("h")
         loud = next((i for i, sample in enumerate(samples) if abs(sample) > level), None)
@@ -213,8 +213,8 @@ class Recorder:
 
 
 class Program:
-    """The built program on `x`, with a home and runtime folder of its own and
-    no audio server unless `env` names one; `start()` waits for its window."""
+    # The built program on `x`, with a home and runtime folder of its own and
+    # no audio server unless `env` names one; `start()` waits for its window.
 
     def __init__(self, path, x, processes, env=None, window_class="tinko-piano"):
         self.x, self.window_class = x, window_class
