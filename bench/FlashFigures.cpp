@@ -21,7 +21,6 @@
 #include "RecordingMidiOutput.h"
 #include "TestSite.h"
 #include "Wait.h"
-#include "XServer.h"
 
 namespace {
 
@@ -77,13 +76,7 @@ void printMemory(const char* when) {
 
 int main(int argc, char** argv) {
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");  // measured as root
-    tinko::testing::XServer display;
-    if (!display.isRunning()) {
-        std::printf("%s\n", qPrintable(display.error()));
-        return 1;
-    }
-    qputenv("DISPLAY", display.display().toLocal8Bit());
-    qputenv("QT_QPA_PLATFORM", "xcb");
+    // Run on a display of its own: tests/support/on_desktop.py flash_figures
     tinko::LazyWebBrowser::prepareApplication();
     QApplication app(argc, argv);
     tinko::testing::PulseAudioSink audio;  // the movie plays its sound somewhere

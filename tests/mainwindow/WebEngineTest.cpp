@@ -29,7 +29,6 @@
 #include "Skip.h"
 #include "TestSite.h"
 #include "Wait.h"
-#include "XServer.h"
 
 namespace tinko {
 namespace {
@@ -60,9 +59,6 @@ QStringList environmentChanges() {
 class WebEngine : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!testing::testDisplay()->isRunning()) {
-            TINKO_SKIP(testing::testDisplay()->error().toStdString());
-        }
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");  // tests run as root
         QFile movie(QStringLiteral(TINKO_TEST_MOVIE));
         ASSERT_TRUE(movie.open(QIODevice::ReadOnly));
@@ -236,4 +232,11 @@ TEST_F(WebEngine, WithoutItsModuleTheBrowserSaysSoInChinese) {
 // with. That is theirs, and only this program loads it.
 extern "C" const char* __asan_default_options() {
     return "new_delete_type_mismatch=0";
+}
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    tinko::LazyWebBrowser::prepareApplication();  // as the program does
+    QApplication app(argc, argv);
+    return RUN_ALL_TESTS();
 }
