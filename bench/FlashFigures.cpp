@@ -15,7 +15,6 @@
 #include "AboutBox.h"
 #include "LazyWebBrowser.h"
 #include "MainForm.h"
-#include "PulseAudioSink.h"
 #include "RecordingExternalBrowser.h"
 #include "RecordingMessages.h"
 #include "RecordingMidiOutput.h"
@@ -76,10 +75,9 @@ void printMemory(const char* when) {
 
 int main(int argc, char** argv) {
     qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");  // measured as root
-    // Run on a display of its own: tests/support/on_desktop.py flash_figures
+    // Run on a display and audio server of its own: tests/support/on_desktop.py --audio
     tinko::LazyWebBrowser::prepareApplication();
     QApplication app(argc, argv);
-    tinko::testing::PulseAudioSink audio;  // the movie plays its sound somewhere
 
     QFile movie(QStringLiteral(TINKO_TEST_MOVIE));
     movie.open(QIODevice::ReadOnly);

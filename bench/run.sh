@@ -34,4 +34,4 @@ awk '/^BM_PlainCopyOfTwoImages/ {copy = $2}
 
 echo
 echo "== Flash song page (on an X server of its own) =="
-python3 tests/support/on_desktop.py "$build_dir/bench/flash_figures"
+python3 tests/support/on_desktop.py --audio "$build_dir/bench/flash_figures"

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QMenuBar>
 #include <QTest>
+#include <functional>
 #include <map>
 #include <random>
 #include <set>
@@ -69,57 +70,46 @@ protected:
                                    Qt::Key_F1,    Qt::Key_Shift, Qt::Key_Escape, Qt::Key_Exclam};
         static const Qt::MouseButton buttons[] = {Qt::LeftButton, Qt::LeftButton, Qt::RightButton,
                                                   Qt::MiddleButton};
-        const int chosenKey = keys[pick(std::size(keys))];
-        switch (pick(16)) {
-            case 0:
-            case 1:
-            case 2:  // a key goes down, repeating when it is down already
-                if (keysDown.count(chosenKey) != 0) {
-                    key(QEvent::KeyRelease, chosenKey, true);
-                }
-                key(QEvent::KeyPress, chosenKey, keysDown.count(chosenKey) != 0);
-                break;
-            case 3:
-            case 4:  // a key comes up
-                key(QEvent::KeyRelease, keysDown.empty()
-                                            ? chosenKey
-                                            : *std::next(keysDown.begin(), pick(keysDown.size())));
-                break;
-            case 5:
-                mouse(QEvent::MouseButtonPress, buttons[pick(4)]);
-                break;
-            case 6:
-                mouse(QEvent::MouseButtonRelease, held.testFlag(Qt::LeftButton) ? Qt::LeftButton
-                                                  : held.testFlag(Qt::RightButton)
-                                                      ? Qt::RightButton
-                                                      : Qt::MiddleButton);
-                break;
-            case 7:
-                combo->setFocus(Qt::MouseFocusReason);
-                break;
-            case 8:
-                button("Command7")->setFocus(Qt::TabFocusReason);
-                break;
-            case 9:
-                piano->setFocus(Qt::MouseFocusReason);
-                break;
-            case 10: {  // away from the window and back
+        const int chosen = keys[pick(std::size(keys))];
+        const auto keyDown = [&] {  // repeating when it is down already
+            const bool repeat = keysDown.count(chosen) != 0;
+            if (repeat) {
+                key(QEvent::KeyRelease, chosen, true);
+            }
+            key(QEvent::KeyPress, chosen, repeat);
+        };
+        const auto keyUp = [&] {
+            key(QEvent::KeyRelease,
+                keysDown.empty() ? chosen : *std::next(keysDown.begin(), pick(keysDown.size())));
+        };
+        const auto move = [&] { mouse(QEvent::MouseMove); };
+        const std::function<void()> events[] = {
+            keyDown,
+            keyDown,
+            keyDown,
+            keyUp,
+            keyUp,
+            move,
+            move,
+            move,
+            [&] { mouse(QEvent::MouseButtonPress, buttons[pick(4)]); },
+            [&] {  // the lowest button held comes up
+                held ? mouse(QEvent::MouseButtonRelease, Qt::MouseButton(int(held) & -int(held)))
+                     : move();
+            },
+            [&] { combo->setFocus(Qt::MouseFocusReason); },
+            [&] { button("Command7")->setFocus(Qt::TabFocusReason); },
+            [&] { piano->setFocus(Qt::MouseFocusReason); },
+            [&] {  // away from the window and back
                 QEvent deactivate(QEvent::WindowDeactivate);
                 QApplication::sendEvent(picture, &deactivate);
                 focusEvent(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
                 focusEvent(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
-                break;
-            }
-            case 11:
-                focusEvent(QEvent::FocusOut, Qt::PopupFocusReason);
-                break;
-            case 12:
-                emit combo->activated(pick(128));
-                break;
-            default:
-                mouse(QEvent::MouseMove);
-                break;
-        }
+            },
+            [&] { focusEvent(QEvent::FocusOut, Qt::PopupFocusReason); },
+            [&] { emit combo->activated(pick(128)); },
+        };
+        events[pick(std::size(events))]();
     }
 
     std::mt19937 random{20261206};

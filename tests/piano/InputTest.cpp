@@ -15,24 +15,10 @@ namespace {
 
 using Journal = std::vector<std::string>;
 
-// Writes every message into a journal shared with the control's events, so
-// that their order can be checked together.
-class JournalMidiOutput : public testing::RecordingMidiOutput {
-public:
-    explicit JournalMidiOutput(Journal& journal) : journal_(journal) {}
-    std::int32_t sendShortMessage(Handle handle, std::uint32_t message) override {
-        const std::int32_t result = RecordingMidiOutput::sendShortMessage(handle, message);
-        journal_.push_back(toText({sent().back()}));
-        return result;
-    }
-
-private:
-    Journal& journal_;
-};
-
 // A control that plays, with its events written into the journal.
 struct JournalledPiano {
-    explicit JournalledPiano(Journal& journal) : midi(journal) {
+    explicit JournalledPiano(Journal& journal) {
+        midi.journal = &journal;
         const auto mouse = [&journal](const char* name) {
             return [&journal, name](std::uint8_t note, std::int16_t& button, std::int16_t& shift,
                                     float& x, float& y) {
@@ -61,7 +47,7 @@ struct JournalledPiano {
     }
     void play(const QString& script) { input.play(script); }
 
-    JournalMidiOutput midi;
+    testing::RecordingMidiOutput midi;
     Piano piano{midi};
     testing::InputScript input{*piano.findChild<QWidget*>(QStringLiteral("Picture1"))};
 };

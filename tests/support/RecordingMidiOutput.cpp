@@ -24,6 +24,9 @@ std::int32_t RecordingMidiOutput::sendShortMessage(Handle handle, std::uint32_t 
     if (kind != 0xC0 && kind != 0xD0) {
         sent_.back().push_back(std::uint8_t(message >> 16));
     }
+    if (journal != nullptr) {
+        journal->push_back(toText({sent_.back()}));
+    }
     return Ok;
 }
 

@@ -37,6 +37,10 @@ public:
     // Messages sent with a handle that was not open; there should be none.
     int strayMessages() const { return strayMessages_; }
 
+    // Where each message sent is written as text too, when set, so that its
+    // order with other events can be checked.
+    std::vector<std::string>* journal = nullptr;
+
 private:
     std::int32_t openResult_ = Ok;
     std::vector<Bytes> sent_;

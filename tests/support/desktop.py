@@ -178,11 +178,13 @@ class Recorder:
     # What the null sink plays, recorded from its monitor as it arrives:
     # 16-bit stereo at 48 kHz, each block with the time it arrived.
 
+    @staticmethod
+    def command(latency_ms=5):
+        return ["parec", "--device=%s.monitor" % SINK, "--raw", "--format=s16le",
+                "--rate=%d" % RATE, "--channels=2", "--latency-msec=%d" % latency_ms]
+
     def __init__(self, processes, env, latency_ms=5):
-        self.parec = processes.start(["parec", "--device=%s.monitor" % SINK, "--raw",
-                                      "--format=s16le", "--rate=%d" % RATE, "--channels=2",
-                                      "--latency-msec=%d" % latency_ms], env,
-                                     stdout=subprocess.PIPE)
+        self.parec = processes.start(self.command(latency_ms), env, stdout=subprocess.PIPE)
         self.data = bytearray()
         self.arrivals = []  # (time, frames recorded by then)
         self.lock = threading.Lock()

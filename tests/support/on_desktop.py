@@ -1,9 +1,12 @@
 #!/usr/bin/env python3
 # Runs a test program on an X server of its own (tests/support/desktop.py),
-# with the openbox window manager on it when asked, and a runtime folder of
-# its own; exits as the program does.
+# with a runtime folder of its own and, when asked, the openbox window
+# manager, or a PulseAudio server whose null sink is recorded, as 16-bit
+# stereo at 48 kHz, into the file that TINKO_SINK_RECORDING names. Exits as
+# the program does.
 #
-#     on_desktop.py [--window-manager] PROGRAM [ARGUMENTS...]
+#     on_desktop.py [--window-manager] [--audio] PROGRAM [ARGUMENTS...]
+import os
 import subprocess
 import sys
 
@@ -13,11 +16,19 @@ processes = desktop.Processes()
 try:
     command = sys.argv[1:]
     x = desktop.XServer(processes)
-    if command[0] == "--window-manager":
-        command.pop(0)
+    env = dict(x.env, QT_QPA_PLATFORM="xcb", XDG_RUNTIME_DIR=processes.folder())
+    if "--window-manager" in command:
+        command.remove("--window-manager")
         processes.start(["openbox", "--sm-disable"], x.env)
         desktop.wait_for(lambda: "window id" in x.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK"))
-    env = dict(x.env, QT_QPA_PLATFORM="xcb", XDG_RUNTIME_DIR=processes.folder())
+    if "--audio" in command:
+        command.remove("--audio")
+        server = desktop.PulseAudio(processes)
+        recording = os.path.join(processes.folder(), "sink.raw")
+        with open(recording, "wb") as file:
+            processes.start(desktop.Recorder.command(), server.env, stdout=file)
+        desktop.wait_for(lambda: os.path.getsize(recording) > 0)
+        env.update(PULSE_SERVER=server.env["PULSE_SERVER"], TINKO_SINK_RECORDING=recording)
     sys.exit(subprocess.run(command, env=env).returncode)
 finally:
     processes.stop_all()
