@@ -75,6 +75,9 @@ class XServer:
                                         "-nolisten", "tcp"], os.environ, stdout=subprocess.PIPE)
         self.display = ":" + self.process.stdout.readline().decode().strip()
         self.env = dict(os.environ, DISPLAY=self.display)
+        # Named once it listens; and it answers a client before anyone relies on it.
+        wait_for(lambda: subprocess.run(["xprop", "-root"], env=self.env,
+                                        capture_output=True).returncode == 0)
 
     def run(self, *command):
         # What `command` prints, run on this display.
