@@ -55,7 +55,8 @@ int loudestSince(qsizetype from) {
     const QByteArray samples = sinkRecording().mid(from);
     int loudest = 0;
     for (qsizetype i = 0; i + 1 < samples.size(); i += 2) {
-        loudest = std::max(loudest, std::abs(qint16(quint8(samples[i]) | samples[i + 1] << 8)));
+        loudest = std::max(
+            loudest, std::abs(qint16(quint16(quint8(samples[i]) | quint8(samples[i + 1]) << 8))));
     }
     return loudest;
 }
