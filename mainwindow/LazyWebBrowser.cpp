@@ -19,7 +19,8 @@ using Factory = QWidget* (*)(QWidget* parent, const QString& ruffleFolder);
 
 LazyWebBrowser::Files LazyWebBrowser::Files::installed() {
     const QDir programDir(QCoreApplication::applicationDirPath());
-    return {programDir.filePath(QStringLiteral("../" TINKO_MODULE_INSTALL_DIR "/libtinko_webengine.so")),
+    return {programDir.filePath(
+                QStringLiteral("../" TINKO_MODULE_INSTALL_DIR "/libtinko_webengine.so")),
             programDir.filePath(QStringLiteral("../share/tinko-piano/ruffle"))};
 }
 

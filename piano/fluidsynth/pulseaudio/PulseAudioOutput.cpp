@@ -69,14 +69,14 @@ void PulseAudioOutput::connect() {
     waitUntilReady();
 
     const SynthFormat& format = synth_.format();
-    pa_sample_spec spec{};
-    spec.format = PA_SAMPLE_FLOAT32NE;
-    spec.rate = static_cast<std::uint32_t>(std::lround(format.sampleRate));
-    spec.channels = 2;
+    pa_sample_spec sampleFormat{};
+    sampleFormat.format = PA_SAMPLE_FLOAT32NE;
+    sampleFormat.rate = static_cast<std::uint32_t>(std::lround(format.sampleRate));
+    sampleFormat.channels = 2;
     pa_proplist* properties = pa_proplist_new();
     pa_proplist_sets(properties, PA_PROP_MEDIA_ROLE, "music");
-    stream_.reset(
-        pa_stream_new_with_proplist(context_.get(), "tinko-piano", &spec, nullptr, properties));
+    stream_.reset(pa_stream_new_with_proplist(context_.get(), "tinko-piano", &sampleFormat, nullptr,
+                                              properties));
     pa_proplist_free(properties);
     if (!stream_) {
         throw std::runtime_error(pa_strerror(pa_context_errno(context_.get())));
