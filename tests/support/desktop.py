@@ -71,8 +71,11 @@ class Processes:
 
 class XServer:
     def __init__(self, processes, size="1400x800"):
+        # -noreset: a server that resets when its last client leaves refuses
+        # the next one for a moment.
         self.process = processes.start(["Xvfb", "-displayfd", "1", "-screen", "0", size + "x24",
-                                        "-nolisten", "tcp"], os.environ, stdout=subprocess.PIPE)
+                                        "-nolisten", "tcp", "-noreset"], os.environ,
+                                       stdout=subprocess.PIPE)
         self.display = ":" + self.process.stdout.readline().decode().strip()
         self.env = dict(os.environ, DISPLAY=self.display)
         # Named once it listens; and it answers a client before anyone relies on it.
