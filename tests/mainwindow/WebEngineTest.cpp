@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDataStream>
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
@@ -59,6 +60,24 @@ int loudestSince(qsizetype from) {
             loudest, std::abs(qint16(quint16(quint8(samples[i]) | quint8(samples[i + 1]) << 8))));
     }
     return loudest;
+}
+
+// Half a second of a loud square wave as a WAV file: 8 kHz, 16-bit mono.
+QByteArray squareWave() {
+    const quint32 rate = 8000, frames = rate / 2;
+    QByteArray wav;
+    QDataStream out(&wav, QIODevice::WriteOnly);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.writeRawData("RIFF", 4);
+    out << quint32(36 + frames * 2);
+    out.writeRawData("WAVEfmt ", 8);
+    out << quint32(16) << quint16(1) << quint16(1) << rate << rate * 2 << quint16(2) << quint16(16);
+    out.writeRawData("data", 4);
+    out << frames * 2;
+    for (quint32 i = 0; i < frames; ++i) {
+        out << qint16(i / 9 % 2 ? 12000 : -12000);
+    }
+    return wav;
 }
 
 class WebEngine : public ::testing::Test {
@@ -174,6 +193,17 @@ TEST_F(WebEngine, ASongPlaysAtOnceWithItsSoundAndAgainFromHistory) {
     EXPECT_EQ(
         site.requests().filter(QStringLiteral("document")).join(QLatin1Char('|')).toStdString(),
         "document / zh-CN,zh");
+}
+
+TEST_F(WebEngine, APagesOwnSoundPlaysWithoutAClick) {
+    site.serve(QStringLiteral("/"), "text/html", "<audio autoplay loop src='/tone.wav'></audio>");
+    site.serve(QStringLiteral("/tone.wav"), "audio/wav", squareWave());
+    makeWindow();
+    const qsizetype before = sinkRecording().size();
+    ASSERT_GT(before, 0) << "no sink recorded: run on tests/support/on_desktop.py --audio";
+    ASSERT_TRUE(click("Command3"));
+    EXPECT_TRUE(testing::waitUntil([&] { return loudestSince(before) > 1000; }, 20s))
+        << "the page's sound was not heard";
 }
 
 TEST_F(WebEngine, WithoutRuffleASongSaysInChineseThatItCannotPlay) {
