@@ -12,15 +12,10 @@
 #include <QGuiApplication>
 #include <cstring>
 
+#include "Owned.h"
+
 namespace tinko {
 namespace {
-
-template <typename T, auto release>
-struct Release {
-    void operator()(T* handle) const { release(handle); }
-};
-template <typename T, auto release>
-using Owned = std::unique_ptr<T, Release<T, release>>;
 
 using Context = Owned<xkb_context, xkb_context_unref>;
 using Keymap = Owned<xkb_keymap, xkb_keymap_unref>;

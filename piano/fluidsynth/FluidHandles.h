@@ -2,24 +2,14 @@
 
 #include <fluidsynth.h>
 
-#include <memory>
+#include "Owned.h"
 
 namespace tinko::fluid {
 
 // Owning handles for the FluidSynth objects; each is deleted with its own
 // delete_* function.
-struct SettingsDeleter {
-    void operator()(fluid_settings_t* settings) const { delete_fluid_settings(settings); }
-};
-struct SynthDeleter {
-    void operator()(fluid_synth_t* synth) const { delete_fluid_synth(synth); }
-};
-struct AudioDriverDeleter {
-    void operator()(fluid_audio_driver_t* driver) const { delete_fluid_audio_driver(driver); }
-};
-
-using Settings = std::unique_ptr<fluid_settings_t, SettingsDeleter>;
-using Synth = std::unique_ptr<fluid_synth_t, SynthDeleter>;
-using AudioDriver = std::unique_ptr<fluid_audio_driver_t, AudioDriverDeleter>;
+using Settings = Owned<fluid_settings_t, delete_fluid_settings>;
+using Synth = Owned<fluid_synth_t, delete_fluid_synth>;
+using AudioDriver = Owned<fluid_audio_driver_t, delete_fluid_audio_driver>;
 
 }  // namespace tinko::fluid

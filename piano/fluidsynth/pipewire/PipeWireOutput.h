@@ -8,6 +8,7 @@
 
 #include "AudioOutput.h"
 #include "IdleWatch.h"
+#include "Owned.h"
 
 namespace tinko::fluid {
 
@@ -31,10 +32,6 @@ public:
     void wake() override;
 
 private:
-    struct LoopDeleter {
-        void operator()(pw_thread_loop* loop) const { pw_thread_loop_destroy(loop); }
-    };
-
     void connect();
     void close();
     static void onStateChanged(void* self, pw_stream_state old, pw_stream_state state,
@@ -45,7 +42,7 @@ private:
     GmSynth& synth_;
     IdleWatch idleWatch_;
     pw_stream_events events_{};
-    std::unique_ptr<pw_thread_loop, LoopDeleter> loop_;
+    Owned<pw_thread_loop, pw_thread_loop_destroy> loop_;
     // Destroyed by close(), and reachable until then: the real-time thread
     // may be rendering into it while it goes.
     pw_stream* stream_ = nullptr;

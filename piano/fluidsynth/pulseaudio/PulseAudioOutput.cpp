@@ -73,11 +73,10 @@ void PulseAudioOutput::connect() {
     sampleFormat.format = PA_SAMPLE_FLOAT32NE;
     sampleFormat.rate = static_cast<std::uint32_t>(std::lround(format.sampleRate));
     sampleFormat.channels = 2;
-    pa_proplist* properties = pa_proplist_new();
-    pa_proplist_sets(properties, PA_PROP_MEDIA_ROLE, "music");
+    const Owned<pa_proplist, pa_proplist_free> properties(pa_proplist_new());
+    pa_proplist_sets(properties.get(), PA_PROP_MEDIA_ROLE, "music");
     stream_.reset(pa_stream_new_with_proplist(context_.get(), "tinko-piano", &sampleFormat, nullptr,
-                                              properties));
-    pa_proplist_free(properties);
+                                              properties.get()));
     if (!stream_) {
         throw std::runtime_error(pa_strerror(pa_context_errno(context_.get())));
     }

@@ -9,6 +9,7 @@
 
 #include "AudioOutput.h"
 #include "IdleWatch.h"
+#include "Owned.h"
 
 namespace tinko::fluid {
 
@@ -31,16 +32,6 @@ public:
     void wake() override;
 
 private:
-    struct LoopDeleter {
-        void operator()(pa_threaded_mainloop* loop) const { pa_threaded_mainloop_free(loop); }
-    };
-    struct ContextDeleter {
-        void operator()(pa_context* context) const { pa_context_unref(context); }
-    };
-    struct StreamDeleter {
-        void operator()(pa_stream* stream) const { pa_stream_unref(stream); }
-    };
-
     void connect();
     void close();
     void waitUntilReady();
@@ -52,9 +43,9 @@ private:
 
     GmSynth& synth_;
     IdleWatch idleWatch_;
-    std::unique_ptr<pa_threaded_mainloop, LoopDeleter> loop_;
-    std::unique_ptr<pa_context, ContextDeleter> context_;
-    std::unique_ptr<pa_stream, StreamDeleter> stream_;
+    Owned<pa_threaded_mainloop, pa_threaded_mainloop_free> loop_;
+    Owned<pa_context, pa_context_unref> context_;
+    Owned<pa_stream, pa_stream_unref> stream_;
     bool playing_ = false;  // opened, and not being closed
     std::atomic<bool> resting_{false};
 };
