@@ -1,11 +1,12 @@
 // Any saved properties, under any names and of any type: the control loads
 // them or raises the conversion (or overflow) error; a loaded AutoPlay keeps
 // its value when the instrument fails, and what it saves loads back the same.
+#include <fuzzer/FuzzedDataProvider.h>
+
 #include <QApplication>
 #include <QString>
 #include <QVariant>
 #include <cstdint>
-#include <cstring>
 #include <memory>
 
 #include "DiscardingMidiOutput.h"
@@ -18,39 +19,19 @@ namespace {
 tinko::testing::DiscardingMidiOutput output;
 tinko::Piano* piano = nullptr;
 
-// Reads one value: a type byte, then what that type needs.
-QVariant takeValue(const std::uint8_t*& data, std::size_t& size) {
-    if (size == 0) {
-        return QVariant();
-    }
-    const std::uint8_t type = *data++ % 6;
-    --size;
-    const auto takeBytes = [&](std::size_t count) {
-        count = std::min(count, size);
-        QByteArray bytes(reinterpret_cast<const char*>(data), static_cast<qsizetype>(count));
-        data += count;
-        size -= count;
-        return bytes;
-    };
-    switch (type) {
+// One value of a type the data chooses.
+QVariant takeValue(FuzzedDataProvider& data) {
+    switch (data.ConsumeIntegralInRange(0, 5)) {
         case 0:
-            return QVariant(size > 0 && (takeBytes(1)[0] & 1) != 0);
-        case 1: {
-            qint64 number = 0;
-            const QByteArray bytes = takeBytes(8);
-            std::memcpy(&number, bytes.constData(), static_cast<std::size_t>(bytes.size()));
-            return QVariant(number);
-        }
-        case 2: {
-            double number = 0;
-            const QByteArray bytes = takeBytes(8);
-            std::memcpy(&number, bytes.constData(), static_cast<std::size_t>(bytes.size()));
-            return QVariant(number);
-        }
+            return QVariant(data.ConsumeBool());
+        case 1:
+            return QVariant(data.ConsumeIntegral<qint64>());
+        case 2:
+            return QVariant(data.ConsumeFloatingPoint<double>());
         case 3:
-            return QVariant(QString::fromUtf8(takeBytes(size > 0 ? data[0] % 24 + 1 : 0)));
+            return QVariant(QString::fromStdString(data.ConsumeRandomLengthString(24)));
         case 4:
-            return QVariant(takeBytes(size > 0 ? data[0] % 24 + 1 : 0));
+            return QVariant(QByteArray::fromStdString(data.ConsumeRandomLengthString(24)));
         default:
             return QVariant();
     }
@@ -74,13 +55,13 @@ extern "C" int LLVMFuzzerInitialize(int* argc, char*** argv) {
     return 0;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const char* names[] = {"AutoPlay", "autoplay", "mYinSe", "MYINSE", "other", ""};
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* bytes, std::size_t size) {
+    static const char* const names[] = {"AutoPlay", "autoplay", "mYinSe", "MYINSE", "other", ""};
+    FuzzedDataProvider data(bytes, size);
     tinko::PropertyBag bag;
-    while (size > 1) {
-        const char* name = names[*data++ % 6];
-        --size;
-        bag.WriteProperty(QString::fromLatin1(name), takeValue(data, size));
+    while (data.remaining_bytes() > 0) {
+        const char* name = data.PickValueInArray(names);
+        bag.WriteProperty(QString::fromLatin1(name), takeValue(data));
     }
     // What the stored AutoPlay converts to, if it converts at all.
     bool autoPlay = false;

@@ -1,121 +1,75 @@
 // The whole window under a long run of random input, as a child would give
-// it: keys of every kind with auto-repeat, presses, drags past the ends of
-// the keyboard and out of the window, releases, focus moving to the list,
-// the buttons and away from the window, instrument picks. Afterwards every
-// input is let go, and nothing may be left sounding or drawn pressed, and
-// no handler may have met an error.
+// it: keys of every kind with auto-repeat, presses of every button, drags past
+// the ends of the keyboard and out of the window, releases, the focus moving
+// to the list, a button, a popup and away from the window, instrument picks.
+// Afterwards every input is let go, and nothing may be left sounding or drawn
+// pressed, and no handler may have met an error.
 #include <QApplication>
-#include <QMenuBar>
 #include <QTest>
-#include <functional>
 #include <map>
 #include <random>
 #include <set>
 
 #include "ErrorReport.h"
+#include "InputScript.h"
 #include "MainFormFixture.h"
 #include "TemporaryHome.h"
 
 namespace tinko {
 namespace {
 
-constexpr int kEvents = 20000;
-
 class Soak : public testing::MainFormTest {
 protected:
     int pick(int count) { return std::uniform_int_distribution<int>(0, count - 1)(random); }
 
-    void key(QEvent::Type type, int key, bool repeat = false) {
-        QWidget* focused = QApplication::focusWidget();
-        QKeyEvent event(type, key, pick(5) == 0 ? Qt::ShiftModifier : Qt::NoModifier, {}, repeat);
-        QApplication::sendEvent(focused != nullptr ? focused : window.get(), &event);
-        if (type == QEvent::KeyPress) {
-            keysDown.insert(key);
-        } else if (!repeat) {
-            keysDown.erase(key);
+    // Mostly on the keyboard, else anywhere around the window.
+    QString somewhere() {
+        return pick(10) < 7 ? QStringLiteral(" %1 %2").arg(pick(1145)).arg(pick(178))
+                            : QStringLiteral(" %1 %2").arg(pick(1600) - 200).arg(pick(1000) - 300);
+    }
+
+    void randomStep(testing::InputScript& input) {
+        static const char* const keys[] = {"A",  "S",       "K",     "Z",    "Q",   "P",
+                                           "1",  "0",       "Space", "Left", "Tab", "Return",
+                                           "F1", "Shift+K", "Esc",   "!"};
+        static const char* const buttons[] = {"left", "left", "right", "middle"};
+        const QString key = QString::fromLatin1(keys[pick(std::size(keys))]);
+        const QString pressed = QString::fromLatin1(buttons[pick(std::size(buttons))]);
+        const QString held = QStringList(buttonsDown.begin(), buttonsDown.end()).join(u'+');
+        const int kind = pick(15);
+        if (kind < 3) {  // repeating when it is down already
+            input.play(
+                (keysDown.insert(key).second ? QStringLiteral("key ") : QStringLiteral("repeat ")) +
+                key);
+        } else if (kind < 5 && !keysDown.empty()) {
+            const QString down = *std::next(keysDown.begin(), pick(keysDown.size()));
+            input.play(QStringLiteral("up ") + down);
+            keysDown.erase(down);
+        } else if (kind < 8) {
+            input.play(held.isEmpty() ? QStringLiteral("hover") + somewhere()
+                                      : QStringLiteral("drag") + somewhere() + u' ' + held);
+        } else if (kind == 8) {
+            input.play(QStringLiteral("press") + somewhere() + u' ' + pressed);
+            buttonsDown.insert(pressed);
+        } else if (kind == 9) {
+            input.play(QStringLiteral("release") + somewhere() + u' ' + pressed);
+            buttonsDown.erase(pressed);
+        } else if (kind == 10) {
+            combo->setFocus(Qt::MouseFocusReason);
+        } else if (kind == 11) {
+            button("Command7")->setFocus(Qt::TabFocusReason);
+        } else if (kind == 12) {
+            piano->setFocus(Qt::MouseFocusReason);
+        } else if (kind == 13) {  // away from the window, or to a popup
+            input.play(pick(2) == 0 ? QStringLiteral("deactivate") : QStringLiteral("popup"));
+        } else {
+            emit combo->activated(pick(128));
         }
-    }
-
-    // Mouse events go where the window system sends them: to the widget
-    // under the pointer, or to the one pressed while a button is held.
-    void mouse(QEvent::Type type, Qt::MouseButton button = Qt::NoButton) {
-        const QPoint at = pick(10) < 7
-                              ? QPoint(pick(1145), window->menuBar()->height() + 24 + pick(178))
-                              : QPoint(pick(1600) - 200, pick(1000) - 150);
-        const QPoint global = window->mapToGlobal(at);
-        QCursor::setPos(global);
-        QWidget* under = window->childAt(at) != nullptr ? window->childAt(at) : window.get();
-        if (held == Qt::NoButton) {
-            grabber = under;
-        }
-        QWidget* target =
-            held != Qt::NoButton || type == QEvent::MouseButtonPress ? grabber.data() : under;
-        held = type == QEvent::MouseButtonPress     ? held | button
-               : type == QEvent::MouseButtonRelease ? held & ~button
-                                                    : held;
-        QMouseEvent event(type, target->mapFromGlobal(QPointF(global)), QPointF(global), button,
-                          held, Qt::NoModifier);
-        QApplication::sendEvent(target, &event);
-    }
-
-    void focusEvent(QEvent::Type type, Qt::FocusReason reason) {
-        QFocusEvent event(type, reason);
-        QApplication::sendEvent(QApplication::focusWidget(), &event);
-    }
-
-    void randomEvent() {
-        static const int keys[] = {Qt::Key_A,     Qt::Key_S,     Qt::Key_K,      Qt::Key_Z,
-                                   Qt::Key_Q,     Qt::Key_P,     Qt::Key_1,      Qt::Key_0,
-                                   Qt::Key_Space, Qt::Key_Left,  Qt::Key_Tab,    Qt::Key_Return,
-                                   Qt::Key_F1,    Qt::Key_Shift, Qt::Key_Escape, Qt::Key_Exclam};
-        static const Qt::MouseButton buttons[] = {Qt::LeftButton, Qt::LeftButton, Qt::RightButton,
-                                                  Qt::MiddleButton};
-        const int chosen = keys[pick(std::size(keys))];
-        const auto keyDown = [&] {  // repeating when it is down already
-            const bool repeat = keysDown.count(chosen) != 0;
-            if (repeat) {
-                key(QEvent::KeyRelease, chosen, true);
-            }
-            key(QEvent::KeyPress, chosen, repeat);
-        };
-        const auto keyUp = [&] {
-            key(QEvent::KeyRelease,
-                keysDown.empty() ? chosen : *std::next(keysDown.begin(), pick(keysDown.size())));
-        };
-        const auto move = [&] { mouse(QEvent::MouseMove); };
-        const std::function<void()> events[] = {
-            keyDown,
-            keyDown,
-            keyDown,
-            keyUp,
-            keyUp,
-            move,
-            move,
-            move,
-            [&] { mouse(QEvent::MouseButtonPress, buttons[pick(4)]); },
-            [&] {  // the lowest button held comes up
-                held ? mouse(QEvent::MouseButtonRelease, Qt::MouseButton(int(held) & -int(held)))
-                     : move();
-            },
-            [&] { combo->setFocus(Qt::MouseFocusReason); },
-            [&] { button("Command7")->setFocus(Qt::TabFocusReason); },
-            [&] { piano->setFocus(Qt::MouseFocusReason); },
-            [&] {  // away from the window and back
-                QEvent deactivate(QEvent::WindowDeactivate);
-                QApplication::sendEvent(picture, &deactivate);
-                focusEvent(QEvent::FocusOut, Qt::ActiveWindowFocusReason);
-                focusEvent(QEvent::FocusIn, Qt::ActiveWindowFocusReason);
-            },
-            [&] { focusEvent(QEvent::FocusOut, Qt::PopupFocusReason); },
-            [&] { emit combo->activated(pick(128)); },
-        };
-        events[pick(std::size(events))]();
     }
 
     std::mt19937 random{20261206};
-    std::set<int> keysDown;
-    Qt::MouseButtons held;
-    QPointer<QWidget> grabber;
+    std::set<QString> keysDown;
+    std::set<QString> buttonsDown;
     testing::TemporaryHome home;
 };
 
@@ -128,14 +82,15 @@ TEST_F(Soak, TwentyThousandRandomEventsLeaveNothingSoundingOrPressed) {
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     const QImage clean = piano->grab().toImage();
     midi.clearSent();
-    for (int i = 0; i < kEvents; ++i) {
-        randomEvent();
+    testing::InputScript input(*picture);
+    for (int i = 0; i < 20000; ++i) {
+        randomStep(input);
     }
-    while (held != Qt::NoButton) {  // let go of everything
-        mouse(QEvent::MouseButtonRelease, Qt::MouseButton(int(held) & -int(held)));
+    for (const QString& button : buttonsDown) {  // let go of everything
+        input.play(QStringLiteral("release 0 0 ") + button);
     }
-    for (int down : std::set<int>(keysDown)) {
-        key(QEvent::KeyRelease, down);
+    for (const QString& key : keysDown) {
+        input.play(QStringLiteral("up ") + key);
     }
     setErrorReporter(nullptr);
 

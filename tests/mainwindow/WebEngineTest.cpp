@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QDataStream>
 #include <QFile>
 #include <QLabel>
 #include <QProcess>
@@ -25,6 +24,7 @@
 #include "RecordingMessages.h"
 #include "RecordingMidiOutput.h"
 #include "Skip.h"
+#include "TemporaryHome.h"
 #include "TestSite.h"
 #include "Wait.h"
 
@@ -62,31 +62,11 @@ int loudestSince(qsizetype from) {
     return loudest;
 }
 
-// Half a second of a loud square wave as a WAV file: 8 kHz, 16-bit mono.
-QByteArray squareWave() {
-    const quint32 rate = 8000, frames = rate / 2;
-    QByteArray wav;
-    QDataStream out(&wav, QIODevice::WriteOnly);
-    out.setByteOrder(QDataStream::LittleEndian);
-    out.writeRawData("RIFF", 4);
-    out << quint32(36 + frames * 2);
-    out.writeRawData("WAVEfmt ", 8);
-    out << quint32(16) << quint16(1) << quint16(1) << rate << rate * 2 << quint16(2) << quint16(16);
-    out.writeRawData("data", 4);
-    out << frames * 2;
-    for (quint32 i = 0; i < frames; ++i) {
-        out << qint16(i / 9 % 2 ? 12000 : -12000);
-    }
-    return wav;
-}
-
 class WebEngine : public ::testing::Test {
 protected:
     void SetUp() override {
-        QFile movie(QStringLiteral(TINKO_TEST_MOVIE));
-        ASSERT_TRUE(movie.open(QIODevice::ReadOnly));
         site.serve(QStringLiteral("/flash/19608.swf"), "application/x-shockwave-flash",
-                   movie.readAll());
+                   testing::contentsOf(QStringLiteral(TINKO_TEST_FILES "/test-movie.swf")));
     }
 
     void makeWindow(LazyWebBrowser::Files files = {TINKO_WEBENGINE_MODULE, TINKO_RUFFLE_DIR}) {
@@ -196,8 +176,10 @@ TEST_F(WebEngine, ASongPlaysAtOnceWithItsSoundAndAgainFromHistory) {
 }
 
 TEST_F(WebEngine, APagesOwnSoundPlaysWithoutAClick) {
+    // tone.wav: half a second of a loud square wave, 8 kHz, 16-bit mono.
     site.serve(QStringLiteral("/"), "text/html", "<audio autoplay loop src='/tone.wav'></audio>");
-    site.serve(QStringLiteral("/tone.wav"), "audio/wav", squareWave());
+    site.serve(QStringLiteral("/tone.wav"), "audio/wav",
+               testing::contentsOf(QStringLiteral(TINKO_TEST_FILES "/tone.wav")));
     makeWindow();
     const qsizetype before = sinkRecording().size();
     ASSERT_GT(before, 0) << "no sink recorded: run on tests/support/on_desktop.py --audio";
@@ -206,11 +188,17 @@ TEST_F(WebEngine, APagesOwnSoundPlaysWithoutAClick) {
         << "the page's sound was not heard";
 }
 
-TEST_F(WebEngine, WithoutRuffleASongSaysInChineseThatItCannotPlay) {
-    makeWindow({TINKO_WEBENGINE_MODULE, QString()});
+TEST_F(WebEngine, WithoutAPartOfTheBrowserItSaysSoInChinese) {
+    makeWindow({TINKO_WEBENGINE_MODULE, QString()});  // no Flash player
     ASSERT_TRUE(click("Command1"));
     EXPECT_EQ(view()->title(), QStringLiteral("无法播放 Flash 歌曲"));
     EXPECT_TRUE(site.requests().isEmpty()) << "the movie was fetched";
+
+    makeWindow({QStringLiteral("/nonexistent/libtinko_webengine.so"), TINKO_RUFFLE_DIR});
+    QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("Command3")), Qt::LeftButton);
+    auto* message = lazy->findChild<QLabel*>();
+    ASSERT_NE(message, nullptr);
+    EXPECT_EQ(message->text(), QStringLiteral("网页浏览器无法启动：浏览器组件没有安装好。"));
 }
 
 TEST_F(WebEngine, LinksToANewWindowOpenInTheView) {
@@ -248,14 +236,6 @@ TEST_F(WebEngine, TabFollowsTheWindowsOrderAlsoAfterAPageHasLoaded) {
             })) << next.toStdString();
         }
     }
-}
-
-TEST_F(WebEngine, WithoutItsModuleTheBrowserSaysSoInChinese) {
-    makeWindow({QStringLiteral("/nonexistent/libtinko_webengine.so"), TINKO_RUFFLE_DIR});
-    QTest::mouseClick(window->findChild<QPushButton*>(QStringLiteral("Command3")), Qt::LeftButton);
-    auto* message = lazy->findChild<QLabel*>();
-    ASSERT_NE(message, nullptr);
-    EXPECT_EQ(message->text(), QStringLiteral("网页浏览器无法启动：浏览器组件没有安装好。"));
 }
 
 }  // namespace
