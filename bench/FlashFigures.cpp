@@ -13,10 +13,9 @@
 #include <cstdio>
 
 #include "AboutBox.h"
+#include "Doubles.h"
 #include "LazyWebBrowser.h"
 #include "MainForm.h"
-#include "RecordingExternalBrowser.h"
-#include "RecordingMessages.h"
 #include "RecordingMidiOutput.h"
 #include "TestSite.h"
 #include "Wait.h"

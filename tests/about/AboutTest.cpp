@@ -12,7 +12,7 @@
 
 #include "AboutBox.h"
 #include "FileWriter.h"
-#include "RecordingMessages.h"
+#include "Doubles.h"
 #include "Skip.h"
 #include "TemporaryHome.h"
 

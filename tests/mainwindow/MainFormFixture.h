@@ -9,10 +9,8 @@
 #include "AboutBox.h"
 #include "MainForm.h"
 #include "Piano.h"
-#include "RecordingExternalBrowser.h"
-#include "RecordingMessages.h"
+#include "Doubles.h"
 #include "RecordingMidiOutput.h"
-#include "RecordingWebBrowser.h"
 
 namespace tinko::testing {
 

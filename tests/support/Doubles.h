@@ -1,0 +1,55 @@
+#pragma once
+
+#include <QList>
+#include <QStringList>
+#include <QUrl>
+
+#include "ExternalBrowser.h"
+#include "Messages.h"
+#include "WebBrowser.h"
+
+// Doubles of the platform seams that a test reads back: what was asked of
+// them, in order, with nothing shown, opened or sounded.
+namespace tinko::testing {
+
+// A browser area that loads nothing and remembers every address it was sent to.
+class RecordingWebBrowser : public WebBrowser {
+    Q_OBJECT
+
+public:
+    using WebBrowser::WebBrowser;
+
+    void Navigate(const QString& address) override { addresses_ << address; }
+
+    const QStringList& addresses() const { return addresses_; }
+    void clear() { addresses_.clear(); }
+
+private:
+    QStringList addresses_;
+};
+
+// Opens nothing; remembers every address it was asked to open.
+class RecordingExternalBrowser : public ExternalBrowser {
+public:
+    bool open(const QUrl& address) override {
+        opened << address;
+        return succeeds;
+    }
+
+    QList<QUrl> opened;
+    bool succeeds = true;
+};
+
+// Shows nothing; remembers every message as "inform: text" or "warn: text"
+// and answers it at once.
+class RecordingMessages : public Messages {
+public:
+    void inform(QWidget*, const QString& text) override {
+        shown << QStringLiteral("inform: ") + text;
+    }
+    void warn(QWidget*, const QString& text) override { shown << QStringLiteral("warn: ") + text; }
+
+    QStringList shown;
+};
+
+}  // namespace tinko::testing
