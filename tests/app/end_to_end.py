@@ -14,7 +14,7 @@ import unittest
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "support"))
 import desktop  # noqa: E402
 
-FACE, PRESSED = (253, 253, 251), (130, 130, 132)
+PRESSED = (130, 130, 132)
 BLACK_KEYS = {1, 3, 6, 8, 10}  # of the notes in an octave
 
 

@@ -10,6 +10,7 @@ import subprocess
 import tempfile
 import threading
 import time
+from subprocess import DEVNULL, PIPE
 
 SINK = "tinko_test_sink"
 RATE = 48000
@@ -17,13 +18,12 @@ FRAME_BYTES = 4  # two 16-bit channels
 
 
 def wait_for(condition, timeout=10.0):
-    # Polls `condition` until it holds (True) or `timeout` seconds pass (False).
+    # Polls `condition` until it holds or `timeout` seconds pass; returns
+    # whether it held.
     deadline = time.monotonic() + timeout
-    while not condition():
-        if time.monotonic() > deadline:
-            return False
+    while not (held := bool(condition())) and time.monotonic() < deadline:
         time.sleep(0.01)
-    return True
+    return held
 
 
 def skip(test, reason):
@@ -41,30 +41,24 @@ class Processes:
         self.children = []
         self.folders = []
 
-    def start(self, command, env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL):
-        child = subprocess.Popen(command, env=env, stdin=subprocess.DEVNULL, stdout=stdout,
-                                 stderr=stderr)
+    def start(self, command, env, stdout=DEVNULL, stderr=DEVNULL):
+        child = subprocess.Popen(command, env=env, stdin=DEVNULL, stdout=stdout, stderr=stderr)
         self.children.append(child)
         return child
 
     def folder(self):
-        path = tempfile.mkdtemp(prefix="tinko-")
-        os.chmod(path, 0o700)
+        path = tempfile.mkdtemp(prefix="tinko-")  # only its owner may enter it
         self.folders.append(path)
         return path
 
     def stop_all(self):
         for child in reversed(self.children):
-            if child.poll() is None:
-                child.terminate()
+            with child:  # which at its end closes the child's pipes and waits for it
+                child.terminate()  # unless it has ended
                 try:
                     child.wait(5)
                 except subprocess.TimeoutExpired:
                     child.kill()
-                    child.wait()
-            for pipe in (child.stdout, child.stderr):
-                if pipe is not None:
-                    pipe.close()
         for path in self.folders:
             shutil.rmtree(path, ignore_errors=True)
 
@@ -74,22 +68,16 @@ class XServer:
         # -noreset: a server that resets when its last client leaves refuses
         # the next one for a moment.
         self.process = processes.start(["Xvfb", "-displayfd", "1", "-screen", "0", size + "x24",
-                                        "-nolisten", "tcp", "-noreset"], os.environ,
-                                       stdout=subprocess.PIPE)
+                                        "-nolisten", "tcp", "-noreset"], os.environ, stdout=PIPE)
         self.display = ":" + self.process.stdout.readline().decode().strip()
         self.env = dict(os.environ, DISPLAY=self.display)
         # Named once it listens; and it answers a client before anyone relies on it.
-        wait_for(lambda: subprocess.run(["xprop", "-root"], env=self.env,
-                                        capture_output=True).returncode == 0)
+        wait_for(lambda: self.run("xprop", "-root"))
 
-    def run(self, *command):
+    def run(self, *command, text=True):
         # What `command` prints, run on this display.
-        return subprocess.run(command, env=self.env, capture_output=True, text=True,
-                              timeout=20).stdout.strip()
-
-    def screenshot(self, window):
-        return Image(subprocess.run(["xwd", "-silent", "-id", window], env=self.env,
-                                    capture_output=True, timeout=20).stdout)
+        done = subprocess.run(command, env=self.env, capture_output=True, text=text, timeout=20)
+        return done.stdout.strip() if text else done.stdout
 
 
 class Image:
@@ -98,14 +86,13 @@ class Image:
     def __init__(self, xwd):
         header = struct.unpack(">25I", xwd[:100]) if len(xwd) >= 100 else (100,) + (0,) * 24
         self.width, self.height, self.line = header[4], header[5], header[12]
-        self.little = header[7] == 0
+        self.order = "little" if header[7] == 0 else "big"
         self.data = xwd[header[0] + 12 * header[19]:]
 
     def pixel(self, x, y):
         if not (0 <= x < self.width and 0 <= y < self.height):
             return None
-        value = int.from_bytes(self.data[y * self.line + 4 * x:][:4],
-                               "little" if self.little else "big")
+        value = int.from_bytes(self.data[y * self.line + 4 * x:][:4], self.order)
         return (value >> 16 & 0xFF, value >> 8 & 0xFF, value & 0xFF)
 
 
@@ -190,7 +177,7 @@ class Recorder:
                 "--rate=%d" % RATE, "--channels=2", "--latency-msec=%d" % latency_ms]
 
     def __init__(self, processes, env, latency_ms=5):
-        self.parec = processes.start(self.command(latency_ms), env, stdout=subprocess.PIPE)
+        self.parec = processes.start(self.command(latency_ms), env, stdout=PIPE)
         self.data = bytearray()
         self.arrivals = []  # (time, frames recorded by then)
         self.lock = threading.Lock()
@@ -228,21 +215,17 @@ class Program:
         self.x, self.window_class = x, window_class
         folder = processes.folder()
         os.mkdir(folder + "/home")
-        self.env = dict(os.environ, PULSE_SERVER="unix:%s/no-server" % folder)
-        for inherited in ("XDG_CONFIG_HOME", "XDG_DATA_HOME", "WAYLAND_DISPLAY",
-                          "PIPEWIRE_RUNTIME_DIR", "PIPEWIRE_REMOTE"):
-            self.env.pop(inherited, None)
-        self.env.update(DISPLAY=x.display, QT_QPA_PLATFORM="xcb")
-        self.env.update(env or {})
-        self.env.update(HOME=folder + "/home", XDG_RUNTIME_DIR=folder)
-        self.process = processes.start([path], self.env, stderr=subprocess.PIPE)
-        self.said = bytearray()
-        threading.Thread(target=self._read, daemon=True).start()
+        self.env = {name: value for name, value in os.environ.items()
+                    if name not in ("XDG_CONFIG_HOME", "XDG_DATA_HOME", "WAYLAND_DISPLAY",
+                                    "PIPEWIRE_RUNTIME_DIR", "PIPEWIRE_REMOTE")}
+        self.env.update(DISPLAY=x.display, QT_QPA_PLATFORM="xcb",
+                        PULSE_SERVER="unix:%s/no-server" % folder)
+        self.env.update(env or {}, HOME=folder + "/home", XDG_RUNTIME_DIR=folder)
+        # What it says, in a file: a pipe that nobody read would stop it once full.
+        self.log = folder + "/stderr"
+        with open(self.log, "wb") as log:
+            self.process = processes.start([path], self.env, stderr=log)
         self.window = None
-
-    def _read(self):
-        while block := os.read(self.process.stderr.fileno(), 4096):
-            self.said += block
 
     def start(self):
         def window():
@@ -255,7 +238,8 @@ class Program:
         return wait_for(lambda: self.screenshot().pixel(0, 0) not in (None, (0, 0, 0)), 5)
 
     def screenshot(self):
-        return self.x.screenshot(self.window)
+        return Image(self.x.run("xwd", "-silent", "-id", self.window, text=False))
 
     def stderr(self):
-        return self.said.decode(errors="replace")
+        with open(self.log, errors="replace") as log:
+            return log.read()
