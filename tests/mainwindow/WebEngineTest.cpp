@@ -1,8 +1,9 @@
 // The real browser area: Qt WebEngine loaded as a module at the first
-// command, on an X server of the test's own, fetching from a web server the
-// test runs on 127.0.0.1.
+// command, on an X server of the test's own with a window manager, fetching
+// from a web server the test runs on 127.0.0.1.
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
@@ -18,9 +19,9 @@
 #include <optional>
 
 #include "AboutBox.h"
+#include "Doubles.h"
 #include "LazyWebBrowser.h"
 #include "MainForm.h"
-#include "Doubles.h"
 #include "RecordingMidiOutput.h"
 #include "Skip.h"
 #include "TemporaryHome.h"
@@ -235,6 +236,23 @@ TEST_F(WebEngine, TabFollowsTheWindowsOrderAlsoAfterAPageHasLoaded) {
             })) << next.toStdString();
         }
     }
+}
+
+TEST_F(WebEngine, TheUpdateCommandMinimizesTheWindowThoughItHasNoMinimizeButton) {
+    makeWindow();
+    const auto state = [&] {  // as the window manager tells it
+        QProcess xprop;
+        xprop.start(
+            QStringLiteral("xprop"),
+            {QStringLiteral("-id"), QString::number(window->winId()), QStringLiteral("WM_STATE")});
+        xprop.waitForFinished();
+        return QString::fromLatin1(xprop.readAllStandardOutput());
+    };
+    ASSERT_TRUE(testing::waitUntil([&] { return state().contains(QStringLiteral("Normal")); }));
+    window->findChild<QAction*>(QStringLiteral("软件在线更新"))->trigger();
+    EXPECT_TRUE(testing::waitUntil([&] { return state().contains(QStringLiteral("Iconic")); }))
+        << state().toStdString();
+    EXPECT_EQ(external.opened.size(), 1);
 }
 
 }  // namespace

@@ -1,10 +1,7 @@
 #pragma once
 
-#include <unistd.h>
-
 #include <QByteArray>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 #include <map>
 
@@ -37,32 +34,6 @@ public:
 private:
     QTemporaryDir dir_;
     std::map<std::string, QByteArray> saved_;
-};
-
-// Makes a folder unwritable while it lives: by its mode for ordinary users,
-// by the immutable attribute for root, whom modes do not stop.
-class ReadOnlyFolder {
-public:
-    explicit ReadOnlyFolder(const QString& path) : path_(path) { made_ = change(true); }
-    ~ReadOnlyFolder() { change(false); }
-    ReadOnlyFolder(const ReadOnlyFolder&) = delete;
-    ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;
-    bool made() const { return made_; }
-
-private:
-    bool change(bool readOnly) const {
-        if (geteuid() == 0) {
-            return QProcess::execute(
-                       QStringLiteral("chattr"),
-                       {readOnly ? QStringLiteral("+i") : QStringLiteral("-i"), path_}) == 0;
-        }
-        return QFile::setPermissions(path_,
-                                     QFile::ReadOwner | QFile::ExeOwner |
-                                         (readOnly ? QFile::Permissions() : QFile::WriteOwner));
-    }
-
-    QString path_;
-    bool made_ = false;
 };
 
 inline QByteArray contentsOf(const QString& path) {
