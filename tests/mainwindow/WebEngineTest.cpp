@@ -23,7 +23,6 @@
 #include "LazyWebBrowser.h"
 #include "MainForm.h"
 #include "RecordingMidiOutput.h"
-#include "Skip.h"
 #include "TemporaryHome.h"
 #include "TestSite.h"
 #include "Wait.h"

@@ -1,8 +1,18 @@
 #include "RecordingMidiOutput.h"
 
-#include <cstdio>
+#include <QByteArray>
 
 namespace tinko::testing {
+namespace {
+
+std::string toText(const RecordingMidiOutput::Bytes& message) {
+    return QByteArray(reinterpret_cast<const char*>(message.data()), qsizetype(message.size()))
+        .toHex(' ')
+        .toUpper()
+        .toStdString();
+}
+
+}  // namespace
 
 std::int32_t RecordingMidiOutput::open(Handle& handle, std::int32_t deviceId) {
     ++openCalls_;
@@ -25,7 +35,7 @@ std::int32_t RecordingMidiOutput::sendShortMessage(Handle handle, std::uint32_t 
         sent_.back().push_back(std::uint8_t(message >> 16));
     }
     if (journal != nullptr) {
-        journal->push_back(toText({sent_.back()}));
+        journal->push_back(toText(sent_.back()));
     }
     return Ok;
 }
@@ -39,18 +49,10 @@ std::int32_t RecordingMidiOutput::close(Handle handle) {
     return Ok;
 }
 
-std::string RecordingMidiOutput::toText(const std::vector<Bytes>& messages) {
+std::string RecordingMidiOutput::sentText() const {
     std::string text;
-    for (const Bytes& message : messages) {
-        for (std::size_t i = 0; i < message.size(); ++i) {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "%s%02X",
-                          i > 0          ? " "
-                          : text.empty() ? ""
-                                         : ", ",
-                          message[i]);
-            text += hex;
-        }
+    for (const Bytes& message : sent_) {
+        text += (text.empty() ? "" : ", ") + toText(message);
     }
     return text;
 }

@@ -25,9 +25,8 @@ public:
     // The messages sent to the open handle, as the bytes that go on the wire.
     const std::vector<Bytes>& sent() const { return sent_; }
     // The same as text, "C0 00, 90 3C 70", for readable test failures.
-    std::string sentText() const { return toText(sent_); }
+    std::string sentText() const;
     void clearSent() { sent_.clear(); }
-    static std::string toText(const std::vector<Bytes>& messages);
 
     int openCalls() const { return openCalls_; }
     int closeCalls() const { return closeCalls_; }

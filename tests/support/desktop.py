@@ -26,14 +26,6 @@ def wait_for(condition, timeout=10.0):
     return held
 
 
-def skip(test, reason):
-    # Skips a unittest case for a reason of the machine's; under CI=true,
-    # where nothing may be skipped, fails it.
-    if os.environ.get("CI") == "true":
-        test.fail("cannot run here: " + reason)
-    test.skipTest(reason)
-
-
 class Processes:
     # Child processes, and private folders, ended and removed in reverse order.
 
