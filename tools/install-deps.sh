@@ -13,7 +13,7 @@ packages=(
   # run
   qt6-qpa-plugins qt6-wayland fluid-soundfont-gm fonts-noto-cjk
   # test and measure
-  libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev e2fsprogs
+  libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   xvfb xauth xdotool x11-utils x11-apps x11-xkb-utils xkb-data openbox weston
   pulseaudio pulseaudio-utils pipewire pipewire-bin pipewire-pulse wireplumber dbus
   # check the Debian package
