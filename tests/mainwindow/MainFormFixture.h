@@ -7,9 +7,9 @@
 #include <memory>
 
 #include "AboutBox.h"
+#include "Doubles.h"
 #include "MainForm.h"
 #include "Piano.h"
-#include "Doubles.h"
 #include "RecordingMidiOutput.h"
 
 namespace tinko::testing {
