@@ -55,6 +55,17 @@ class Processes:
             shutil.rmtree(path, ignore_errors=True)
 
 
+def session_bus(processes, runtime):
+    # Starts a D-Bus session bus of a test's own in `runtime`; its address.
+    # A client without one may start a bus itself (libdbus forks for
+    # dbus-launch), and such a fork in a many-threaded program under
+    # AddressSanitizer can deadlock on a lock another thread held.
+    address = "unix:path=%s/bus" % runtime
+    processes.start(["dbus-daemon", "--session", "--nofork", "--address=" + address], os.environ)
+    wait_for(lambda: os.path.exists(os.path.join(runtime, "bus")))
+    return address
+
+
 class XServer:
     def __init__(self, processes, size="1400x800"):
         # -noreset: a server that resets when its last client leaves refuses
@@ -143,13 +154,11 @@ class PipeWire(AudioServer):
         runtime = processes.folder()
         self.env = dict(os.environ, XDG_RUNTIME_DIR=runtime, HOME=runtime,
                         PIPEWIRE_RUNTIME_DIR=runtime, PULSE_SERVER="unix:%s/pulse/native" % runtime,
-                        DBUS_SESSION_BUS_ADDRESS="unix:path=%s/bus" % runtime)
+                        DBUS_SESSION_BUS_ADDRESS=session_bus(processes, runtime))
         self.daemons = {}
-        for daemon, socket in (("dbus-daemon", "bus"), ("pipewire", "pipewire-0"),
-                               ("wireplumber", None), ("pipewire-pulse", "pulse/native")):
-            command = [daemon] + (["--session", "--nofork", "--address=" +
-                                   self.env["DBUS_SESSION_BUS_ADDRESS"]] if socket == "bus" else [])
-            self.daemons[daemon] = processes.start(command, self.env)
+        for daemon, socket in (("pipewire", "pipewire-0"), ("wireplumber", None),
+                               ("pipewire-pulse", "pulse/native")):
+            self.daemons[daemon] = processes.start([daemon], self.env)
             if socket and not wait_for(lambda: os.path.exists(os.path.join(runtime, socket))):
                 self.running = False
                 return
@@ -200,8 +209,9 @@ class Recorder:
 
 
 class Program:
-    # The built program on `x`, with a home and runtime folder of its own and
-    # no audio server unless `env` names one; `start()` waits for its window.
+    # The built program on `x`, with a home, runtime folder and session bus of
+    # its own and no audio server unless `env` names one; `start()` waits for
+    # its window.
 
     def __init__(self, path, x, processes, env=None, window_class="tinko-piano"):
         self.x, self.window_class = x, window_class
@@ -212,7 +222,8 @@ class Program:
                                     "PIPEWIRE_RUNTIME_DIR", "PIPEWIRE_REMOTE")}
         self.env.update(DISPLAY=x.display, QT_QPA_PLATFORM="xcb",
                         PULSE_SERVER="unix:%s/no-server" % folder)
-        self.env.update(env or {}, HOME=folder + "/home", XDG_RUNTIME_DIR=folder)
+        self.env.update(env or {}, HOME=folder + "/home", XDG_RUNTIME_DIR=folder,
+                        DBUS_SESSION_BUS_ADDRESS=session_bus(processes, folder))
         # What it says, in a file: a pipe that nobody read would stop it once full.
         self.log = folder + "/stderr"
         with open(self.log, "wb") as log:

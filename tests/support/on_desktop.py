@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 # Runs a test program on an X server of its own (tests/support/desktop.py),
-# with a runtime folder of its own and, when asked, the openbox window
-# manager, or a PulseAudio server whose null sink is recorded, as 16-bit
-# stereo at 48 kHz, into the file that TINKO_SINK_RECORDING names. Exits as
-# the program does.
+# with a runtime folder and session bus of its own and, when asked, the
+# openbox window manager, or a PulseAudio server whose null sink is recorded,
+# as 16-bit stereo at 48 kHz, into the file that TINKO_SINK_RECORDING names.
+# Exits as the program does.
 #
 #     on_desktop.py [--window-manager] [--audio] PROGRAM [ARGUMENTS...]
 import os
@@ -17,7 +17,9 @@ try:
     command = sys.argv[1:]
     x = desktop.XServer(processes)
     # Qt WebEngine runs as root only without its sandbox: fine for a test.
-    env = dict(x.env, QT_QPA_PLATFORM="xcb", XDG_RUNTIME_DIR=processes.folder(),
+    runtime = processes.folder()
+    env = dict(x.env, QT_QPA_PLATFORM="xcb", XDG_RUNTIME_DIR=runtime,
+               DBUS_SESSION_BUS_ADDRESS=desktop.session_bus(processes, runtime),
                QTWEBENGINE_DISABLE_SANDBOX="1")
     if "--window-manager" in command:
         command.remove("--window-manager")
