@@ -39,14 +39,14 @@ int main(int argc, char** argv) {
         std::printf("device 0 did not open\n");
         return 1;
     }
-    const tinko::fluid::AudioOutput* audio = synthesizer.audioOutput(handle);
+    const tinko::fluid::AudioConnection* audio = synthesizer.audio(handle);
 
     timer.restart();
     piano.PlayNote(60);
     const double firstNoteUs = static_cast<double>(timer.nsecsElapsed()) / 1e3;
     piano.PlayNote(60, 0);
 
-    std::printf("audio driver:             %s\n", audio->driverName());
+    std::printf("audio driver:             %s\n", audio->driverName().c_str());
     std::printf("output buffer latency:    %.2f ms\n", audio->bufferLatency() * 1e3);
     std::printf("open device 0:            %.1f ms\n", openMs);
     std::printf("resident memory:          %.1f MB before, %.1f MB after (+%.1f MB)\n", before,

@@ -1,16 +1,30 @@
 #!/usr/bin/env python3
-"""Key to sound and the cost of silence, on PulseAudio and on PipeWire.
+"""Sound on PulseAudio and on PipeWire: how soon, how steady, how cheap, and
+how soon back after the server has gone.
 
 For each audio server in turn, started privately with a null sink, the built
-program runs on an Xvfb display of its own. A key is pressed through the X
-test extension and the time until its note shows at the sink's monitor is
-taken (median of the presses); then the program is left silent for a minute,
-its CPU time and that of the server's processes are read from /proc over ten
-seconds of that silence, and the first note after it is timed. The servers'
-own idle cost, measured before the program starts, is printed beside theirs.
-Prints figures; asserts nothing.
+program runs on an Xvfb display of its own, first on an idle machine, then
+with every core kept busy by other programs. Keys are pressed through the X
+test extension and their notes found at the sink's monitor. Per server and
+load it prints:
 
-    bench/audio-servers.py [--presses N] [--silence SECONDS] [--servers pulseaudio,pipewire]
+- key to sound: from a key pressed to its note at the sink (median);
+- after silence: the same for the first note after a silent minute;
+- gaps: runs of digital silence of 1 ms or more inside held chords (30 s in
+  all, played by bench/audio_figures through the same audio output), and
+  the underruns the output counted meanwhile;
+- worst callback: the longest render callback while a held chord changes
+  instrument ten times, against one period;
+- back: from the server started again (after it was killed under the
+  program) to a key's note;
+- idle cost (idle machine only): CPU time and wake-ups a second of the
+  program and of the server's processes over ten seconds of the silence,
+  beside the server's own before the program started.
+
+Prints a Markdown table; asserts nothing.
+
+    bench/audio-servers.py [--presses N] [--silence SECONDS] [--chords N]
+                           [--servers pulseaudio,pipewire] [--loads idle,busy]
 
 Build first with tools/build.sh; TINKO_BUILD_DIR names another build folder.
 """
@@ -18,6 +32,7 @@ import argparse
 import bisect
 import ctypes
 import os
+import shutil
 import signal
 import statistics
 import subprocess
@@ -47,6 +62,16 @@ def time_of(recorder, frame):
             return None
         arrived, frames = recorder.arrivals[index]
         return arrived - (frames - 1 - frame) / RATE
+
+
+def frame_at(recorder, moment):
+    """The frame that played at `moment` (time.monotonic()), once recorded."""
+    with recorder.lock:
+        index = bisect.bisect_left(recorder.arrivals, moment, key=lambda arrival: arrival[0])
+        if index == len(recorder.arrivals):
+            return None
+        arrived, frames = recorder.arrivals[index]
+        return max(0, frames - round((arrived - moment) * RATE))
 
 
 class Keyboard:
@@ -98,11 +123,11 @@ def idle_cost(pids, seconds=10.0):
                    (wakeups(pid) - before[name][1]) / seconds) for name, pid in pids.items()}
 
 
-def key_to_sound(keyboard, recorder):
+def key_to_sound(keyboard, recorder, timeout=2.0):
     """Milliseconds from a press of middle C to its sound at the sink."""
     start = recorder.frames()
     pressed = keyboard.key(MIDDLE_C_KEY, True)
-    onset = recorder.wait_for_sound(start, 2.0, ONSET)
+    onset = recorder.wait_for_sound(start, timeout, ONSET)
     time.sleep(0.2)
     keyboard.key(MIDDLE_C_KEY, False)
     if onset is None:
@@ -111,7 +136,61 @@ def key_to_sound(keyboard, recorder):
     return 1000 * (time_of(recorder, onset) - pressed)
 
 
-def measure(server_class, path, x, options):
+def busy_cores(processes):
+    """Keeps every core busy, as a build would."""
+    cores = os.cpu_count() or 2
+    if shutil.which("stress-ng"):
+        return [processes.start(["stress-ng", "--cpu", str(cores), "--quiet"], os.environ)]
+    return [processes.start([sys.executable, "-c", "while True: pass"], os.environ)
+            for _ in range(cores)]
+
+
+def chords(path, server, recorder, count):
+    """Gaps inside `count` held chords, and the figures audio_figures prints."""
+    figures = subprocess.run([path, str(count)], env=server.env, capture_output=True, text=True,
+                             timeout=count * 4 + 60)
+    held, said = [], {}
+    for line in figures.stdout.splitlines():
+        words = line.split()
+        if words[:2] == ["chord", "on"]:
+            held.append([float(words[2]), None])
+        elif words[:2] == ["chord", "off"]:
+            held[-1][1] = float(words[2])
+        elif words:
+            said[words[0]] = line
+    wait_for(lambda: frame_at(recorder, held[-1][1]) is not None if held else True)
+    gaps = 0
+    for on, off in held:
+        onset = recorder.onset(frame_at(recorder, on), ONSET)
+        end = frame_at(recorder, off)
+        if onset is not None and end is not None:
+            gaps += len(recorder.silences(onset, end))
+    underruns = said.get("underruns", "underruns ?").split()[1]
+    worst = said.get("worst", "worst callback ?").split(" ", 2)[2]
+    return "%d / %s" % (gaps, underruns), worst
+
+
+def back_after_restart(server, keyboard, processes):
+    """Seconds from the server started again to a key's note."""
+    server.kill()
+    time.sleep(2)  # the program has found out, and tries again now and then
+    server.start()
+    returned = time.monotonic()
+    if not server.running:
+        return None
+    recorder = Recorder(processes, server.env, latency_ms=2)
+    while time.monotonic() - returned < 15:
+        start = recorder.frames()
+        keyboard.key(MIDDLE_C_KEY, True)
+        onset = recorder.wait_for_sound(start, 0.1, ONSET)
+        keyboard.key(MIDDLE_C_KEY, False)
+        if onset is not None:
+            wait_for(lambda: time_of(recorder, onset) is not None)
+            return time_of(recorder, onset) - returned
+    return None
+
+
+def measure(server_class, build, x, options, load):
     processes = Processes()
     try:
         # As on a desktop, PulseAudio suspends a sink that no stream plays to.
@@ -121,9 +200,11 @@ def measure(server_class, path, x, options):
             raise RuntimeError(server_class.name + " did not start")
         pids = {name: daemon.pid for name, daemon in server.daemons.items()}
         time.sleep(2)  # the server settles after its start
-        server_alone = idle_cost(pids)
+        server_alone = idle_cost(pids) if load == "idle" else None
+        if load == "busy":
+            busy_cores(processes)
 
-        app = Program(path, x, processes, server.env)
+        app = Program(os.path.join(build, "app", "tinko-piano"), x, processes, server.env)
         recorder = Recorder(processes, server.env, latency_ms=2)
         if not app.start():
             raise RuntimeError("no window: " + app.stderr())
@@ -143,67 +224,79 @@ def measure(server_class, path, x, options):
         silent_from = time.monotonic()
         recorder.parec.terminate()
         time.sleep(max(0.0, options.silence / 2 - 10))
-        idle = idle_cost(dict(pids, program=app.process.pid))
+        idle = idle_cost(dict(pids, program=app.process.pid)) if load == "idle" else None
         recorder = Recorder(processes, server.env, latency_ms=2)
         time.sleep(max(0.0, silent_from + options.silence - time.monotonic()))
         after_silence = key_to_sound(keyboard, recorder)
 
-        row = {
-            "server": "%s %s" % (server.name, version(server.name.lower())),
-            "steady": statistics.median(heard) if heard else None,
-            "heard": len(heard),
-            "presses": options.presses,
-            "after_silence": after_silence,
-            "program": idle["program"],
-            "daemons": {name: (idle[name], server_alone[name]) for name in pids},
-        }
+        back = back_after_restart(server, keyboard, processes)
+        said = app.stderr().strip()
         app.process.send_signal(signal.SIGTERM)
         app.process.wait(10)
-        if app.stderr().strip():
-            row["said"] = app.stderr().strip()
-        return row
+
+        recorder = Recorder(processes, server.env, latency_ms=2)
+        gaps, worst = chords(os.path.join(build, "bench", "audio_figures"), server, recorder,
+                             options.chords)
+        return {
+            "server": "%s %s" % (server.name, version(server.name.lower())),
+            "load": load,
+            "steady": statistics.median(heard) if heard else None,
+            "heard": "%d/%d" % (len(heard), options.presses),
+            "after_silence": after_silence,
+            "gaps": gaps,
+            "worst": worst,
+            "back": back,
+            "program": idle["program"] if idle else None,
+            "daemons": {name: (idle[name], server_alone[name]) for name in pids} if idle else None,
+            "said": said,
+        }
     finally:
         processes.stop_all()
 
 
 def milliseconds(value):
-    return "   none" if value is None else "%5.1f ms" % value
+    return "none" if value is None else "%.1f ms" % value
 
 
-def print_table(rows, silence):
-    print("%-22s %14s %16s %20s  %s" % ("audio server", "key to sound", "after %d s silent"
-                                         % silence, "program idle", "server idle (alone)"))
+def print_table(rows, options):
+    print("| server | load | key to sound | after %d s silent | gaps / underruns in %d s "
+          "of chords | worst callback | back after restart | program idle | servers idle "
+          "(alone) |" % (options.silence, 3 * options.chords))
+    print("|---|---|---|---|---|---|---|---|---|")
     for row in rows:
-        daemons = ", ".join("%s %.1f%% (%.1f%%)" % (name, cost[0][0], cost[1][0])
-                            for name, cost in row["daemons"].items())
-        print("%-22s %8s (%d/%d) %16s %8.1f%% %5.0f/s  %s" % (
-            row["server"], milliseconds(row["steady"]), row["heard"], row["presses"],
-            milliseconds(row["after_silence"]), row["program"][0], row["program"][1],
-            daemons))
+        idle = "%.1f %%, %.0f/s" % row["program"] if row["program"] else ""
+        daemons = ", ".join("%s %.1f %% (%.1f %%)" % (name, cost[0][0], cost[1][0])
+                            for name, cost in row["daemons"].items()) if row["daemons"] else ""
+        back = "none" if row["back"] is None else "%.2f s" % row["back"]
+        print("| %s | %s | %s (%s) | %s | %s | %s | %s | %s | %s |" % (
+            row["server"], row["load"], milliseconds(row["steady"]), row["heard"],
+            milliseconds(row["after_silence"]), row["gaps"], row["worst"], back, idle, daemons))
     for row in rows:
-        if "said" in row:
-            print("on %s the program said: %s" % (row["server"], row["said"]))
+        if row["said"]:
+            print("\non %s (%s) the program said:\n%s" % (row["server"], row["load"], row["said"]))
 
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--presses", type=int, default=9)
     parser.add_argument("--silence", type=float, default=60.0)
+    parser.add_argument("--chords", type=int, default=10)
     parser.add_argument("--servers", default="pulseaudio,pipewire")
+    parser.add_argument("--loads", default="idle,busy")
     options = parser.parse_args()
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-    program = os.path.join(root, os.environ.get("TINKO_BUILD_DIR", "build"), "app",
-                           "tinko-piano")
-    if not os.access(program, os.X_OK):
-        sys.exit("build the program first: tools/build.sh")
+    build = os.path.join(root, os.environ.get("TINKO_BUILD_DIR", "build"))
+    for target in ("app/tinko-piano", "bench/audio_figures"):
+        if not os.access(os.path.join(build, target), os.X_OK):
+            sys.exit("build the program and the benchmarks first: tools/build.sh")
 
     processes = Processes()
     try:
         x = XServer(processes)
         servers = {"pulseaudio": PulseAudio, "pipewire": PipeWire}
-        rows = [measure(servers[name], program, x, options)
-                for name in options.servers.split(",")]
-        print_table(rows, options.silence)
+        rows = [measure(servers[name], build, x, options, load)
+                for name in options.servers.split(",") for load in options.loads.split(",")]
+        print_table(rows, options)
     finally:
         processes.stop_all()
 

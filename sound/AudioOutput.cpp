@@ -1,5 +1,6 @@
 #include "AudioOutput.h"
 
+#include "Diagnostics.h"
 #include "GmSynth.h"
 #include "fluiddrivers/FluidDriverOutput.h"
 #include "pipewire/PipeWireOutput.h"
@@ -7,24 +8,76 @@
 
 namespace tinko::fluid {
 
+void AudioOutput::whenLost(std::function<void()> listener) {
+    std::unique_lock<std::mutex> lock(lossMutex_);
+    if (lossReason_.empty()) {
+        lossListener_ = std::move(listener);
+        return;
+    }
+    lock.unlock();
+    listener();
+}
+
+std::string AudioOutput::lossReason() const {
+    const std::lock_guard<std::mutex> lock(lossMutex_);
+    return lossReason_;
+}
+
+void AudioOutput::lose(const std::string& why) {
+    std::function<void()> listener;
+    {
+        const std::lock_guard<std::mutex> lock(lossMutex_);
+        if (!lossReason_.empty()) {
+            return;
+        }
+        lossReason_ = why.empty() ? "the audio output failed" : why;
+        listener = std::move(lossListener_);
+    }
+    if (listener) {
+        listener();
+    }
+}
+
 std::vector<std::string> defaultAudioDrivers() {
     return {"pipewire", "pulseaudio", "alsa", "jack", "sdl2"};
 }
 
+std::vector<std::string> serverAudioDrivers() {
+    return {"pipewire", "pulseaudio"};
+}
+
+namespace {
+
+std::unique_ptr<AudioOutput> openDriver(GmSynth& synth, const std::string& name,
+                                        Diagnostics& diagnostics) {
+    if (name == "pipewire") {
+        return std::make_unique<PipeWireOutput>(synth, diagnostics);
+    }
+    if (name == "pulseaudio") {
+        return std::make_unique<PulseAudioOutput>(synth, diagnostics);
+    }
+    return std::make_unique<FluidDriverOutput>(synth, name);
+}
+
+}  // namespace
+
 std::unique_ptr<AudioOutput> openAudioOutput(GmSynth& synth,
-                                             const std::vector<std::string>& drivers) {
+                                             const std::vector<std::string>& drivers,
+                                             Diagnostics& diagnostics) {
     std::string failures;
+    std::string passedOver;  // outputs that are there but did not play
     for (const std::string& name : drivers) {
         try {
-            if (name == "pipewire") {
-                return std::make_unique<PipeWireOutput>(synth);
+            auto output = openDriver(synth, name, diagnostics);
+            if (!passedOver.empty()) {
+                diagnostics.say("playing through " + name + "; passed over " + passedOver);
             }
-            if (name == "pulseaudio") {
-                return std::make_unique<PulseAudioOutput>(synth);
-            }
-            return std::make_unique<FluidDriverOutput>(synth, name);
+            return output;
+        } catch (const NoAudioServer& absent) {
+            failures += "; " + name + ": " + absent.what();
         } catch (const std::exception& failure) {
             failures += "; " + name + ": " + failure.what();
+            passedOver += (passedOver.empty() ? "" : ", ") + name + " (" + failure.what() + ")";
         }
     }
     const std::string tried = failures.empty() ? "no audio driver to try" : failures.substr(2);

@@ -1,15 +1,35 @@
 #pragma once
 
+#include <chrono>
+#include <cstdint>
+#include <functional>
 #include <memory>
+#include <mutex>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace tinko::fluid {
 
 class GmSynth;
+class Diagnostics;
+
+// How well an output has kept up.
+struct AudioStatistics {
+    std::uint64_t underruns = 0;               // times the server found no audio ready
+    std::chrono::nanoseconds worstCallback{};  // the longest render callback since the last reset
+};
+
+// Thrown by an output whose server is not there at all, as opposed to one
+// that is there and fails: passing over it is not worth a word.
+class NoAudioServer : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 // Where a synthesizer sounds: an audio output renders a GmSynth on a thread
-// of its own for as long as it lives; the synthesizer must outlive it.
+// of its own for as long as it lives; the synthesizer must outlive it. An
+// output counts as open only once its audio flows.
 class AudioOutput {
 public:
     virtual ~AudioOutput() = default;
@@ -24,6 +44,24 @@ public:
     // An output that rests through silence starts again here, before the
     // message reaches the synthesizer, so it is heard without delay.
     virtual void wake() {}
+
+    virtual AudioStatistics statistics() const { return {}; }
+    virtual void resetStatistics() {}
+
+    // Calls `listener` once, on any thread, when the output has lost its
+    // server for good (at once when it already has). The output then renders
+    // nothing more; lossReason() says why.
+    void whenLost(std::function<void()> listener);
+    std::string lossReason() const;
+
+protected:
+    // For an output's own threads: the server has gone.
+    void lose(const std::string& why);
+
+private:
+    mutable std::mutex lossMutex_;
+    std::function<void()> lossListener_;
+    std::string lossReason_;  // empty while not lost
 };
 
 // PipeWire and PulseAudio first, each through a native stream that rests
@@ -31,9 +69,17 @@ public:
 // drivers.
 std::vector<std::string> defaultAudioDrivers();
 
-// The first of `drivers` that opens. Throws SynthUnavailable naming every
-// driver tried and why it failed when none does.
-std::unique_ptr<AudioOutput> openAudioOutput(
-    GmSynth& synth, const std::vector<std::string>& drivers = defaultAudioDrivers());
+// What to open again once the output in use has lost its server: only the
+// audio servers. A sound card opened directly meanwhile would keep a server
+// that comes back from it.
+std::vector<std::string> serverAudioDrivers();
+
+// The first of `drivers` that plays. An output that was there but failed,
+// passed over for a later one, is said in one line on `diagnostics`.
+// Throws SynthUnavailable naming every driver tried and why it failed when
+// none plays.
+std::unique_ptr<AudioOutput> openAudioOutput(GmSynth& synth,
+                                             const std::vector<std::string>& drivers,
+                                             Diagnostics& diagnostics);
 
 }  // namespace tinko::fluid

@@ -10,7 +10,7 @@ namespace tinko::fluid {
 FluidSynthMidiOutput::FluidSynthMidiOutput() : FluidSynthMidiOutput(Options{}) {}
 
 FluidSynthMidiOutput::FluidSynthMidiOutput(Options options, std::ostream* diagnostics)
-    : options_(std::move(options)), diagnostics_(diagnostics ? diagnostics : &std::cerr) {
+    : options_(std::move(options)), diagnostics_(diagnostics ? *diagnostics : std::cerr) {
     // A missing JACK server is a reason to try the next driver, not to start
     // one. Set here, before any audio thread: setenv is unsafe while other
     // threads read the environment, as audio libraries do.
@@ -52,7 +52,7 @@ std::int32_t FluidSynthMidiOutput::open(Handle& handle, std::int32_t deviceId) {
         // A preloaded synthesizer serves the first open; it also brings the
         // reason when it could not be made.
         auto synth = preloaded_.valid() ? preloaded_.get() : makeSynth(options_);
-        auto device = std::make_unique<Device>(std::move(synth), options_);
+        auto device = std::make_unique<Device>(std::move(synth), options_, diagnostics_);
         handle = nextHandle_++;
         devices_.emplace(handle, std::move(device));
         lastReport_.clear();
@@ -71,7 +71,7 @@ std::int32_t FluidSynthMidiOutput::sendShortMessage(Handle handle, std::uint32_t
     if (found == devices_.end()) {
         return BadDeviceId;
     }
-    found->second->audio->wake();
+    found->second->audio.wake();
     found->second->synth->send(message);
     return Ok;
 }
@@ -80,9 +80,9 @@ std::int32_t FluidSynthMidiOutput::close(Handle handle) {
     return devices_.erase(handle) != 0 ? Ok : BadDeviceId;
 }
 
-const AudioOutput* FluidSynthMidiOutput::audioOutput(Handle handle) const {
+AudioConnection* FluidSynthMidiOutput::audio(Handle handle) const {
     const auto found = devices_.find(handle);
-    return found == devices_.end() ? nullptr : found->second->audio.get();
+    return found == devices_.end() ? nullptr : &found->second->audio;
 }
 
 void FluidSynthMidiOutput::report(const std::string& why) {
@@ -90,7 +90,7 @@ void FluidSynthMidiOutput::report(const std::string& why) {
         return;
     }
     lastReport_ = why;
-    *diagnostics_ << "tinko-piano: no sound: " << why << std::endl;
+    diagnostics_.say("no sound: " + why);
 }
 
 }  // namespace tinko::fluid

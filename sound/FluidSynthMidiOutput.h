@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <future>
 #include <iosfwd>
@@ -8,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "AudioConnection.h"
 #include "AudioOutput.h"
+#include "Diagnostics.h"
 #include "GmSynth.h"
 #include "MidiOutput.h"
 #include "SoundFontLocator.h"
@@ -21,16 +24,25 @@ namespace tinko::fluid {
 //
 // When the synthesizer cannot sound (no SoundFont, no audio output, or any
 // other failure), opening fails and one line on the diagnostics stream says
-// why; the same reason is not repeated on later attempts.
+// why; the same reason is not repeated on later attempts. An open device
+// whose audio server goes away plays on silently and sounds again once a
+// server is back.
 class FluidSynthMidiOutput : public MidiOutput {
 public:
-    using AudioOpener = std::function<std::unique_ptr<AudioOutput>(GmSynth&)>;
+    using AudioOpener = AudioConnection::Opener;
 
     struct Options {
         std::string soundFontDir = kSoundFontDir;
-        // Opens a device's audio output: the first default driver that works.
-        AudioOpener openAudio = [](GmSynth& synth) { return openAudioOutput(synth); };
+        // Opens a device's audio output: the first default driver that plays.
+        AudioOpener openAudio = [](GmSynth& synth, Diagnostics& diagnostics) {
+            return openAudioOutput(synth, defaultAudioDrivers(), diagnostics);
+        };
+        // Opens one again once the device's has lost its server.
+        AudioOpener reopenAudio = [](GmSynth& synth, Diagnostics& diagnostics) {
+            return openAudioOutput(synth, serverAudioDrivers(), diagnostics);
+        };
         SynthFormat format;
+        std::chrono::milliseconds retryEvery = std::chrono::seconds(1);
     };
 
     // Sets up the process for the audio drivers: make it before any thread
@@ -49,22 +61,25 @@ public:
     std::int32_t sendShortMessage(Handle handle, std::uint32_t message) override;
     std::int32_t close(Handle handle) override;
 
-    // The audio output of an open device, or null; for measurements.
-    const AudioOutput* audioOutput(Handle handle) const;
+    // The audio of an open device, or null; for measurements.
+    AudioConnection* audio(Handle handle) const;
 
 private:
     struct Device {
-        Device(std::unique_ptr<GmSynth> synthesizer, const Options& options)
-            : synth(std::move(synthesizer)), audio(options.openAudio(*synth)) {}
-        std::unique_ptr<GmSynth> synth;      // declared first: the audio thread
-        std::unique_ptr<AudioOutput> audio;  // must stop rendering before it goes
+        Device(std::unique_ptr<GmSynth> synthesizer, const Options& options,
+               Diagnostics& diagnostics)
+            : synth(std::move(synthesizer)),
+              audio(*synth, options.openAudio, options.reopenAudio, diagnostics,
+                    options.retryEvery) {}
+        std::unique_ptr<GmSynth> synth;  // declared first: the audio threads
+        AudioConnection audio;           // must stop rendering before it goes
     };
 
     static std::unique_ptr<GmSynth> makeSynth(const Options& options);
     void report(const std::string& why);
 
     Options options_;
-    std::ostream* diagnostics_;
+    Diagnostics diagnostics_;
     std::future<std::unique_ptr<GmSynth>> preloaded_;
     std::map<Handle, std::unique_ptr<Device>> devices_;
     Handle nextHandle_ = 1;

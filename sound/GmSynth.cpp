@@ -87,6 +87,10 @@ void GmSynth::send(std::uint32_t message) {
     }
 }
 
+void GmSynth::silence() {
+    fluid_synth_all_sounds_off(synth_.get(), -1);
+}
+
 void GmSynth::render(float* left, float* right, int frames) {
     fluid_synth_write_float(synth_.get(), frames, left, 0, 1, right, 0, 1);
 }

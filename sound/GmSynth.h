@@ -46,6 +46,9 @@ public:
     // instrument whose samples fail to load is said once on standard error.
     void send(std::uint32_t message);
 
+    // Ends every sound at once, on every channel; the programs stay.
+    void silence();
+
     // Renders `frames` stereo frames into the two buffers.
     void render(float* left, float* right, int frames);
     // Renders `frames` stereo frames, left and right samples interleaved.

@@ -1,51 +1,82 @@
 #pragma once
 
+#include <algorithm>
 #include <atomic>
-
-#include "GmSynth.h"
+#include <cmath>
 
 namespace tinko::fluid {
 
-// Tells an audio output when it may rest: once it has rendered the
-// synthesizer's idleAfter seconds in a row with no voice sounding and no
-// message sent to it. A resting output asks the audio server for nothing, so a
-// silent piano costs next to nothing.
+// Tells an audio output when it may rest: once it has rendered `idleFrames`
+// of silence in a row with no message sent to the synthesizer meanwhile. A
+// resting output asks the audio server for nothing, so a silent piano costs
+// next to nothing.
+//
+// Silence is judged from the samples rendered, so the audio thread asks the
+// synthesizer nothing (its calls take a lock that a sender loading an
+// instrument holds for milliseconds). The two threads share two atomics: a
+// message sent while the output decides to rest is either seen by the
+// decision, which is then dropped, or sees the decision and wakes the output.
 class IdleWatch {
 public:
-    explicit IdleWatch(const GmSynth& synth)
-        : synth_(synth.synth()),
-          quietFrames_(static_cast<long>(synth.format().idleAfter * synth.format().sampleRate)) {}
+    explicit IdleWatch(long idleFrames) : idleFrames_(idleFrames) {}
 
-    // On the sending thread, before each message goes to the synthesizer.
-    void messageSent() { sent_.fetch_add(1); }
+    // On the sending thread, before each message goes to the synthesizer:
+    // true when the output rests or is about to, and must be started again
+    // (then woken(), under the lock that rest and start share).
+    bool messageSent() {
+        sent_.fetch_add(1);
+        return resting_.load();
+    }
+    void woken() { resting_.store(false); }
 
-    // On the audio thread, after rendering `frames`: true once per quiet
-    // stretch, when it has lasted long enough; `ticket` then marks the
-    // moment for stillQuiet().
-    bool rendered(long frames, unsigned& ticket) {
+    // Whether the output is still to rest: asked, under that lock, by an
+    // output that rests on another thread than the one that rendered.
+    bool stillResting() const { return resting_.load(); }
+
+    // On the audio thread: whether what it rendered last was silence.
+    bool quiet() const { return quiet_ > 0; }
+
+    // On the audio thread, after rendering `frames` stereo frames into
+    // `samples`: true once a quiet stretch has lasted long enough, and the
+    // output is to rest now.
+    bool rendered(const float* samples, long frames) {
         const unsigned sent = sent_.load();
-        if (sent != seen_ || fluid_synth_get_active_voice_count(synth_) > 0) {
+        if (sent != seen_ || !silent(samples, frames)) {
             seen_ = sent;
             quiet_ = 0;
             return false;
         }
-        const bool wasShort = quiet_ < quietFrames_;
+        if (quiet_ >= idleFrames_) {
+            return false;  // decided already; the output is on its way to rest
+        }
         quiet_ += frames;
-        ticket = sent;
-        return wasShort && quiet_ >= quietFrames_;
+        if (quiet_ < idleFrames_) {
+            return false;
+        }
+        resting_.store(true);
+        if (sent_.load() != sent) {  // a message came meanwhile: play on
+            resting_.store(false);
+            quiet_ = 0;
+            return false;
+        }
+        return true;
     }
 
-    // Whether no message has been sent since rendered() gave `ticket`: asked
-    // under the output's lock, which the sender holds too, right before the
-    // output rests.
-    bool stillQuiet(unsigned ticket) const { return sent_.load() == ticket; }
-
 private:
-    fluid_synth_t* synth_;
-    long quietFrames_;
+    // Below half the step of 16-bit audio: what a reverb's tail ends in.
+    static bool silent(const float* samples, long frames) {
+        float loudest = 0.0F;
+        for (long i = 0; i < 2 * frames; ++i) {
+            loudest = std::max(loudest, std::fabs(samples[i]));
+        }
+        return loudest < 1.0F / 65536;
+    }
+
+    const long idleFrames_;
     long quiet_ = 0;     // the audio thread's own
     unsigned seen_ = 0;  // the audio thread's own
     std::atomic<unsigned> sent_{0};
+    std::atomic<bool> resting_{false};
 };
 
 }  // namespace tinko::fluid

@@ -15,7 +15,7 @@ packages=(
   # test and measure
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   xvfb xauth xdotool x11-utils x11-apps x11-xkb-utils xkb-data openbox weston
-  pulseaudio pulseaudio-utils pipewire pipewire-bin pipewire-pulse wireplumber dbus
+  pulseaudio pulseaudio-utils pipewire pipewire-bin pipewire-pulse wireplumber dbus stress-ng
   # check the Debian package
   lintian desktop-file-utils appstream
 )

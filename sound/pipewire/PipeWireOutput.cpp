@@ -4,6 +4,7 @@
 #include <spa/utils/result.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -11,15 +12,21 @@
 #include <mutex>
 #include <stdexcept>
 
-#include "FluidLog.h"
 #include "GmSynth.h"
+#include "RealtimeThread.h"
 
 namespace tinko::fluid {
 namespace {
 
 constexpr std::uint32_t kChannels = 2;
 constexpr std::uint32_t kFrameBytes = kChannels * sizeof(float);
-constexpr int kAnswerSeconds = 3;  // how long a daemon may take to take the stream
+constexpr std::chrono::nanoseconds kPlayWithin = std::chrono::milliseconds(500);
+// The graph's cycle asked for, in frames: where it starts, and how far it may
+// grow. 256 frames (5.3 ms) play without a gap also where the scheduling of
+// threads stalls for a few milliseconds now and then, as in a virtual
+// machine; 64 and 128 do not.
+constexpr std::uint32_t kFirstQuantum = 256;
+constexpr std::uint32_t kMostQuantum = 1024;
 
 class LoopLock {
 public:
@@ -50,16 +57,18 @@ std::string daemonSocket() {
 
 }  // namespace
 
-PipeWireOutput::PipeWireOutput(GmSynth& synth) : synth_(synth), idleWatch_(synth) {
+PipeWireOutput::PipeWireOutput(GmSynth& synth, Diagnostics& diagnostics)
+    : synth_(synth), renderer_(synth), quantum_(kFirstQuantum) {
     const std::string socket = daemonSocket();
     std::error_code error;
     if (!std::filesystem::exists(socket, error)) {
-        throw std::runtime_error("no PipeWire daemon answers (no " + socket + ")");
+        throw NoAudioServer("no PipeWire daemon answers (no " + socket + ")");
     }
     static std::once_flag initialised;
     std::call_once(initialised, [] { pw_init(nullptr, nullptr); });
     events_.version = PW_VERSION_STREAM_EVENTS;
     events_.state_changed = onStateChanged;
+    events_.io_changed = onIoChanged;
     events_.process = onProcess;
     try {
         connect();
@@ -67,6 +76,7 @@ PipeWireOutput::PipeWireOutput(GmSynth& synth) : synth_(synth), idleWatch_(synth
         close();
         throw;
     }
+    runInRealTime(renderer_.renderThread(), diagnostics);
 }
 
 PipeWireOutput::~PipeWireOutput() {
@@ -79,15 +89,13 @@ void PipeWireOutput::connect() {
         throw std::runtime_error("cannot make a thread loop");
     }
     const SynthFormat& format = synth_.format();
-    const std::string quantum =
-        std::to_string(format.periodSize) + "/" + std::to_string(std::lround(format.sampleRate));
     LoopLock lock(loop_.get());
     stream_ = pw_stream_new_simple(
         pw_thread_loop_get_loop(loop_.get()), "tinko-piano",
         pw_properties_new(PW_KEY_MEDIA_TYPE, "Audio", PW_KEY_MEDIA_CATEGORY, "Playback",
                           PW_KEY_MEDIA_ROLE, "Music", PW_KEY_APP_NAME, "tinko-piano",
-                          PW_KEY_NODE_NAME, "tinko-piano", PW_KEY_NODE_LATENCY, quantum.c_str(),
-                          nullptr),
+                          PW_KEY_NODE_NAME, "tinko-piano", PW_KEY_NODE_LATENCY,
+                          latencyOf(quantum_).c_str(), nullptr),
         &events_, this);
     if (stream_ == nullptr) {
         throw std::runtime_error("cannot make a stream");
@@ -108,47 +116,73 @@ void PipeWireOutput::connect() {
                                      PW_STREAM_FLAG_RT_PROCESS),
         params, 1);
     if (connected < 0) {
-        throw std::runtime_error(std::string("no PipeWire daemon answers (") +
-                                 spa_strerror(connected) + ")");
+        throw NoAudioServer(std::string("no PipeWire daemon answers (") + spa_strerror(connected) +
+                            ")");
     }
     if (pw_thread_loop_start(loop_.get()) < 0) {
         throw std::runtime_error("cannot start the audio thread");
     }
-    while (state_ != PW_STREAM_STATE_PAUSED && state_ != PW_STREAM_STATE_STREAMING) {
-        if (state_ == PW_STREAM_STATE_ERROR || state_ == PW_STREAM_STATE_UNCONNECTED) {
-            throw std::runtime_error(error_);
-        }
-        if (pw_thread_loop_timed_wait(loop_.get(), kAnswerSeconds) != 0) {
-            throw std::runtime_error("the PipeWire daemon does not take the stream");
-        }
-    }
+    waitUntilPlaying();
     playing_ = true;
 }
 
+void PipeWireOutput::waitUntilPlaying() {
+    // A daemon takes a stream at once, whether or not anything will play it:
+    // without a session manager nothing links it to a sink. So the stream
+    // counts only once the graph has had it render.
+    timespec deadline{};
+    pw_thread_loop_get_time(loop_.get(), &deadline, kPlayWithin.count());
+    while (renderer_.renderThread() == 0) {
+        if (state_ == PW_STREAM_STATE_ERROR) {
+            throw std::runtime_error(error_);
+        }
+        if (state_ == PW_STREAM_STATE_UNCONNECTED && !error_.empty()) {
+            throw NoAudioServer("no PipeWire daemon answers (" + error_ + ")");
+        }
+        if (pw_thread_loop_timed_wait_full(loop_.get(), &deadline) != 0) {
+            throw std::runtime_error(
+                state_ == PW_STREAM_STATE_STREAMING
+                    ? "the stream plays, but the graph does not ask it for audio"
+                    : "the daemon took the stream, but nothing plays it (no session manager?)");
+        }
+    }
+}
+
 void PipeWireOutput::close() {
+    renderer_.close();
+    if (loop_) {
+        LoopLock lock(loop_.get());
+        // Going now, the stream is not lost: nothing to say about it.
+        playing_ = false;
+        if (stream_ != nullptr) {
+            // Returns once the real-time thread has let go of the stream.
+            pw_stream_destroy(stream_);
+            stream_ = nullptr;
+        }
+    }
     if (loop_) {
         pw_thread_loop_stop(loop_.get());
-    }
-    // Going now, the stream is not lost: nothing to say about it.
-    playing_ = false;
-    if (stream_ != nullptr) {
-        pw_stream_destroy(stream_);
-        stream_ = nullptr;
     }
     loop_.reset();
 }
 
 double PipeWireOutput::bufferLatency() const {
-    return synth_.format().periodSize / synth_.format().sampleRate;
+    return quantum_ / synth_.format().sampleRate;
+}
+
+std::string PipeWireOutput::latencyOf(std::uint32_t quantum) const {
+    return std::to_string(quantum) + "/" + std::to_string(std::lround(synth_.format().sampleRate));
 }
 
 void PipeWireOutput::wake() {
-    LoopLock lock(loop_.get());
-    idleWatch_.messageSent();
-    if (resting_) {
-        pw_stream_set_active(stream_, true);
-        resting_ = false;
+    if (!renderer_.idleWatch().messageSent()) {
+        return;  // playing: nothing to share with the audio threads
     }
+    LoopLock lock(loop_.get());
+    if (stream_ != nullptr) {
+        pw_stream_set_active(stream_, true);
+    }
+    renderer_.idleWatch().woken();
 }
 
 void PipeWireOutput::onStateChanged(void* self, pw_stream_state, pw_stream_state state,
@@ -158,17 +192,38 @@ void PipeWireOutput::onStateChanged(void* self, pw_stream_state, pw_stream_state
     if (state == PW_STREAM_STATE_ERROR || state == PW_STREAM_STATE_UNCONNECTED) {
         output.error_ = error != nullptr ? error : "the stream ended";
         if (output.playing_) {
-            reportSoundLoss(SoundLoss::AudioOutput,
-                            "the audio output failed (PipeWire: " + output.error_ + ")");
+            output.lose("the audio output failed (PipeWire: " + output.error_ + ")");
         }
     }
     pw_thread_loop_signal(output.loop_.get(), false);
 }
 
+void PipeWireOutput::onIoChanged(void* self, std::uint32_t id, void* area, std::uint32_t) {
+    if (id == SPA_IO_Position) {
+        static_cast<PipeWireOutput*>(self)->position_.store(static_cast<spa_io_position*>(area));
+    }
+}
+
 void PipeWireOutput::onProcess(void* self) {
     auto& output = *static_cast<PipeWireOutput*>(self);
+    pw_loop* loop = pw_thread_loop_get_loop(output.loop_.get());
+    if (const spa_io_position* position = output.position_.load(std::memory_order_relaxed)) {
+        // A cycle that did not follow the last one went by without us: heard
+        // as a gap when the piano sounds, so the cycle grows, at most once a
+        // second (the change itself may cost a cycle).
+        if (output.nextPosition_ != 0 && position->clock.position != output.nextPosition_) {
+            output.renderer_.underrun();
+            if (!output.renderer_.idleWatch().quiet() &&
+                output.framesSinceGrowth_ > output.synth_.format().sampleRate) {
+                output.framesSinceGrowth_ = 0;
+                pw_loop_invoke(loop, grow, 0, nullptr, 0, false, self);
+            }
+        }
+        output.nextPosition_ = position->clock.position + position->clock.duration;
+    }
     pw_buffer* buffer = pw_stream_dequeue_buffer(output.stream_);
     if (buffer == nullptr) {
+        output.renderer_.underrun();
         return;
     }
     spa_data& data = buffer->buffer->datas[0];
@@ -176,30 +231,54 @@ void PipeWireOutput::onProcess(void* self) {
     if (buffer->requested != 0) {
         frames = static_cast<std::uint32_t>(std::min<std::uint64_t>(frames, buffer->requested));
     }
+    const bool firstTime = output.renderer_.renderThread() == 0;
+    bool rest = false;
     if (data.data == nullptr) {
         frames = 0;
     } else {
-        output.synth_.renderInterleaved(static_cast<float*>(data.data), static_cast<int>(frames));
+        rest = output.renderer_.render(static_cast<float*>(data.data), static_cast<int>(frames));
     }
     data.chunk->offset = 0;
     data.chunk->stride = kFrameBytes;
     data.chunk->size = frames * kFrameBytes;
     pw_stream_queue_buffer(output.stream_, buffer);
-    unsigned ticket = 0;
-    if (output.idleWatch_.rendered(frames, ticket)) {
-        // Not here, on the real-time thread: the stream is changed on the
-        // thread loop, under the lock wake() takes.
-        pw_loop_invoke(pw_thread_loop_get_loop(output.loop_.get()), rest, 0, &ticket,
-                       sizeof(ticket), false, self);
+    output.framesSinceGrowth_ += frames;
+    // Not here, on the real-time thread: the opener is told, and the stream
+    // changed, on the thread loop, under the lock wake() takes.
+    if (firstTime && output.renderer_.renderThread() != 0) {
+        pw_loop_invoke(loop, started, 0, nullptr, 0, false, self);
+    }
+    if (rest) {
+        output.nextPosition_ = 0;
+        pw_loop_invoke(loop, PipeWireOutput::rest, 0, nullptr, 0, false, self);
     }
 }
 
-int PipeWireOutput::rest(spa_loop*, bool, std::uint32_t, const void* ticket, std::size_t,
-                         void* self) {
+int PipeWireOutput::started(spa_loop*, bool, std::uint32_t, const void*, std::size_t, void* self) {
     auto& output = *static_cast<PipeWireOutput*>(self);
-    if (output.idleWatch_.stillQuiet(*static_cast<const unsigned*>(ticket))) {
+    if (!output.renderer_.closing()) {
+        pw_thread_loop_signal(output.loop_.get(), false);
+    }
+    return 0;
+}
+
+int PipeWireOutput::grow(spa_loop*, bool, std::uint32_t, const void*, std::size_t, void* self) {
+    auto& output = *static_cast<PipeWireOutput*>(self);
+    if (output.renderer_.closing() || output.quantum_ >= kMostQuantum) {
+        return 0;
+    }
+    output.quantum_ = output.quantum_ * 2;
+    const std::string latency = output.latencyOf(output.quantum_);
+    const spa_dict_item item = SPA_DICT_ITEM_INIT(PW_KEY_NODE_LATENCY, latency.c_str());
+    const spa_dict properties = SPA_DICT_INIT(&item, 1);
+    pw_stream_update_properties(output.stream_, &properties);
+    return 0;
+}
+
+int PipeWireOutput::rest(spa_loop*, bool, std::uint32_t, const void*, std::size_t, void* self) {
+    auto& output = *static_cast<PipeWireOutput*>(self);
+    if (!output.renderer_.closing() && output.renderer_.idleWatch().stillResting()) {
         pw_stream_set_active(output.stream_, false);
-        output.resting_ = true;
     }
     return 0;
 }

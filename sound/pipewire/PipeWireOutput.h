@@ -1,55 +1,70 @@
 #pragma once
 
 #include <pipewire/pipewire.h>
+#include <spa/node/io.h>
 
 #include <atomic>
-#include <memory>
+#include <cstdint>
 #include <string>
 
 #include "AudioOutput.h"
-#include "IdleWatch.h"
 #include "Owned.h"
+#include "Renderer.h"
 
 namespace tinko::fluid {
 
 // Plays a synthesizer through a PipeWire stream of its own: FluidSynth
 // renders straight into the stream's buffers on PipeWire's real-time thread,
-// and the stream asks the graph for a quantum of one period while it plays.
-// A few seconds after the last voice ends the stream goes inactive, so the
-// graph may slow down or sleep; the next message wakes it.
+// and the stream asks the graph for a short cycle while it plays, which
+// doubles each time a cycle goes by without it while the piano sounds. A few
+// seconds into silence the stream goes inactive, so the graph may slow down
+// or sleep; the next message wakes it.
 class PipeWireOutput : public AudioOutput {
 public:
-    // Throws std::runtime_error when no PipeWire daemon answers or the
-    // stream does not start.
-    explicit PipeWireOutput(GmSynth& synth);
+    // Throws NoAudioServer when no PipeWire daemon answers, and
+    // std::runtime_error when the stream does not play within half a second
+    // (with no session manager, nothing links it to a sink).
+    PipeWireOutput(GmSynth& synth, Diagnostics& diagnostics);
     ~PipeWireOutput() override;
     PipeWireOutput(const PipeWireOutput&) = delete;
     PipeWireOutput& operator=(const PipeWireOutput&) = delete;
 
     const char* driverName() const override { return "pipewire"; }
-    // The quantum asked for: one period.
+    // The cycle asked for.
     double bufferLatency() const override;
     void wake() override;
+    AudioStatistics statistics() const override { return renderer_.statistics(); }
+    void resetStatistics() override { renderer_.resetStatistics(); }
 
 private:
     void connect();
+    void waitUntilPlaying();
     void close();
     static void onStateChanged(void* self, pw_stream_state old, pw_stream_state state,
                                const char* error);
+    static void onIoChanged(void* self, std::uint32_t id, void* area, std::uint32_t size);
     static void onProcess(void* self);
-    static int rest(spa_loop*, bool, std::uint32_t, const void* ticket, std::size_t, void* self);
+    static int started(spa_loop*, bool, std::uint32_t, const void*, std::size_t, void* self);
+    static int grow(spa_loop*, bool, std::uint32_t, const void*, std::size_t, void* self);
+    static int rest(spa_loop*, bool, std::uint32_t, const void*, std::size_t, void* self);
+    // "<frames>/<rate>", as PipeWire takes a cycle's length.
+    std::string latencyOf(std::uint32_t quantum) const;
 
     GmSynth& synth_;
-    IdleWatch idleWatch_;
+    Renderer renderer_;
     pw_stream_events events_{};
     Owned<pw_thread_loop, pw_thread_loop_destroy> loop_;
-    // Destroyed by close(), and reachable until then: the real-time thread
-    // may be rendering into it while it goes.
+    // Destroyed by close(), under the loop's lock, before the loop stops:
+    // from then on the real-time thread calls nothing of ours.
     pw_stream* stream_ = nullptr;
     pw_stream_state state_ = PW_STREAM_STATE_UNCONNECTED;
     std::string error_;
     bool playing_ = false;  // opened, and not being closed
-    std::atomic<bool> resting_{false};
+    // The graph's clock, which tells the real-time thread of cycles it missed.
+    std::atomic<spa_io_position*> position_{nullptr};
+    std::uint64_t nextPosition_ = 0;       // the real-time thread's own; 0 after a rest
+    std::uint64_t framesSinceGrowth_ = 0;  // the real-time thread's own
+    std::atomic<std::uint32_t> quantum_;   // changed on the thread loop
 };
 
 }  // namespace tinko::fluid

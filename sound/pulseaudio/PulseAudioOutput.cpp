@@ -1,19 +1,27 @@
 #include "PulseAudioOutput.h"
 
 #include <pulse/error.h>
+#include <pulse/rtclock.h>
+#include <pulse/timeval.h>
 
 #include <algorithm>
 #include <cmath>
 #include <stdexcept>
 #include <string>
 
-#include "FluidLog.h"
 #include "GmSynth.h"
+#include "RealtimeThread.h"
 
 namespace tinko::fluid {
 namespace {
 
 constexpr std::size_t kFrameBytes = 2 * sizeof(float);
+// The server's buffer, in periods. Eight (10.7 ms), asked for a period at a
+// time, play without a gap also on a busy machine whose threads' scheduling
+// stalls for a few milliseconds now and then, as in a virtual machine; six
+// do not.
+constexpr std::uint32_t kPeriods = 8;
+constexpr pa_usec_t kPlayWithin = 500 * PA_USEC_PER_MSEC;
 
 class LoopLock {
 public:
@@ -36,13 +44,15 @@ void forget(pa_operation* operation) {
 
 }  // namespace
 
-PulseAudioOutput::PulseAudioOutput(GmSynth& synth) : synth_(synth), idleWatch_(synth) {
+PulseAudioOutput::PulseAudioOutput(GmSynth& synth, Diagnostics& diagnostics)
+    : synth_(synth), renderer_(synth) {
     try {
         connect();
     } catch (...) {
         close();
         throw;
     }
+    runInRealTime(renderer_.renderThread(), diagnostics);
 }
 
 PulseAudioOutput::~PulseAudioOutput() {
@@ -60,13 +70,14 @@ void PulseAudioOutput::connect() {
     }
     pa_context_set_state_callback(context_.get(), onContextState, this);
     if (pa_context_connect(context_.get(), nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
-        throw std::runtime_error(pa_strerror(pa_context_errno(context_.get())));
+        throw NoAudioServer(pa_strerror(pa_context_errno(context_.get())));
     }
     LoopLock lock(loop_.get());
     if (pa_threaded_mainloop_start(loop_.get()) < 0) {
         throw std::runtime_error("cannot start the audio thread");
     }
-    waitUntilReady();
+    waitUntil([this] { return pa_context_get_state(context_.get()) == PA_CONTEXT_READY; },
+              "the server does not answer");
 
     const SynthFormat& format = synth_.format();
     pa_sample_spec sampleFormat{};
@@ -82,44 +93,74 @@ void PulseAudioOutput::connect() {
     }
     pa_stream_set_state_callback(stream_.get(), onStreamState, this);
     pa_stream_set_write_callback(stream_.get(), onWrite, this);
-    // One period in the server's buffer, all of it asked for at once: what
-    // keeps the time from key to sound short.
-    const auto period = static_cast<std::uint32_t>(format.periodSize * kFrameBytes);
+    pa_stream_set_underflow_callback(stream_.get(), onUnderflow, this);
+    const auto period = static_cast<std::uint32_t>(synth_.format().periodSize * kFrameBytes);
     pa_buffer_attr buffer{};
-    buffer.maxlength = period;
-    buffer.tlength = period;
+    buffer.maxlength = static_cast<std::uint32_t>(-1);
+    buffer.tlength = kPeriods * period;
     buffer.prebuf = static_cast<std::uint32_t>(-1);
-    buffer.minreq = static_cast<std::uint32_t>(-1);
+    buffer.minreq = period;
     buffer.fragsize = static_cast<std::uint32_t>(-1);
     if (pa_stream_connect_playback(stream_.get(), nullptr, &buffer, PA_STREAM_ADJUST_LATENCY,
                                    nullptr, nullptr) < 0) {
         throw std::runtime_error(pa_strerror(pa_context_errno(context_.get())));
     }
-    waitUntilReady();
+    // Ready is not enough: a corked or held stream is ready too. It counts
+    // once the server has had it render.
+    waitUntil([this] { return renderer_.renderThread() != 0; },
+              "the server took the stream, but does not ask it for audio");
     playing_ = true;
 }
 
-void PulseAudioOutput::waitUntilReady() {
+template <typename Condition>
+void PulseAudioOutput::waitUntil(Condition ready, const char* late) {
+    timedOut_ = false;
+    pa_mainloop_api* api = pa_threaded_mainloop_get_api(loop_.get());
+    pa_time_event* timer = pa_context_rttime_new(
+        context_.get(), pa_rtclock_now() + kPlayWithin,
+        [](pa_mainloop_api*, pa_time_event*, const timeval*, void* self) {
+            static_cast<PulseAudioOutput*>(self)->timedOut_ = true;
+            onStateChanged(self);
+        },
+        this);
+    const auto stopTimer = [&] {
+        if (timer != nullptr) {
+            api->time_free(timer);
+        }
+    };
     for (;;) {
         const pa_context_state_t context = pa_context_get_state(context_.get());
-        const pa_stream_state_t stream =
-            stream_ ? pa_stream_get_state(stream_.get()) : PA_STREAM_READY;
-        if (!PA_CONTEXT_IS_GOOD(context) || !PA_STREAM_IS_GOOD(stream)) {
+        if (!PA_CONTEXT_IS_GOOD(context)) {
+            stopTimer();
+            throw NoAudioServer("no PulseAudio server answers (" +
+                                std::string(pa_strerror(pa_context_errno(context_.get()))) + ")");
+        }
+        if (stream_ && !PA_STREAM_IS_GOOD(pa_stream_get_state(stream_.get()))) {
+            stopTimer();
             throw std::runtime_error(pa_strerror(pa_context_errno(context_.get())));
         }
-        if (context == PA_CONTEXT_READY && stream == PA_STREAM_READY) {
+        if (ready()) {
+            stopTimer();
             return;
+        }
+        if (timedOut_) {
+            stopTimer();
+            throw std::runtime_error(std::string(late) + " within half a second");
         }
         pa_threaded_mainloop_wait(loop_.get());
     }
 }
 
 void PulseAudioOutput::close() {
+    renderer_.close();
     if (loop_) {
+        {
+            LoopLock lock(loop_.get());
+            // Going now, the stream is not lost: nothing to say about it.
+            playing_ = false;
+        }
         pa_threaded_mainloop_stop(loop_.get());
     }
-    // Going now, the stream is not lost: nothing to say about it.
-    playing_ = false;
     if (stream_) {
         pa_stream_disconnect(stream_.get());
     }
@@ -132,58 +173,73 @@ void PulseAudioOutput::close() {
 }
 
 double PulseAudioOutput::bufferLatency() const {
-    return synth_.format().periodSize / synth_.format().sampleRate;
+    return kPeriods * synth_.format().periodSize / synth_.format().sampleRate;
 }
 
 void PulseAudioOutput::cork(bool corked) {
     forget(pa_stream_cork(stream_.get(), corked ? 1 : 0, nullptr, nullptr));
-    resting_ = corked;
 }
 
 void PulseAudioOutput::wake() {
+    if (!renderer_.idleWatch().messageSent()) {
+        return;  // playing: nothing to share with the audio thread
+    }
     LoopLock lock(loop_.get());
-    idleWatch_.messageSent();
-    if (resting_) {
+    if (!renderer_.closing()) {
         cork(false);
     }
+    renderer_.idleWatch().woken();
 }
 
 void PulseAudioOutput::onStateChanged(void* self) {
     pa_threaded_mainloop_signal(static_cast<PulseAudioOutput*>(self)->loop_.get(), 0);
 }
 
+void PulseAudioOutput::onContextState(pa_context*, void* self) {
+    onStateChanged(self);
+}
+
 void PulseAudioOutput::onStreamState(pa_stream* stream, void* self) {
     auto& output = *static_cast<PulseAudioOutput*>(self);
     if (output.playing_ && !PA_STREAM_IS_GOOD(pa_stream_get_state(stream))) {
-        reportSoundLoss(SoundLoss::AudioOutput,
-                        std::string("the audio output failed (PulseAudio: ") +
-                            pa_strerror(pa_context_errno(output.context_.get())) + ")");
+        output.lose(std::string("the audio output failed (PulseAudio: ") +
+                    pa_strerror(pa_context_errno(output.context_.get())) + ")");
     }
     onStateChanged(self);
 }
 
 void PulseAudioOutput::onWrite(pa_stream* stream, std::size_t bytes, void* self) {
     auto& output = *static_cast<PulseAudioOutput*>(self);
+    const bool firstTime = output.renderer_.renderThread() == 0;
     while (bytes >= kFrameBytes) {
         void* data = nullptr;
         std::size_t size = bytes;
         if (pa_stream_begin_write(stream, &data, &size) < 0 || data == nullptr) {
-            return;
+            break;
         }
         const std::size_t frames = std::min(size, bytes) / kFrameBytes;
         if (frames == 0) {
             pa_stream_cancel_write(stream);
-            return;
+            break;
         }
-        output.synth_.renderInterleaved(static_cast<float*>(data), static_cast<int>(frames));
+        const bool rest =
+            output.renderer_.render(static_cast<float*>(data), static_cast<int>(frames));
         pa_stream_write(stream, data, frames * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE);
         bytes -= frames * kFrameBytes;
-        unsigned ticket = 0;
-        if (output.idleWatch_.rendered(static_cast<long>(frames), ticket)) {
+        if (rest) {
             output.cork(true);  // wake() waits for this thread's lock
-            return;
+            break;
         }
     }
+    if (firstTime) {
+        onStateChanged(self);  // the opener waits for audio to flow
+    }
+}
+
+void PulseAudioOutput::onUnderflow(pa_stream*, void* self) {
+    // Counted only: the server plays what comes late over the silence it
+    // put in its place where it still can, so most leave no gap to hear.
+    static_cast<PulseAudioOutput*>(self)->renderer_.underrun();
 }
 
 }  // namespace tinko::fluid

@@ -4,50 +4,54 @@
 #include <pulse/stream.h>
 #include <pulse/thread-mainloop.h>
 
-#include <atomic>
-#include <memory>
-
 #include "AudioOutput.h"
-#include "IdleWatch.h"
 #include "Owned.h"
+#include "Renderer.h"
 
 namespace tinko::fluid {
 
-// Plays a synthesizer through a PulseAudio stream of its own, with a buffer
-// of one period: FluidSynth renders each block the server asks for. A few
-// seconds after the last voice ends the stream is corked, so neither the
-// server nor this program wakes up for silence; the next message uncorks it.
+// Plays a synthesizer through a PulseAudio stream of its own: FluidSynth
+// renders each block the server asks for, on the stream's thread, which runs
+// in real time, into a buffer of a few periods. A few seconds into silence
+// the stream is corked, so neither the server nor this program wakes up for
+// silence; the next message uncorks it.
 class PulseAudioOutput : public AudioOutput {
 public:
-    // Throws std::runtime_error when no PulseAudio server answers or the
-    // stream does not start.
-    explicit PulseAudioOutput(GmSynth& synth);
+    // Throws NoAudioServer when no PulseAudio server answers, and
+    // std::runtime_error when the stream does not play within half a second.
+    PulseAudioOutput(GmSynth& synth, Diagnostics& diagnostics);
     ~PulseAudioOutput() override;
     PulseAudioOutput(const PulseAudioOutput&) = delete;
     PulseAudioOutput& operator=(const PulseAudioOutput&) = delete;
 
     const char* driverName() const override { return "pulseaudio"; }
-    // The target length of the server's buffer: one period.
+    // The target length of the server's buffer.
     double bufferLatency() const override;
     void wake() override;
+    AudioStatistics statistics() const override { return renderer_.statistics(); }
+    void resetStatistics() override { renderer_.resetStatistics(); }
 
 private:
     void connect();
     void close();
-    void waitUntilReady();
+    // Waits on the loop until `ready` holds, the server fails us, or the
+    // half second to play in is up.
+    template <typename Condition>
+    void waitUntil(Condition ready, const char* late);
     void cork(bool corked);
     static void onStateChanged(void* self);
-    static void onContextState(pa_context*, void* self) { onStateChanged(self); }
+    static void onContextState(pa_context*, void* self);
     static void onStreamState(pa_stream*, void* self);
     static void onWrite(pa_stream* stream, std::size_t bytes, void* self);
+    static void onUnderflow(pa_stream* stream, void* self);
 
     GmSynth& synth_;
-    IdleWatch idleWatch_;
+    Renderer renderer_;
     Owned<pa_threaded_mainloop, pa_threaded_mainloop_free> loop_;
     Owned<pa_context, pa_context_unref> context_;
     Owned<pa_stream, pa_stream_unref> stream_;
     bool playing_ = false;  // opened, and not being closed
-    std::atomic<bool> resting_{false};
+    bool timedOut_ = false;
 };
 
 }  // namespace tinko::fluid

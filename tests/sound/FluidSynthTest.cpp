@@ -149,12 +149,16 @@ TEST(SoundFontLocator, PrefersTheGeneralMidiDefaultThenTheFirstByName) {
 using Opener = FluidSynthMidiOutput::AudioOpener;
 
 Opener drivers(std::vector<std::string> names) {
-    return [names](GmSynth& synth) { return openAudioOutput(synth, names); };
+    return [names](GmSynth& synth, Diagnostics& diagnostics) {
+        return openAudioOutput(synth, names, diagnostics);
+    };
 }
 
 template <typename Failure, typename... Arguments>
 Opener throwing(Arguments... arguments) {
-    return [=](GmSynth&) -> std::unique_ptr<AudioOutput> { throw Failure(arguments...); };
+    return [=](GmSynth&, Diagnostics&) -> std::unique_ptr<AudioOutput> {
+        throw Failure(arguments...);
+    };
 }
 
 struct Failure {
@@ -189,9 +193,10 @@ TEST(FluidSynthMidiOutput, AFailedOpenReturnsItsCodeAndSaysWhyInOneLine) {
     for (const Failure& failure : failures) {
         SCOPED_TRACE(failure.what);
         std::ostringstream diagnostics;
-        FluidSynthMidiOutput output(
-            {failure.soundFont ? kSoundFontDir : noSoundFonts, failure.openAudio, {}},
-            &diagnostics);
+        FluidSynthMidiOutput::Options options;
+        options.soundFontDir = failure.soundFont ? kSoundFontDir : noSoundFonts;
+        options.openAudio = failure.openAudio;
+        FluidSynthMidiOutput output(options, &diagnostics);
         if (failure.preloaded) {
             output.preload();
         }
@@ -219,7 +224,7 @@ TEST(FluidSynthMidiOutput, OnlyDeviceZeroAndItsHandlesAreKnown) {
     EXPECT_EQ(handle, 0);
     EXPECT_EQ(output.sendShortMessage(1, 0x703C90), MidiOutput::BadDeviceId);
     EXPECT_EQ(output.close(1), MidiOutput::BadDeviceId);
-    EXPECT_EQ(output.audioOutput(1), nullptr);
+    EXPECT_EQ(output.audio(1), nullptr);
     const std::string said = diagnostics.str();
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 2) << said;
 }

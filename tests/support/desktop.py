@@ -116,7 +116,8 @@ class Weston:
 
 class AudioServer:
     # A server with the null sink; `env` points a client at it, `daemons`
-    # are its processes by name.
+    # are its processes by name. It can be killed and started again, in the
+    # same runtime folder.
 
     def pactl(self, *arguments):
         # What pactl prints, or None when it fails.
@@ -127,45 +128,62 @@ class AudioServer:
         for daemon in self.daemons.values():
             daemon.kill()
             daemon.wait()
+        # What a killed server leaves behind would stop its next start.
+        for name in self.sockets:
+            for stale in (name, name + ".lock"):
+                if os.path.exists(os.path.join(self.runtime, stale)):
+                    os.remove(os.path.join(self.runtime, stale))
 
 
 class PulseAudio(AudioServer):
     name = "PulseAudio"
 
     def __init__(self, processes, *modules):
-        runtime = processes.folder()
-        self.env = dict(os.environ, XDG_RUNTIME_DIR=runtime, HOME=runtime,
-                        PULSE_SERVER="unix:%s/native" % runtime)
-        self.daemons = {"pulseaudio": processes.start(
-            ["pulseaudio", "--daemonize=no", "-n", "--exit-idle-time=-1", "--use-pid-file=no",
-             "--load=module-null-sink sink_name=%s rate=%d channels=2" % (SINK, RATE),
-             "--load=module-native-protocol-unix auth-anonymous=1 socket=%s/native" % runtime]
-            + ["--load=" + module for module in modules], self.env)}
-        self.running = wait_for(lambda: os.path.exists(runtime + "/native"))
+        self.processes, self.runtime = processes, processes.folder()
+        self.env = dict(os.environ, XDG_RUNTIME_DIR=self.runtime, HOME=self.runtime,
+                        PULSE_SERVER="unix:%s/native" % self.runtime)
+        self.command = [
+            "pulseaudio", "--daemonize=no", "-n", "--exit-idle-time=-1", "--use-pid-file=no",
+            "--load=module-null-sink sink_name=%s rate=%d channels=2" % (SINK, RATE),
+            "--load=module-native-protocol-unix auth-anonymous=1 socket=%s/native" % self.runtime
+        ] + ["--load=" + module for module in modules]
+        self.sockets = ["native"]
+        self.start()
+
+    def start(self):
+        self.daemons = {"pulseaudio": self.processes.start(self.command, self.env)}
+        self.running = wait_for(lambda: os.path.exists(self.runtime + "/native"))
 
 
 class PipeWire(AudioServer):
     # The daemon, its session manager and its PulseAudio service, each part
     # with the runtime folder and session bus of its own, and the null sink as
-    # the default sink.
+    # the default sink; or, with `session=False`, the daemon alone, which
+    # takes streams but links none of them to anything.
     name = "PipeWire"
 
-    def __init__(self, processes):
-        runtime = processes.folder()
-        self.env = dict(os.environ, XDG_RUNTIME_DIR=runtime, HOME=runtime,
-                        PIPEWIRE_RUNTIME_DIR=runtime, PULSE_SERVER="unix:%s/pulse/native" % runtime,
-                        DBUS_SESSION_BUS_ADDRESS=session_bus(processes, runtime))
+    def __init__(self, processes, session=True):
+        self.processes, self.runtime, self.session = processes, processes.folder(), session
+        self.env = dict(os.environ, XDG_RUNTIME_DIR=self.runtime, HOME=self.runtime,
+                        PIPEWIRE_RUNTIME_DIR=self.runtime,
+                        PULSE_SERVER="unix:%s/pulse/native" % self.runtime,
+                        DBUS_SESSION_BUS_ADDRESS=session_bus(processes, self.runtime))
+        self.sockets = ["pipewire-0", "pulse/native"]
+        self.start()
+
+    def start(self):
         self.daemons = {}
-        for daemon, socket in (("pipewire", "pipewire-0"), ("wireplumber", None),
-                               ("pipewire-pulse", "pulse/native")):
-            self.daemons[daemon] = processes.start([daemon], self.env)
-            if socket and not wait_for(lambda: os.path.exists(os.path.join(runtime, socket))):
+        parts = (("pipewire", "pipewire-0"), ("wireplumber", None),
+                 ("pipewire-pulse", "pulse/native"))
+        for daemon, socket in parts if self.session else parts[:1]:
+            self.daemons[daemon] = self.processes.start([daemon], self.env)
+            if socket and not wait_for(lambda: os.path.exists(os.path.join(self.runtime, socket))):
                 self.running = False
                 return
-        self.running = wait_for(lambda: self.pactl("load-module", "module-null-sink",
-                                                   "sink_name=" + SINK) is not None) and \
-            wait_for(lambda: self.pactl("set-default-sink", SINK) is not None and
-                     self.pactl("get-default-sink") == SINK)
+        self.running = not self.session or wait_for(
+            lambda: self.pactl("load-module", "module-null-sink", "sink_name=" + SINK) is not None
+        ) and wait_for(lambda: self.pactl("set-default-sink", SINK) is not None and
+                       self.pactl("get-default-sink") == SINK)
 
 
 class Recorder:
@@ -206,6 +224,22 @@ class Recorder:
     def wait_for_sound(self, start, timeout=5.0, level=200):
         wait_for(lambda: self.onset(start, level) is not None, timeout)
         return self.onset(start, level)
+
+    def silences(self, start, end, shortest=RATE // 1000):
+        # Runs of digital silence (both channels exactly 0) between frames
+        # `start` and `end`, at least `shortest` frames long: (first frame,
+        # frames) each.
+        with self.lock:
+            samples = memoryview(bytes(self.data[start * FRAME_BYTES:end * FRAME_BYTES])).cast("i")
+        found, run = [], 0
+        for frame, pair in enumerate(samples):  # one 32-bit value a frame: both channels
+            if pair == 0:
+                run += 1
+                continue
+            if run >= shortest:
+                found.append((start + frame - run, run))
+            run = 0
+        return found + ([(start + len(samples) - run, run)] if run >= shortest else [])
 
 
 class Program:

@@ -1,0 +1,111 @@
+#include "AudioConnection.h"
+
+#include "Diagnostics.h"
+#include "GmSynth.h"
+
+namespace tinko::fluid {
+
+AudioConnection::AudioConnection(GmSynth& synth, const Opener& open, Opener reopen,
+                                 Diagnostics& diagnostics, std::chrono::milliseconds retryEvery)
+    : synth_(synth),
+      reopen_(std::move(reopen)),
+      diagnostics_(diagnostics),
+      retryEvery_(retryEvery),
+      output_(open(synth, diagnostics)) {
+    watch(*output_);
+    keeper_ = std::thread(&AudioConnection::keep, this);
+}
+
+AudioConnection::~AudioConnection() {
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    keeper_.join();
+    output_.reset();
+}
+
+void AudioConnection::wake() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (output_) {
+        output_->wake();
+    }
+}
+
+std::string AudioConnection::driverName() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return output_ ? output_->driverName() : "";
+}
+
+double AudioConnection::bufferLatency() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return output_ ? output_->bufferLatency() : 0.0;
+}
+
+AudioStatistics AudioConnection::statistics() const {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    return output_ ? output_->statistics() : AudioStatistics{};
+}
+
+void AudioConnection::resetStatistics() {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (output_) {
+        output_->resetStatistics();
+    }
+}
+
+void AudioConnection::watch(AudioOutput& output) {
+    output.whenLost([this] {
+        {
+            const std::lock_guard<std::mutex> lock(mutex_);
+            lost_ = true;
+        }
+        changed_.notify_all();
+    });
+}
+
+void AudioConnection::keep() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return stopping_ || lost_; });
+        if (stopping_) {
+            return;
+        }
+        lost_ = false;
+        std::unique_ptr<AudioOutput> gone = std::move(output_);
+        lock.unlock();
+        diagnostics_.say("no sound: " + gone->lossReason());
+        gone.reset();  // its threads end here, not on the sender's
+        std::unique_ptr<AudioOutput> next = reopen();
+        if (!next) {
+            return;  // stopping
+        }
+        AudioOutput& output = *next;
+        lock.lock();
+        output_ = std::move(next);
+        lock.unlock();
+        diagnostics_.say(std::string("sound is back (through ") + output.driverName() + ")");
+        watch(output);  // outside the lock: a loss already suffered is told at once
+        lock.lock();
+    }
+}
+
+std::unique_ptr<AudioOutput> AudioConnection::reopen() {
+    for (;;) {
+        // What was sounding when the sound went, and what was played since,
+        // would otherwise all sound at once when it is back.
+        synth_.silence();
+        try {
+            return reopen_(synth_, diagnostics_);
+        } catch (const std::exception&) {
+            // Not back yet.
+        }
+        std::unique_lock<std::mutex> lock(mutex_);
+        if (changed_.wait_for(lock, retryEvery_, [this] { return stopping_; })) {
+            return nullptr;
+        }
+    }
+}
+
+}  // namespace tinko::fluid

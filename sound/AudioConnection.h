@@ -1,0 +1,61 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "AudioOutput.h"
+
+namespace tinko::fluid {
+
+class Diagnostics;
+class GmSynth;
+
+// Keeps a synthesizer sounding: through the first audio output that plays
+// when it is made, and, when that output loses its server (restarted, say),
+// through the next one that plays, tried about once a second on a thread of
+// its own meanwhile. The piano plays on silently in between. Says once when
+// the sound is lost and once when it is back.
+class AudioConnection {
+public:
+    using Opener = std::function<std::unique_ptr<AudioOutput>(GmSynth&, Diagnostics&)>;
+
+    // Throws what `open` throws when the first output does not play.
+    AudioConnection(GmSynth& synth, const Opener& open, Opener reopen, Diagnostics& diagnostics,
+                    std::chrono::milliseconds retryEvery = std::chrono::seconds(1));
+    ~AudioConnection();
+    AudioConnection(const AudioConnection&) = delete;
+    AudioConnection& operator=(const AudioConnection&) = delete;
+
+    // On the sending thread, before every message to the synthesizer.
+    void wake();
+
+    // The output in use, for measurements: its driver's name ("" while
+    // there is none), buffer and statistics.
+    std::string driverName() const;
+    double bufferLatency() const;
+    AudioStatistics statistics() const;
+    void resetStatistics();
+
+private:
+    void watch(AudioOutput& output);
+    void keep();
+    std::unique_ptr<AudioOutput> reopen();
+
+    GmSynth& synth_;
+    Opener reopen_;
+    Diagnostics& diagnostics_;
+    const std::chrono::milliseconds retryEvery_;
+    mutable std::mutex mutex_;
+    std::condition_variable changed_;
+    std::unique_ptr<AudioOutput> output_;  // null while the sound is lost
+    bool lost_ = false;
+    bool stopping_ = false;
+    std::thread keeper_;
+};
+
+}  // namespace tinko::fluid

@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "AudioConnection.h"
+#include "Diagnostics.h"
+#include "GmSynth.h"
+#include "IdleWatch.h"
+#include "SoundFontLocator.h"
+#include "Wait.h"
+
+namespace tinko::fluid {
+namespace {
+
+using namespace std::chrono_literals;
+using tinko::testing::waitUntil;
+
+TEST(IdleWatch, RestsAfterEnoughSilenceWithNoMessageAndWakesForTheNext) {
+    // Blocks of two frames; the watch rests after four silent frames. Steps:
+    // q renders a silent block, l a loud one, m sends a message, w wakes the
+    // output. What each step answers: 1 rest now / wake first, 0 not, - none.
+    const float silent[] = {1e-6F, -1e-6F, 0.0F, 1e-7F};
+    const float loud[] = {0.0F, 0.0F, 0.0F, -0.01F};
+    const std::pair<const char*, const char*> scripts[] = {
+        {"qq", "01"},            // four silent frames
+        {"qqq", "010"},          // once for one stretch
+        {"qlqq", "0001"},        // a sound starts the count again
+        {"qmqqq", "00001"},      // so does a message
+        {"qqmwqqq", "011-001"},  // a message to a resting output wakes it
+        {"lmm", "000"},          // while it plays, nothing needs waking
+    };
+    for (const auto& [script, expected] : scripts) {
+        IdleWatch watch(4);
+        std::string answers;
+        for (const char* step = script; *step != '\0'; ++step) {
+            switch (*step) {
+                case 'q':
+                case 'l':
+                    answers += watch.rendered(*step == 'q' ? silent : loud, 2) ? '1' : '0';
+                    break;
+                case 'm':
+                    answers += watch.messageSent() ? '1' : '0';
+                    break;
+                default:
+                    watch.woken();
+                    answers += '-';
+            }
+        }
+        EXPECT_EQ(answers, expected) << script;
+    }
+}
+
+// An output that plays nothing and loses its server when told.
+class StandInOutput : public AudioOutput {
+public:
+    const char* driverName() const override { return "stand-in"; }
+    double bufferLatency() const override { return 0.0; }
+    void wake() override { ++wakes; }
+    void serverGone(const std::string& why) { lose(why); }
+
+    std::atomic<int> wakes{0};
+};
+
+float loudestOf(GmSynth& synth, double seconds) {
+    std::vector<float> samples(static_cast<std::size_t>(seconds * synth.format().sampleRate) * 2);
+    synth.renderInterleaved(samples.data(), static_cast<int>(samples.size() / 2));
+    float loudest = 0.0F;
+    for (float sample : samples) {
+        loudest = std::max(loudest, std::fabs(sample));
+    }
+    return loudest;
+}
+
+TEST(AudioConnection, ALostServerIsSaidOnceTriedAgainAndBackWithTheInstrumentAlone) {
+    GmSynth synth(findSoundFont());
+    std::ostringstream said;
+    Diagnostics diagnostics(said);
+    std::atomic<StandInOutput*> current{nullptr};
+    std::atomic<bool> serverThere{true};
+    std::atomic<int> attempts{0};
+    const auto open = [&](GmSynth&, Diagnostics&) -> std::unique_ptr<AudioOutput> {
+        ++attempts;
+        if (!serverThere) {
+            throw NoAudioServer("not there");
+        }
+        auto output = std::make_unique<StandInOutput>();
+        current = output.get();
+        return output;
+    };
+    {
+        AudioConnection connection(synth, open, open, diagnostics, 1ms);
+        synth.send(0x28C0);    // the violin
+        synth.send(0x703C90);  // middle C, held
+        const float held = loudestOf(synth, 0.2);
+        ASSERT_GT(held, 0.05F);
+        StandInOutput* first = current;
+        connection.wake();
+        EXPECT_EQ(first->wakes, 1);
+
+        serverThere = false;
+        first->serverGone("the server went away");
+        ASSERT_TRUE(waitUntil([&] { return attempts >= 4; }));
+        connection.wake();  // plays on, silently
+        EXPECT_EQ(connection.driverName(), "");
+        serverThere = true;
+        ASSERT_TRUE(waitUntil([&] { return connection.driverName() == "stand-in"; }));
+        connection.wake();
+        EXPECT_EQ(current.load()->wakes, 1);
+        EXPECT_EQ(synth.program(0), 40);
+        loudestOf(synth, 0.3);  // the room's echo of it dies away
+        EXPECT_LT(loudestOf(synth, 0.1), held / 10) << "the note held before the loss sounds on";
+
+        // Lost once more for good: closing ends the tries.
+        serverThere = false;
+        current.load()->serverGone("gone again");
+        const int before = attempts;
+        ASSERT_TRUE(waitUntil([&] { return attempts > before + 2; }));
+    }
+    EXPECT_EQ(said.str(),
+              "tinko-piano: no sound: the server went away\n"
+              "tinko-piano: sound is back (through stand-in)\n"
+              "tinko-piano: no sound: gone again\n");
+}
+
+}  // namespace
+}  // namespace tinko::fluid
