@@ -6,6 +6,7 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <cerrno>
 #include <string>
 #include <utility>
@@ -72,6 +73,20 @@ void writeAll(int fd, const QByteArray& bytes) {
     }
 }
 
+// Makes a new file with a name of its own in `folder`, made as any new file
+// of the user's: 0666 less the umask (mkstemp would make 0600). Its
+// descriptor, or -1 with errno set; `name` is set to its path.
+int createUnique(const QByteArray& folder, QByteArray& name) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = folder + "/.tinko-" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        const int fd = ::open(name.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) {
+            return fd;
+        }
+    }
+    return -1;
+}
+
 }  // namespace
 
 void AtomicFileWriter::write(const QString& path, const QByteArray& bytes) {
@@ -87,16 +102,12 @@ void AtomicFileWriter::write(const QString& path, const QByteArray& bytes) {
         throw FileWriteError("这个名字已被一个不是文件的东西（设备或管道）占用");
     }
     const QByteArray folder = QFile::encodeName(QFileInfo(path).absolutePath());
-    QByteArray temporary = folder + "/.tinko-XXXXXX";
-    Descriptor file(::mkostemp(temporary.data(), O_CLOEXEC));
+    QByteArray temporary;
+    Descriptor file(createUnique(folder, temporary));
     if (file.get() < 0) {
         fail(errno);
     }
     try {
-        // Readable by all, like any file the user saves; mkostemp makes 0600.
-        if (::fchmod(file.get(), 0644) != 0) {
-            fail(errno);
-        }
         writeAll(file.get(), bytes);
         if (::fsync(file.get()) != 0 || ::close(file.release()) != 0) {
             fail(errno);
@@ -107,6 +118,15 @@ void AtomicFileWriter::write(const QString& path, const QByteArray& bytes) {
     } catch (...) {
         ::unlink(temporary.constData());
         throw;
+    }
+    // The new name is in the folder only once the folder is on the disk too:
+    // until then a power cut could lose the file the user was told is saved.
+    // A folder that cannot be opened to sync (one without read permission)
+    // or that syncs nothing of its own is left to the system; a disk that
+    // fails to write is said.
+    const Descriptor directory(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (directory.get() >= 0 && ::fsync(directory.get()) != 0 && errno == EIO) {
+        fail(EIO);
     }
 }
 

@@ -1,4 +1,5 @@
 #include <QIcon>
+#include <QProcessEnvironment>
 #include <memory>
 
 #include "AboutBox.h"
@@ -10,6 +11,9 @@
 #include "Pictures.h"
 
 int main(int argc, char* argv[]) {
+    // The user's environment, before the program sets anything for itself:
+    // what the user's browser gets.
+    const QProcessEnvironment userEnvironment = QProcessEnvironment::systemEnvironment();
     tinko::fluid::FluidSynthMidiOutput synthesizer;
     tinko::LazyWebBrowser::prepareApplication();
     tinko::ErrorReportingApplication app(argc, argv);
@@ -25,7 +29,7 @@ int main(int argc, char* argv[]) {
     }
     QApplication::setWindowIcon(icon);
 
-    tinko::DesktopExternalBrowser externalBrowser;
+    tinko::DesktopExternalBrowser externalBrowser(userEnvironment);
     tinko::XdgShellFolders folders;
     tinko::AtomicFileWriter files;
     tinko::MessageBoxes messages;

@@ -5,7 +5,6 @@
 #include <QLabel>
 #include <QLibrary>
 #include <QLoggingCategory>
-#include <QMetaObject>
 #include <QUrl>
 #include <QVBoxLayout>
 
@@ -61,17 +60,11 @@ void LazyWebBrowser::prepareApplication() {
     // draws with OpenGL): the shared context asked for here is an empty one,
     // made at no cost, and the engine composites its pages in software.
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // Set before any thread runs, and left set: the X11 platform reads it
+    // while the application object is made. The user's browser gets the
+    // user's own environment instead (DesktopExternalBrowser).
     if (!qEnvironmentVariableIsSet("QT_XCB_GL_INTEGRATION")) {
         qputenv("QT_XCB_GL_INTEGRATION", "none");
-        // The X11 platform reads it while the application object is made;
-        // programs started later (the user's browser) get the user's
-        // environment. Posted from the application's first routine, this
-        // runs once the object is complete.
-        qAddPreRoutine([] {
-            QMetaObject::invokeMethod(
-                QCoreApplication::instance(), [] { qunsetenv("QT_XCB_GL_INTEGRATION"); },
-                Qt::QueuedConnection);
-        });
     }
     previousHandler = qInstallMessageHandler(withoutOpenGlNotice);
     // The engine describes its graphics set-up when it starts; not news.

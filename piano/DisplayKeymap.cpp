@@ -5,11 +5,16 @@
 #include <unistd.h>
 #include <wayland-client.h>
 #include <xcb/xcb.h>
+// The XKB header names a field "explicit", a word C++ keeps for itself.
+#define explicit explicit_
+#include <xcb/xkb.h>
+#undef explicit
 #include <xkbcommon/xkbcommon-x11.h>
 #include <xkbcommon/xkbcommon.h>
 
 #include <QAbstractNativeEventFilter>
 #include <QGuiApplication>
+#include <cstdlib>
 #include <cstring>
 
 #include "Owned.h"
@@ -70,6 +75,16 @@ std::unique_ptr<DisplayKeymap> openX11Keymap() {
             XKB_X11_SETUP_XKB_EXTENSION_NO_FLAGS, nullptr, nullptr, &firstXkbEvent, nullptr)) {
         return nullptr;
     }
+    // A held key is to repeat as presses alone, with no release in between.
+    // Otherwise the toolkit must tell a repeat's release from a real one by
+    // the press that follows it at once, and while the connection is busy
+    // that press is not always there yet: the note would be struck again.
+    free(xcb_xkb_per_client_flags_reply(
+        x11->connection(),
+        xcb_xkb_per_client_flags(x11->connection(), XCB_XKB_ID_USE_CORE_KBD,
+                                 XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT,
+                                 XCB_XKB_PER_CLIENT_FLAG_DETECTABLE_AUTO_REPEAT, 0, 0, 0),
+        nullptr));
     return std::make_unique<X11Keymap>(x11->connection(), firstXkbEvent);
 }
 

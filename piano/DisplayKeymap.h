@@ -8,7 +8,8 @@ namespace tinko {
 
 // The keymap that the display server applies to the keyboard: its layouts
 // and the symbols each key gives in them, kept up to date when the user
-// changes them.
+// changes them. Opening it on X11 also has the server repeat a held key as
+// presses alone, with no release between them.
 class DisplayKeymap {
 public:
     virtual ~DisplayKeymap() = default;

@@ -104,20 +104,25 @@ std::int16_t KeyboardPicture::codeOf(const QKeyEvent& event) {
 }
 
 void KeyboardPicture::keyPressEvent(QKeyEvent* event) {
-    std::int16_t keyCode = codeOf(*event);
+    // A held key repeats with the code it was pressed with, whatever changed
+    // since (the layout, its group, the modifiers): its release ends that.
+    const auto [held, firstPress] = keysDown_.try_emplace(physicalKey(*event), 0);
+    if (firstPress) {
+        held->second = codeOf(*event);
+    }
+    std::int16_t keyCode = held->second;
     std::int16_t shift = shiftMask(event->modifiers());
-    keysDown_[physicalKey(*event)] = keyCode;
     guarded([&] { handler_.pictureKeyDown(keyCode, shift); });
 }
 
 void KeyboardPicture::keyReleaseEvent(QKeyEvent* event) {
-    // X11 repeats a held key as release and press pairs; only the press is
-    // handed on, so a held key is released once, when it really is.
+    // A held key repeats as presses alone on X11 (see DisplayKeymap) and as
+    // release and press pairs, marked as repeats, on Wayland; only the
+    // presses are handed on, so a held key is released once, when it really
+    // is.
     if (event->isAutoRepeat()) {
         return;
     }
-    // A key lets go of the code it was pressed with, even when the layout
-    // changed while it was held; otherwise its note would sound on.
     const auto pressed = keysDown_.find(physicalKey(*event));
     std::int16_t keyCode = pressed != keysDown_.end() ? pressed->second : codeOf(*event);
     std::int16_t shift = shiftMask(event->modifiers());

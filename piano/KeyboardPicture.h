@@ -16,8 +16,9 @@ namespace tinko {
 //
 // It also mends what the toolkit leaves out or gets in the way: a click
 // after a press and release on the picture, one key-up per held key however
-// long it auto-repeats, key-ups for keys still held when the focus leaves,
-// and a pointer-up for a press that is cut off without a release.
+// long it auto-repeats, with the code of its first press, key-ups for keys
+// still held when the focus leaves, and a pointer-up for a press that is cut
+// off without a release.
 class KeyboardPicture : public QWidget {
     Q_OBJECT
 

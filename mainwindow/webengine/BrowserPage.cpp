@@ -21,11 +21,13 @@ bool isFlashMovie(const QUrl& url) {
 
 BrowserPage::BrowserPage(QWebEngineProfile* profile, bool canPlayFlash, QObject* parent)
     : QWebEnginePage(profile, parent), canPlayFlash_(canPlayFlash) {
-    // One view, no tabs or windows: what would open elsewhere opens here.
+    // One view, no tabs or windows: what the child opens elsewhere opens
+    // here. What a page opens by itself (an advertisement's frame, say) is
+    // dropped: it would take the child's page away.
     connect(this, &QWebEnginePage::newWindowRequested, this,
             [this](QWebEngineNewWindowRequest& request) {
                 // An empty window, which a script would fill, has no place.
-                if (request.requestedUrl().isValid() &&
+                if (request.isUserInitiated() && request.requestedUrl().isValid() &&
                     request.requestedUrl().scheme() != QLatin1String("about")) {
                     load(request.requestedUrl());
                 }

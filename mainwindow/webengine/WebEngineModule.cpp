@@ -4,7 +4,6 @@
 #include <QFile>
 #include <QLocale>
 #include <QMimeDatabase>
-#include <QProcessEnvironment>
 #include <QQuickWindow>
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
@@ -66,16 +65,10 @@ void prepareEngine() {
     scheme.setFlags(QWebEngineUrlScheme::SecureScheme | QWebEngineUrlScheme::CorsEnabled);
     QWebEngineUrlScheme::registerScheme(scheme);
 
-    // The engine starts with its first profile, and puts variables of its
-    // own into the environment as it does; programs started from here (the
-    // user's browser) get the user's environment.
-    const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    // The engine starts with its first profile. The variables it puts into
+    // the environment as it does stay: its threads read them. The user's
+    // browser gets the user's own environment (DesktopExternalBrowser).
     QWebEngineProfile* profile = QWebEngineProfile::defaultProfile();
-    for (const QString& name : QProcessEnvironment::systemEnvironment().keys()) {
-        if (!environment.contains(name)) {
-            qunsetenv(qPrintable(name));
-        }
-    }
     profile->setHttpAcceptLanguage(QStringLiteral("zh-CN,zh"));
     // Song pages play at once, with their sound.
     profile->settings()->setAttribute(QWebEngineSettings::PlaybackRequiresUserGesture, false);

@@ -1,6 +1,8 @@
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 #include <sys/fsuid.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <QApplication>
 #include <QDir>
@@ -9,11 +11,21 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <vector>
 
 #include "AboutBox.h"
 #include "Doubles.h"
 #include "FileWriter.h"
 #include "TemporaryHome.h"
+
+// What this process syncs to disk, by the paths of the descriptors synced.
+std::vector<QString> synced;
+
+extern "C" int fsync(int fd) {
+    static const auto real = reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "fsync"));
+    synced.push_back(QFileInfo(QStringLiteral("/proc/self/fd/%1").arg(fd)).symLinkTarget());
+    return real(fd);
+}
 
 namespace tinko {
 namespace {
@@ -46,7 +58,20 @@ TEST_F(AtomicFileWriting, WritesAndReplacesWholeFilesAndLinksAreNeverFollowed) {
     EXPECT_EQ(write(path("a.url"), "first version, longer"), QString());
     EXPECT_EQ(write(path("a.url"), "second"), QString());
     EXPECT_EQ(contentsOf(path("a.url")), QByteArrayLiteral("second"));
-    EXPECT_EQ(QFile(path("a.url")).permissions() & QFile::ReadOther, QFile::ReadOther);
+    // Made as any new file of the user's, and the folder synced after the
+    // rename that puts the file's name in it.
+    for (const auto& [umask, mode] : {std::pair{022, 0644}, {077, 0600}, {002, 0664}}) {
+        const mode_t before = ::umask(umask);
+        synced.clear();
+        EXPECT_EQ(write(path("a.url"), "second"), QString());
+        ::umask(before);
+        struct stat made {};
+        ASSERT_EQ(::stat(QFile::encodeName(path("a.url")).constData(), &made), 0);
+        EXPECT_EQ(made.st_mode & 07777, static_cast<mode_t>(mode)) << std::oct << umask;
+        ASSERT_EQ(synced.size(), 2u);
+        EXPECT_TRUE(QFileInfo(synced[0]).fileName().startsWith(QLatin1String(".tinko-")));
+        EXPECT_EQ(synced[1], QFileInfo(dir.path()).canonicalFilePath());
+    }
 
     QFile target(path("target.txt"));
     ASSERT_TRUE(target.open(QIODevice::WriteOnly));

@@ -2,9 +2,11 @@
 # The built program as a person uses it, on a desktop of the test's own: a
 # key pressed on the computer keyboard is heard on PulseAudio and on PipeWire
 # and seen on the keyboard, whatever the keyboard layout, on X11 and Wayland;
-# a chord is heard without a gap on a busy machine; a silent piano rests; a
-# missing or failing audio server leaves a piano that still plays silently
-# and says once why, and that sounds again once the server is back.
+# a chord is struck once and heard without a gap on a busy machine, however
+# fast the keys repeat; a key held while the layout changes lets go of its
+# note; a silent piano rests; a missing or failing audio server leaves a
+# piano that still plays silently and says once why, and that sounds again
+# once the server is back.
 #
 # TINKO_PROGRAM=build/app/tinko-piano end_to_end.py [EndToEnd.test_...]
 import os
@@ -23,6 +25,7 @@ class EndToEnd(unittest.TestCase):
         self.processes = desktop.Processes()
         self.addCleanup(self.processes.stop_all)
         self.x = desktop.XServer(self.processes)
+        self.x.run("xset", "r", "rate", "500", "30")  # held keys repeat, and fast
 
     def launch(self, server=None, **env):
         self.program = desktop.Program(os.environ["TINKO_PROGRAM"], self.x, self.processes,
@@ -69,9 +72,11 @@ class EndToEnd(unittest.TestCase):
         self.keys_play(["k"], [60])
         return recorder.wait_for_sound(start, timeout) is not None
 
-    def gaps_in_a_chord(self, recorder, busy_cores=2):
-        # Runs of digital silence of 1 ms or more in a chord held for 3 s
-        # while other programs keep every core busy.
+    def hold_a_chord(self, recorder, busy_cores=2):
+        # Holds four keys for 3 s while they repeat and other programs keep
+        # every core busy: where a note was struck again once the chord had
+        # sounded (its keys reach the program within a few tenths of a
+        # second), and the chord's runs of digital silence of 1 ms or more.
         busy = [self.processes.start([sys.executable, "-c", "while True: pass"], os.environ)
                 for _ in range(busy_cores)]
         start = recorder.frames()
@@ -82,7 +87,10 @@ class EndToEnd(unittest.TestCase):
         self.x.run("xdotool", "keyup", "a", "d", "g", "k")
         for process in busy:
             process.kill()
-        return recorder.silences(onset, onset + 3 * desktop.RATE)
+        end = onset + 3 * desktop.RATE
+        struck = recorder.strikes(onset, end)
+        return ([frame for frame in struck if frame > onset + desktop.RATE * 3 // 10],
+                recorder.silences(onset, end))
 
     def heard_rests_and_comes_back(self, kind, **env):
         server = kind(self.processes)
@@ -93,7 +101,7 @@ class EndToEnd(unittest.TestCase):
         self.assertTrue(self.heard(recorder), "nothing was heard")
         streams = lambda: server.pactl("list", "sink-inputs") or ""  # noqa: E731
         self.assertNotIn("pipewire-pulse", streams(), "played through PipeWire's PulseAudio")
-        self.assertEqual(self.gaps_in_a_chord(recorder), [])
+        self.assertEqual(self.hold_a_chord(recorder), ([], []), "(struck again, gaps)")
         # Silent for a while, the stream rests; the next key wakes it.
         self.assertTrue(desktop.wait_for(lambda: "Corked: yes" in streams(), 20), "no rest")
         self.assertTrue(self.heard(recorder), "nothing was heard after a rest")
@@ -135,6 +143,16 @@ class EndToEnd(unittest.TestCase):
     def test_keys_play_by_the_layout_switched_to(self):
         self.launch()
         self.play_in_three_layouts()
+        # A key held while the layout changes (Q of us, A of fr), repeating
+        # with the new one, lets go of its own note when it is let go.
+        self.x.run("setxkbmap", "-layout", "us,fr")
+        self.x.run("xdotool", "keydown", "24")
+        self.assertTrue(desktop.wait_for(lambda: self.white_notes_pressed() == [64]))
+        self.x.lock_group(1)
+        self.x.run("xdotool", "keydown", "24")  # as the key repeats
+        self.x.run("xdotool", "keyup", "24")
+        self.assertTrue(desktop.wait_for(lambda: self.white_notes_pressed() == []),
+                        "%s stayed down" % self.white_notes_pressed())
 
     def test_on_wayland_keys_play_by_the_compositors_layout(self):
         weston = desktop.Weston(self.processes, self.x, 1148, 714)  # the window's size

@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWebEnginePage>
 #include <QWebEngineView>
@@ -20,6 +21,7 @@
 
 #include "AboutBox.h"
 #include "Doubles.h"
+#include "ExternalBrowser.h"
 #include "LazyWebBrowser.h"
 #include "MainForm.h"
 #include "RecordingMidiOutput.h"
@@ -131,15 +133,41 @@ protected:
     std::unique_ptr<MainForm> window;
 };
 
-TEST_F(WebEngine, CommandsLoadTheirPagesInChineseAndLeaveTheEnvironmentAsItWas) {
+TEST_F(WebEngine, CommandsLoadTheirPagesInChineseAndTheUsersBrowserGetsTheUsersEnvironment) {
     makeWindow();
     EXPECT_EQ(lazy->view(), nullptr) << "no engine before the first page";
+    const QStringList beforeTheEngine = environment();
     ASSERT_TRUE(click("Command5")) << "the page did not load";
     ASSERT_TRUE(click("Command3"));
     EXPECT_EQ(site.requests().join(QLatin1Char('|')).toStdString(),
               "document /live/ahws/?site=pptv zh-CN,zh|document / zh-CN,zh");
-    // What the user's browser would get: what the program started with.
-    EXPECT_EQ(environment(), environment(true));
+    // The environment is not changed while the engine's threads run: nothing
+    // of it is taken away. The user's browser gets what the process started
+    // with, not what the program and the engine added.
+    for (const QString& variable : beforeTheEngine) {
+        EXPECT_TRUE(environment().contains(variable)) << variable.toStdString();
+    }
+    EXPECT_EQ(qEnvironmentVariable("QT_XCB_GL_INTEGRATION"), QStringLiteral("none"))
+        << "set before the application's threads started, and kept";
+    QTemporaryDir folder;
+    const QString opener = folder.filePath(QStringLiteral("opener"));
+    QFile script(opener);
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    // What it was started with, as the kernel keeps it (the shell adds PWD).
+    script.write("#!/bin/sh\ncat /proc/$$/environ > \"$0.seen\"\n");
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QProcessEnvironment started;
+    for (const QString& variable : environment(true)) {
+        started.insert(variable.section(u'=', 0, 0), variable.section(u'=', 1));
+    }
+    EXPECT_TRUE(DesktopExternalBrowser(started, opener).open(QUrl(QStringLiteral("http://x/"))));
+    QFile seen(opener + QStringLiteral(".seen"));
+    ASSERT_TRUE(testing::waitUntil([&] { return seen.size() > 0; }));
+    ASSERT_TRUE(seen.open(QIODevice::ReadOnly));
+    QStringList given = QString::fromLocal8Bit(seen.readAll()).split(QChar(0), Qt::SkipEmptyParts);
+    given.sort();
+    EXPECT_EQ(given, environment(true));
 
     site.stop();  // nothing answers there any more
     QSignalSpy loaded(lazy, &LazyWebBrowser::loaded);
@@ -200,18 +228,28 @@ TEST_F(WebEngine, WithoutAPartOfTheBrowserItSaysSoInChinese) {
     EXPECT_EQ(message->text(), QStringLiteral("网页浏览器无法启动：浏览器组件没有安装好。"));
 }
 
-TEST_F(WebEngine, LinksToANewWindowOpenInTheView) {
+TEST_F(WebEngine, LinksToANewWindowOpenInTheViewAndPagesOpenNothingByThemselves) {
+    // A frame of another origin (an advertisement's) that opens a window as
+    // soon as it is loaded, with no click.
     site.serve(QStringLiteral("/"), "text/html",
-               "<a href='/opened' target='_blank' style='display:block;height:100vh;"
-               "background:#00ff00'>go</a>");
+               "<a href='/opened' target='_blank' style='display:block;height:90vh;"
+               "background:#00ff00'>go</a><iframe sandbox='allow-scripts allow-popups' "
+               "src='/advert'></iframe>");
+    site.serve(QStringLiteral("/advert"), "text/html",
+               "<script>window.open('/popup'); fetch('/tried');</script>");
     makeWindow();
     ASSERT_TRUE(click("Command3"));
-    // Clicked once the link is on the screen.
-    ASSERT_TRUE(testing::waitUntil([&] { return screen().pixel(100, 100) == qRgb(0, 255, 0); }));
+    // Clicked once the link is on the screen and the frame has tried.
+    ASSERT_TRUE(testing::waitUntil([&] {
+        return screen().pixel(100, 100) == qRgb(0, 255, 0) &&
+               site.requests().join(u'|').contains(QLatin1String("/tried"));
+    }));
     QSignalSpy loaded(lazy, &LazyWebBrowser::loaded);
     QTest::mouseClick(view()->focusProxy(), Qt::LeftButton, {}, QPoint(100, 100));
     ASSERT_TRUE(loaded.wait(60000));
     EXPECT_EQ(view()->url().path(), QStringLiteral("/opened"));
+    EXPECT_FALSE(site.requests().join(u'|').contains(QLatin1String("/popup")))
+        << site.requests().join(u'|').toStdString();
 }
 
 TEST_F(WebEngine, TabFollowsTheWindowsOrderAlsoAfterAPageHasLoaded) {

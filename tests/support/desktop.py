@@ -3,6 +3,7 @@
 # itself), a Wayland compositor on it, PulseAudio or PipeWire with a null sink
 # and a recorder of what that sink plays, and the program with a home and a
 # runtime folder of its own. Nothing outside what it starts is touched.
+import ctypes
 import os
 import shutil
 import struct
@@ -81,6 +82,18 @@ class XServer:
         # What `command` prints, run on this display.
         done = subprocess.run(command, env=self.env, capture_output=True, text=text, timeout=20)
         return done.stdout.strip() if text else done.stdout
+
+    def lock_group(self, group):
+        # Switches the keyboard to its layout number `group` (from 0), as a
+        # click on a panel's layout indicator does.
+        x11 = ctypes.CDLL("libX11.so.6")
+        x11.XOpenDisplay.restype = ctypes.c_void_p
+        x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+        x11.XkbLockGroup.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_uint]
+        x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+        display = x11.XOpenDisplay(self.display.encode())
+        x11.XkbLockGroup(display, 0x100, group)  # the core keyboard
+        x11.XCloseDisplay(display)  # which sends the request
 
 
 class Image:
@@ -224,6 +237,22 @@ class Recorder:
     def wait_for_sound(self, start, timeout=5.0, level=200):
         wait_for(lambda: self.onset(start, level) is not None, timeout)
         return self.onset(start, level)
+
+    def strikes(self, start, end, window=RATE // 100):
+        # The frames between `start` and `end` where a note is struck: the
+        # first of `window` frames louder than 1000 (of 32767) and more than
+        # twice the quietest of the ten before them, a tenth of a second or
+        # more after the last strike.
+        with self.lock:
+            samples = memoryview(bytes(self.data[start * FRAME_BYTES:end * FRAME_BYTES])).cast("h")
+        peaks = [max(map(abs, samples[i:i + 2 * window]), default=0)
+                 for i in range(0, len(samples), 2 * window)]
+        found = []
+        for i, peak in enumerate(peaks):
+            if peak > 1000 and peak > 2 * min(peaks[max(0, i - 10):i] or [0]) and (
+                    not found or i - found[-1] >= 10):
+                found.append(i)
+        return [start + i * window for i in found]
 
     def silences(self, start, end, shortest=RATE // 1000):
         # Runs of digital silence (both channels exactly 0) between frames
