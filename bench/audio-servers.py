@@ -9,21 +9,23 @@ test extension and their notes found at the sink's monitor. Per server and
 load it prints:
 
 - key to sound: from a key pressed to its note at the sink (median);
-- after silence: the same for the first note after a silent minute;
+- after silence: the same for the first note after a silent minute, and
+  after the next rests (median);
 - gaps: runs of digital silence of 1 ms or more inside held chords (30 s in
   all, played by bench/audio_figures through the same audio output), and
   the underruns the output counted meanwhile;
 - worst callback: the longest render callback while a held chord changes
   instrument ten times, against one period;
 - back: from the server started again (after it was killed under the
-  program) to a key's note;
+  program) to the program's stream playing on it, and whether a key is then
+  heard;
 - idle cost (idle machine only): CPU time and wake-ups a second of the
   program and of the server's processes over ten seconds of the silence,
   beside the server's own before the program started.
 
 Prints a Markdown table; asserts nothing.
 
-    bench/audio-servers.py [--presses N] [--silence SECONDS] [--chords N]
+    bench/audio-servers.py [--presses N] [--silence SECONDS] [--rests N] [--chords N]
                            [--servers pulseaudio,pipewire] [--loads idle,busy]
 
 Build first with tools/build.sh; TINKO_BUILD_DIR names another build folder.
@@ -170,24 +172,23 @@ def chords(path, server, recorder, count):
     return "%d / %s" % (gaps, underruns), worst
 
 
+def streams(server):
+    return server.pactl("list", "sink-inputs") or ""
+
+
 def back_after_restart(server, keyboard, processes):
-    """Seconds from the server started again to a key's note."""
+    """Seconds from the server started again to the program's stream playing
+    on it (it counts as open only once it plays), and whether a key is heard
+    then. Taken at the server: a new recorder takes two seconds to deliver
+    its first sound, longer than the program takes."""
     server.kill()
     time.sleep(2)  # the program has found out, and tries again now and then
     server.start()
     returned = time.monotonic()
-    if not server.running:
-        return None
-    recorder = Recorder(processes, server.env, latency_ms=2)
-    while time.monotonic() - returned < 15:
-        start = recorder.frames()
-        keyboard.key(MIDDLE_C_KEY, True)
-        onset = recorder.wait_for_sound(start, 0.1, ONSET)
-        keyboard.key(MIDDLE_C_KEY, False)
-        if onset is not None:
-            wait_for(lambda: time_of(recorder, onset) is not None)
-            return time_of(recorder, onset) - returned
-    return None
+    if not server.running or not wait_for(lambda: "tinko-piano" in streams(server), 15):
+        return None, False
+    back = time.monotonic() - returned
+    return back, key_to_sound(keyboard, Recorder(processes, server.env, latency_ms=2)) is not None
 
 
 def measure(server_class, build, x, options, load):
@@ -227,7 +228,12 @@ def measure(server_class, build, x, options, load):
         idle = idle_cost(dict(pids, program=app.process.pid)) if load == "idle" else None
         recorder = Recorder(processes, server.env, latency_ms=2)
         time.sleep(max(0.0, silent_from + options.silence - time.monotonic()))
-        after_silence = key_to_sound(keyboard, recorder)
+        after_silence = [key_to_sound(keyboard, recorder)]
+        for _ in range(options.rests - 1):  # and after the next rests
+            wait_for(lambda: "Corked: yes" in streams(server), 30)
+            time.sleep(1)
+            after_silence.append(key_to_sound(keyboard, recorder))
+        woken = [ms for ms in after_silence if ms is not None]
 
         back = back_after_restart(server, keyboard, processes)
         said = app.stderr().strip()
@@ -242,7 +248,8 @@ def measure(server_class, build, x, options, load):
             "load": load,
             "steady": statistics.median(heard) if heard else None,
             "heard": "%d/%d" % (len(heard), options.presses),
-            "after_silence": after_silence,
+            "after_silence": statistics.median(woken) if woken else None,
+            "woken": "%d/%d" % (len(woken), options.rests),
             "gaps": gaps,
             "worst": worst,
             "back": back,
@@ -259,7 +266,7 @@ def milliseconds(value):
 
 
 def print_table(rows, options):
-    print("| server | load | key to sound | after %d s silent | gaps / underruns in %d s "
+    print("| server | load | key to sound | after %d s silent, and rests | gaps / underruns in %d s "
           "of chords | worst callback | back after restart | program idle | servers idle "
           "(alone) |" % (options.silence, 3 * options.chords))
     print("|---|---|---|---|---|---|---|---|---|")
@@ -267,10 +274,12 @@ def print_table(rows, options):
         idle = "%.1f %%, %.0f/s" % row["program"] if row["program"] else ""
         daemons = ", ".join("%s %.1f %% (%.1f %%)" % (name, cost[0][0], cost[1][0])
                             for name, cost in row["daemons"].items()) if row["daemons"] else ""
-        back = "none" if row["back"] is None else "%.2f s" % row["back"]
-        print("| %s | %s | %s (%s) | %s | %s | %s | %s | %s | %s |" % (
+        back = "none" if row["back"][0] is None else "%.2f s (%s)" % (
+            row["back"][0], "heard" if row["back"][1] else "not heard")
+        print("| %s | %s | %s (%s) | %s (%s) | %s | %s | %s | %s | %s |" % (
             row["server"], row["load"], milliseconds(row["steady"]), row["heard"],
-            milliseconds(row["after_silence"]), row["gaps"], row["worst"], back, idle, daemons))
+            milliseconds(row["after_silence"]), row["woken"], row["gaps"], row["worst"], back,
+            idle, daemons))
     for row in rows:
         if row["said"]:
             print("\non %s (%s) the program said:\n%s" % (row["server"], row["load"], row["said"]))
@@ -280,6 +289,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--presses", type=int, default=9)
     parser.add_argument("--silence", type=float, default=60.0)
+    parser.add_argument("--rests", type=int, default=5)
     parser.add_argument("--chords", type=int, default=10)
     parser.add_argument("--servers", default="pulseaudio,pipewire")
     parser.add_argument("--loads", default="idle,busy")

@@ -18,7 +18,7 @@ AudioConnection::AudioConnection(GmSynth& synth, const Opener& open, Opener reop
 
 AudioConnection::~AudioConnection() {
     {
-        const std::lock_guard<std::mutex> lock(mutex_);
+        const std::lock_guard<std::mutex> lock(stateMutex_);
         stopping_ = true;
     }
     changed_.notify_all();
@@ -27,29 +27,29 @@ AudioConnection::~AudioConnection() {
 }
 
 void AudioConnection::wake() {
-    const std::lock_guard<std::mutex> lock(mutex_);
+    const std::lock_guard<std::mutex> lock(outputMutex_);
     if (output_) {
         output_->wake();
     }
 }
 
 std::string AudioConnection::driverName() const {
-    const std::lock_guard<std::mutex> lock(mutex_);
+    const std::lock_guard<std::mutex> lock(outputMutex_);
     return output_ ? output_->driverName() : "";
 }
 
 double AudioConnection::bufferLatency() const {
-    const std::lock_guard<std::mutex> lock(mutex_);
+    const std::lock_guard<std::mutex> lock(outputMutex_);
     return output_ ? output_->bufferLatency() : 0.0;
 }
 
 AudioStatistics AudioConnection::statistics() const {
-    const std::lock_guard<std::mutex> lock(mutex_);
+    const std::lock_guard<std::mutex> lock(outputMutex_);
     return output_ ? output_->statistics() : AudioStatistics{};
 }
 
 void AudioConnection::resetStatistics() {
-    const std::lock_guard<std::mutex> lock(mutex_);
+    const std::lock_guard<std::mutex> lock(outputMutex_);
     if (output_) {
         output_->resetStatistics();
     }
@@ -58,7 +58,7 @@ void AudioConnection::resetStatistics() {
 void AudioConnection::watch(AudioOutput& output) {
     output.whenLost([this] {
         {
-            const std::lock_guard<std::mutex> lock(mutex_);
+            const std::lock_guard<std::mutex> lock(stateMutex_);
             lost_ = true;
         }
         changed_.notify_all();
@@ -66,15 +66,20 @@ void AudioConnection::watch(AudioOutput& output) {
 }
 
 void AudioConnection::keep() {
-    std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [this] { return stopping_ || lost_; });
-        if (stopping_) {
-            return;
+        {
+            std::unique_lock<std::mutex> lock(stateMutex_);
+            changed_.wait(lock, [this] { return stopping_ || lost_; });
+            if (stopping_) {
+                return;
+            }
+            lost_ = false;
         }
-        lost_ = false;
-        std::unique_ptr<AudioOutput> gone = std::move(output_);
-        lock.unlock();
+        std::unique_ptr<AudioOutput> gone;
+        {
+            const std::lock_guard<std::mutex> lock(outputMutex_);
+            gone = std::move(output_);
+        }
         diagnostics_.say("no sound: " + gone->lossReason());
         gone.reset();  // its threads end here, not on the sender's
         std::unique_ptr<AudioOutput> next = reopen();
@@ -82,12 +87,12 @@ void AudioConnection::keep() {
             return;  // stopping
         }
         AudioOutput& output = *next;
-        lock.lock();
-        output_ = std::move(next);
-        lock.unlock();
+        {
+            const std::lock_guard<std::mutex> lock(outputMutex_);
+            output_ = std::move(next);
+        }
         diagnostics_.say(std::string("sound is back (through ") + output.driverName() + ")");
-        watch(output);  // outside the lock: a loss already suffered is told at once
-        lock.lock();
+        watch(output);  // a loss suffered meanwhile is told at once
     }
 }
 
@@ -101,7 +106,7 @@ std::unique_ptr<AudioOutput> AudioConnection::reopen() {
         } catch (const std::exception&) {
             // Not back yet.
         }
-        std::unique_lock<std::mutex> lock(mutex_);
+        std::unique_lock<std::mutex> lock(stateMutex_);
         if (changed_.wait_for(lock, retryEvery_, [this] { return stopping_; })) {
             return nullptr;
         }

@@ -50,9 +50,13 @@ private:
     Opener reopen_;
     Diagnostics& diagnostics_;
     const std::chrono::milliseconds retryEvery_;
-    mutable std::mutex mutex_;
-    std::condition_variable changed_;
+    // Two locks, never held together: the sender holds the first while it
+    // wakes the output, which may wait for the output's own thread, and
+    // that thread takes the second to tell of a loss.
+    mutable std::mutex outputMutex_;
     std::unique_ptr<AudioOutput> output_;  // null while the sound is lost
+    std::mutex stateMutex_;
+    std::condition_variable changed_;
     bool lost_ = false;
     bool stopping_ = false;
     std::thread keeper_;

@@ -114,37 +114,37 @@ void PulseAudioOutput::connect() {
 
 template <typename Condition>
 void PulseAudioOutput::waitUntil(Condition ready, const char* late) {
-    timedOut_ = false;
-    pa_mainloop_api* api = pa_threaded_mainloop_get_api(loop_.get());
-    pa_time_event* timer = pa_context_rttime_new(
-        context_.get(), pa_rtclock_now() + kPlayWithin,
-        [](pa_mainloop_api*, pa_time_event*, const timeval*, void* self) {
-            static_cast<PulseAudioOutput*>(self)->timedOut_ = true;
-            onStateChanged(self);
-        },
-        this);
-    const auto stopTimer = [&] {
-        if (timer != nullptr) {
-            api->time_free(timer);
+    // A timer on the loop that wakes this wait when the time is up.
+    struct Timer {
+        pa_mainloop_api* api;
+        pa_time_event* event;
+        ~Timer() {
+            if (event != nullptr) {
+                api->time_free(event);
+            }
         }
     };
+    timedOut_ = false;
+    const Timer timer{pa_threaded_mainloop_get_api(loop_.get()),
+                      pa_context_rttime_new(
+                          context_.get(), pa_rtclock_now() + kPlayWithin,
+                          [](pa_mainloop_api*, pa_time_event*, const timeval*, void* self) {
+                              static_cast<PulseAudioOutput*>(self)->timedOut_ = true;
+                              onStateChanged(self);
+                          },
+                          this)};
     for (;;) {
-        const pa_context_state_t context = pa_context_get_state(context_.get());
-        if (!PA_CONTEXT_IS_GOOD(context)) {
-            stopTimer();
+        if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context_.get()))) {
             throw NoAudioServer("no PulseAudio server answers (" +
                                 std::string(pa_strerror(pa_context_errno(context_.get()))) + ")");
         }
         if (stream_ && !PA_STREAM_IS_GOOD(pa_stream_get_state(stream_.get()))) {
-            stopTimer();
             throw std::runtime_error(pa_strerror(pa_context_errno(context_.get())));
         }
         if (ready()) {
-            stopTimer();
             return;
         }
         if (timedOut_) {
-            stopTimer();
             throw std::runtime_error(std::string(late) + " within half a second");
         }
         pa_threaded_mainloop_wait(loop_.get());
