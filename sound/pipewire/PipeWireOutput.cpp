@@ -13,7 +13,6 @@
 #include <stdexcept>
 
 #include "GmSynth.h"
-#include "RealtimeThread.h"
 
 namespace tinko::fluid {
 namespace {
@@ -58,7 +57,7 @@ std::string daemonSocket() {
 }  // namespace
 
 PipeWireOutput::PipeWireOutput(GmSynth& synth, Diagnostics& diagnostics)
-    : synth_(synth), renderer_(synth), quantum_(kFirstQuantum) {
+    : ServerOutput(synth), synth_(synth), quantum_(kFirstQuantum) {
     const std::string socket = daemonSocket();
     std::error_code error;
     if (!std::filesystem::exists(socket, error)) {
@@ -70,13 +69,7 @@ PipeWireOutput::PipeWireOutput(GmSynth& synth, Diagnostics& diagnostics)
     events_.state_changed = onStateChanged;
     events_.io_changed = onIoChanged;
     events_.process = onProcess;
-    try {
-        connect();
-    } catch (...) {
-        close();
-        throw;
-    }
-    runInRealTime(renderer_.renderThread(), diagnostics);
+    open(diagnostics);
 }
 
 PipeWireOutput::~PipeWireOutput() {

@@ -7,9 +7,8 @@
 #include <cstdint>
 #include <string>
 
-#include "AudioOutput.h"
 #include "Owned.h"
-#include "Renderer.h"
+#include "ServerOutput.h"
 
 namespace tinko::fluid {
 
@@ -19,7 +18,7 @@ namespace tinko::fluid {
 // doubles each time a cycle goes by without it while the piano sounds. A few
 // seconds into silence the stream goes inactive, so the graph may slow down
 // or sleep; the next message wakes it.
-class PipeWireOutput : public AudioOutput {
+class PipeWireOutput : public ServerOutput {
 public:
     // Throws NoAudioServer when no PipeWire daemon answers, and
     // std::runtime_error when the stream does not play within half a second
@@ -33,13 +32,11 @@ public:
     // The cycle asked for.
     double bufferLatency() const override;
     void wake() override;
-    AudioStatistics statistics() const override { return renderer_.statistics(); }
-    void resetStatistics() override { renderer_.resetStatistics(); }
 
 private:
-    void connect();
+    void connect() override;
     void waitUntilPlaying();
-    void close();
+    void close() override;
     static void onStateChanged(void* self, pw_stream_state old, pw_stream_state state,
                                const char* error);
     static void onIoChanged(void* self, std::uint32_t id, void* area, std::uint32_t size);
@@ -51,7 +48,6 @@ private:
     std::string latencyOf(std::uint32_t quantum) const;
 
     GmSynth& synth_;
-    Renderer renderer_;
     pw_stream_events events_{};
     Owned<pw_thread_loop, pw_thread_loop_destroy> loop_;
     // Destroyed by close(), under the loop's lock, before the loop stops:

@@ -10,7 +10,6 @@
 #include <string>
 
 #include "GmSynth.h"
-#include "RealtimeThread.h"
 
 namespace tinko::fluid {
 namespace {
@@ -45,14 +44,8 @@ void forget(pa_operation* operation) {
 }  // namespace
 
 PulseAudioOutput::PulseAudioOutput(GmSynth& synth, Diagnostics& diagnostics)
-    : synth_(synth), renderer_(synth) {
-    try {
-        connect();
-    } catch (...) {
-        close();
-        throw;
-    }
-    runInRealTime(renderer_.renderThread(), diagnostics);
+    : ServerOutput(synth), synth_(synth) {
+    open(diagnostics);
 }
 
 PulseAudioOutput::~PulseAudioOutput() {

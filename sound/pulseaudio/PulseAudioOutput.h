@@ -4,9 +4,8 @@
 #include <pulse/stream.h>
 #include <pulse/thread-mainloop.h>
 
-#include "AudioOutput.h"
 #include "Owned.h"
-#include "Renderer.h"
+#include "ServerOutput.h"
 
 namespace tinko::fluid {
 
@@ -15,7 +14,7 @@ namespace tinko::fluid {
 // in real time, into a buffer of a few periods. A few seconds into silence
 // the stream is corked, so neither the server nor this program wakes up for
 // silence; the next message uncorks it.
-class PulseAudioOutput : public AudioOutput {
+class PulseAudioOutput : public ServerOutput {
 public:
     // Throws NoAudioServer when no PulseAudio server answers, and
     // std::runtime_error when the stream does not play within half a second.
@@ -28,12 +27,10 @@ public:
     // The target length of the server's buffer.
     double bufferLatency() const override;
     void wake() override;
-    AudioStatistics statistics() const override { return renderer_.statistics(); }
-    void resetStatistics() override { renderer_.resetStatistics(); }
 
 private:
-    void connect();
-    void close();
+    void connect() override;
+    void close() override;
     // Waits on the loop until `ready` holds, the server fails us, or the
     // half second to play in is up.
     template <typename Condition>
@@ -46,7 +43,6 @@ private:
     static void onUnderflow(pa_stream* stream, void* self);
 
     GmSynth& synth_;
-    Renderer renderer_;
     Owned<pa_threaded_mainloop, pa_threaded_mainloop_free> loop_;
     Owned<pa_context, pa_context_unref> context_;
     Owned<pa_stream, pa_stream_unref> stream_;

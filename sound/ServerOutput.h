@@ -1,0 +1,41 @@
+#pragma once
+
+#include "AudioOutput.h"
+#include "RealtimeThread.h"
+#include "Renderer.h"
+
+namespace tinko::fluid {
+
+// An output through a stream of the program's own on an audio server, whose
+// thread asks for audio: the stream renders through a Renderer and counts as
+// open only once audio flows.
+class ServerOutput : public AudioOutput {
+public:
+    AudioStatistics statistics() const override { return renderer_.statistics(); }
+    void resetStatistics() override { renderer_.resetStatistics(); }
+
+protected:
+    explicit ServerOutput(GmSynth& synth) : renderer_(synth) {}
+
+    // For the constructor: connects, or closes what connecting made and
+    // throws; then has the server's thread render in real time.
+    void open(Diagnostics& diagnostics) {
+        try {
+            connect();
+        } catch (...) {
+            close();
+            throw;
+        }
+        runInRealTime(renderer_.renderThread(), diagnostics);
+    }
+
+    // Returns once audio flows; throws NoAudioServer when the server is not
+    // there, std::runtime_error when it is and the stream does not play.
+    virtual void connect() = 0;
+    // Ends the stream and its threads, or what connect() made of them.
+    virtual void close() = 0;
+
+    Renderer renderer_;
+};
+
+}  // namespace tinko::fluid
