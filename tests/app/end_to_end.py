@@ -3,10 +3,9 @@
 # key pressed on the computer keyboard is heard on PulseAudio and on PipeWire
 # and seen on the keyboard, whatever the keyboard layout, on X11 and Wayland;
 # a chord is struck once and heard without a gap on a busy machine, however
-# fast the keys repeat; a key held while the layout changes lets go of its
-# note; a silent piano rests; a missing or failing audio server leaves a
-# piano that still plays silently and says once why, and that sounds again
-# once the server is back.
+# fast the keys repeat; a silent piano rests; a missing or failing audio
+# server leaves a piano that still plays silently and says once why, and
+# that sounds again once the server is back.
 #
 # TINKO_PROGRAM=build/app/tinko-piano end_to_end.py [EndToEnd.test_...]
 import os
@@ -72,13 +71,13 @@ class EndToEnd(unittest.TestCase):
         self.keys_play(["k"], [60])
         return recorder.wait_for_sound(start, timeout) is not None
 
-    def hold_a_chord(self, recorder, busy_cores=2):
-        # Holds four keys for 3 s while they repeat and other programs keep
-        # every core busy: where a note was struck again once the chord had
-        # sounded (its keys reach the program within a few tenths of a
+    def hold_a_chord(self, recorder, busy):
+        # Holds four keys for 3 s while they repeat and `busy` other programs
+        # keep the cores busy: where a note was struck again once the chord
+        # had sounded (its keys reach the program within a few tenths of a
         # second), and the chord's runs of digital silence of 1 ms or more.
         busy = [self.processes.start([sys.executable, "-c", "while True: pass"], os.environ)
-                for _ in range(busy_cores)]
+                for _ in range(busy)]
         start = recorder.frames()
         self.x.run("xdotool", "keydown", "a", "d", "g", "k")
         onset = recorder.wait_for_sound(start)
@@ -92,7 +91,7 @@ class EndToEnd(unittest.TestCase):
         return ([frame for frame in struck if frame > onset + desktop.RATE * 3 // 10],
                 recorder.silences(onset, end))
 
-    def heard_rests_and_comes_back(self, kind, **env):
+    def heard_rests_and_comes_back(self, kind, busy, **env):
         server = kind(self.processes)
         self.assertTrue(server.running, kind.name + " did not start")
         recorder = desktop.Recorder(self.processes, server.env)
@@ -101,7 +100,7 @@ class EndToEnd(unittest.TestCase):
         self.assertTrue(self.heard(recorder), "nothing was heard")
         streams = lambda: server.pactl("list", "sink-inputs") or ""  # noqa: E731
         self.assertNotIn("pipewire-pulse", streams(), "played through PipeWire's PulseAudio")
-        self.assertEqual(self.hold_a_chord(recorder), ([], []), "(struck again, gaps)")
+        self.assertEqual(self.hold_a_chord(recorder, busy), ([], []), "(struck again, gaps)")
         # Silent for a while, the stream rests; the next key wakes it.
         self.assertTrue(desktop.wait_for(lambda: "Corked: yes" in streams(), 20), "no rest")
         self.assertTrue(self.heard(recorder), "nothing was heard after a rest")
@@ -127,12 +126,17 @@ class EndToEnd(unittest.TestCase):
         # takes a stream but never plays it: passed over, and said so.
         idle_pipewire = desktop.PipeWire(self.processes, session=False)
         self.assertTrue(idle_pipewire.running, "PipeWire did not start")
-        said = self.heard_rests_and_comes_back(desktop.PulseAudio,
+        # One busy program a core: with more, PulseAudio leaves gaps of its
+        # own, as part of the server's path runs at ordinary priority.
+        said = self.heard_rests_and_comes_back(desktop.PulseAudio, 2,
                                                PIPEWIRE_RUNTIME_DIR=idle_pipewire.runtime)
         self.assertIn("passed over pipewire", said)
 
     def test_on_pipewire_a_key_is_heard_the_stream_rests_and_comes_back(self):
-        self.assertNotIn("passed over", self.heard_rests_and_comes_back(desktop.PipeWire))
+        # Three busy programs a core: an audio thread at ordinary priority
+        # would wait behind them and leave gaps; PipeWire's graph is real-time
+        # all the way.
+        self.assertNotIn("passed over", self.heard_rests_and_comes_back(desktop.PipeWire, 6))
 
     def test_without_an_audio_server_the_piano_is_silent_and_says_why_once(self):
         self.launch()  # PULSE_SERVER points nowhere, and there is no sound card
@@ -143,16 +147,6 @@ class EndToEnd(unittest.TestCase):
     def test_keys_play_by_the_layout_switched_to(self):
         self.launch()
         self.play_in_three_layouts()
-        # A key held while the layout changes (Q of us, A of fr), repeating
-        # with the new one, lets go of its own note when it is let go.
-        self.x.run("setxkbmap", "-layout", "us,fr")
-        self.x.run("xdotool", "keydown", "24")
-        self.assertTrue(desktop.wait_for(lambda: self.white_notes_pressed() == [64]))
-        self.x.lock_group(1)
-        self.x.run("xdotool", "keydown", "24")  # as the key repeats
-        self.x.run("xdotool", "keyup", "24")
-        self.assertTrue(desktop.wait_for(lambda: self.white_notes_pressed() == []),
-                        "%s stayed down" % self.white_notes_pressed())
 
     def test_on_wayland_keys_play_by_the_compositors_layout(self):
         weston = desktop.Weston(self.processes, self.x, 1148, 714)  # the window's size

@@ -3,7 +3,6 @@
 # itself), a Wayland compositor on it, PulseAudio or PipeWire with a null sink
 # and a recorder of what that sink plays, and the program with a home and a
 # runtime folder of its own. Nothing outside what it starts is touched.
-import ctypes
 import os
 import shutil
 import struct
@@ -82,18 +81,6 @@ class XServer:
         # What `command` prints, run on this display.
         done = subprocess.run(command, env=self.env, capture_output=True, text=text, timeout=20)
         return done.stdout.strip() if text else done.stdout
-
-    def lock_group(self, group):
-        # Switches the keyboard to its layout number `group` (from 0), as a
-        # click on a panel's layout indicator does.
-        x11 = ctypes.CDLL("libX11.so.6")
-        x11.XOpenDisplay.restype = ctypes.c_void_p
-        x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
-        x11.XkbLockGroup.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.c_uint]
-        x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
-        display = x11.XOpenDisplay(self.display.encode())
-        x11.XkbLockGroup(display, 0x100, group)  # the core keyboard
-        x11.XCloseDisplay(display)  # which sends the request
 
 
 class Image:
