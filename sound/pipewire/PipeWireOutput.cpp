@@ -136,7 +136,7 @@ void PipeWireOutput::waitUntilPlaying() {
             throw std::runtime_error(
                 state_ == PW_STREAM_STATE_STREAMING
                     ? "the stream plays, but the graph does not ask it for audio"
-                    : "the daemon took the stream, but nothing plays it (no session manager?)");
+                    : "the daemon took the stream, but nothing plays it: no session manager?");
         }
     }
 }

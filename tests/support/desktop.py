@@ -228,15 +228,16 @@ class Recorder:
     def strikes(self, start, end, window=RATE // 100):
         # The frames between `start` and `end` where a note is struck: the
         # first of `window` frames louder than 1000 (of 32767) and more than
-        # twice the quietest of the ten before them, a tenth of a second or
-        # more after the last strike.
+        # 1.8 times the quietest of the ten before them (a held piano note's
+        # own rise and fall stays under 1.5; a chord's beating does not), a
+        # tenth of a second or more after the last strike.
         with self.lock:
             samples = memoryview(bytes(self.data[start * FRAME_BYTES:end * FRAME_BYTES])).cast("h")
         peaks = [max(map(abs, samples[i:i + 2 * window]), default=0)
                  for i in range(0, len(samples), 2 * window)]
         found = []
         for i, peak in enumerate(peaks):
-            if peak > 1000 and peak > 2 * min(peaks[max(0, i - 10):i] or [0]) and (
+            if peak > 1000 and peak > 1.8 * min(peaks[max(0, i - 10):i] or [0]) and (
                     not found or i - found[-1] >= 10):
                 found.append(i)
         return [start + i * window for i in found]
