@@ -72,7 +72,7 @@ class EndToEnd(unittest.TestCase):
         return recorder.wait_for_sound(start, timeout) is not None
 
     def hold_a_key(self, recorder, busy):
-        # Holds K for 3 s while it repeats and `busy` other programs keep the
+        # Holds K for 6 s while it repeats and `busy` other programs keep the
         # cores busy: where its note was struck again, and the runs of
         # digital silence of 1 ms or more in it. (One note: a chord's beating
         # cannot be told from a note struck again.)
@@ -85,11 +85,11 @@ class EndToEnd(unittest.TestCase):
         self.x.run("xdotool", "keydown", "k")
         onset = recorder.wait_for_sound(start)
         self.assertIsNotNone(onset, "the key was not heard")
-        desktop.wait_for(lambda: recorder.frames() > onset + 3 * desktop.RATE, 10)
+        desktop.wait_for(lambda: recorder.frames() > onset + 6 * desktop.RATE, 10)
         self.x.run("xdotool", "keyup", "k")
         for process in busy:
             process.kill()
-        end = onset + 3 * desktop.RATE
+        end = onset + 6 * desktop.RATE
         return recorder.strikes(onset, end)[1:], recorder.silences(onset, end)
 
     def heard_rests_and_comes_back(self, kind, busy, **env):
@@ -102,10 +102,11 @@ class EndToEnd(unittest.TestCase):
         streams = lambda: server.pactl("list", "sink-inputs") or ""  # noqa: E731
         self.assertNotIn("pipewire-pulse", streams(), "played through PipeWire's PulseAudio")
         # Now and then a virtual machine's host stops every thread, the
-        # servers' too, for longer than any buffer: a gap that does not come
-        # again in a second hold is the host's.
+        # servers' too, for longer than any buffer: one gap that does not come
+        # again in a second hold is the host's. A thread that waits behind
+        # the busy programs leaves several in most holds.
         held = self.hold_a_key(recorder, busy)
-        if held[1] and not held[0]:
+        if len(held[1]) == 1 and not held[0]:
             held = self.hold_a_key(recorder, busy)
         self.assertEqual(held, ([], []), "(struck again, gaps)")
         # Silent for a while, the stream rests; the next key wakes it.
@@ -140,10 +141,10 @@ class EndToEnd(unittest.TestCase):
         self.assertIn("passed over pipewire", said)
 
     def test_on_pipewire_a_key_is_heard_the_stream_rests_and_comes_back(self):
-        # Three busy programs a core: a render thread at ordinary priority
+        # Six busy programs a core: a render thread at ordinary priority
         # would wait behind them and leave gaps; PipeWire's graph is real-time
         # all the way.
-        self.assertNotIn("passed over", self.heard_rests_and_comes_back(desktop.PipeWire, 6))
+        self.assertNotIn("passed over", self.heard_rests_and_comes_back(desktop.PipeWire, 12))
 
     def test_without_an_audio_server_the_piano_is_silent_and_says_why_once(self):
         self.launch()  # PULSE_SERVER points nowhere, and there is no sound card
