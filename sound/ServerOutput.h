@@ -15,7 +15,7 @@ public:
     void resetStatistics() override { renderer_.resetStatistics(); }
 
 protected:
-    explicit ServerOutput(GmSynth& synth) : renderer_(synth) {}
+    explicit ServerOutput(GmSynth& synth) : synth_(synth), renderer_(synth) {}
 
     // For the constructor: connects, or closes what connecting made and
     // throws; then has the server's thread render in real time.
@@ -35,6 +35,7 @@ protected:
     // Ends the stream and its threads, or what connect() made of them.
     virtual void close() = 0;
 
+    GmSynth& synth_;
     Renderer renderer_;
 };
 

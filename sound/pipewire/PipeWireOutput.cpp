@@ -57,7 +57,7 @@ std::string daemonSocket() {
 }  // namespace
 
 PipeWireOutput::PipeWireOutput(GmSynth& synth, Diagnostics& diagnostics)
-    : ServerOutput(synth), synth_(synth), quantum_(kFirstQuantum) {
+    : ServerOutput(synth), quantum_(kFirstQuantum) {
     const std::string socket = daemonSocket();
     std::error_code error;
     if (!std::filesystem::exists(socket, error)) {
@@ -143,7 +143,10 @@ void PipeWireOutput::waitUntilPlaying() {
 
 void PipeWireOutput::close() {
     renderer_.close();
-    if (loop_) {
+    if (!loop_) {
+        return;
+    }
+    {
         LoopLock lock(loop_.get());
         // Going now, the stream is not lost: nothing to say about it.
         playing_ = false;
@@ -153,9 +156,7 @@ void PipeWireOutput::close() {
             stream_ = nullptr;
         }
     }
-    if (loop_) {
-        pw_thread_loop_stop(loop_.get());
-    }
+    pw_thread_loop_stop(loop_.get());
     loop_.reset();
 }
 

@@ -47,7 +47,6 @@ private:
     // "<frames>/<rate>", as PipeWire takes a cycle's length.
     std::string latencyOf(std::uint32_t quantum) const;
 
-    GmSynth& synth_;
     pw_stream_events events_{};
     Owned<pw_thread_loop, pw_thread_loop_destroy> loop_;
     // Destroyed by close(), under the loop's lock, before the loop stops:

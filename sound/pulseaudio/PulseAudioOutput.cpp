@@ -43,8 +43,7 @@ void forget(pa_operation* operation) {
 
 }  // namespace
 
-PulseAudioOutput::PulseAudioOutput(GmSynth& synth, Diagnostics& diagnostics)
-    : ServerOutput(synth), synth_(synth) {
+PulseAudioOutput::PulseAudioOutput(GmSynth& synth, Diagnostics& diagnostics) : ServerOutput(synth) {
     open(diagnostics);
 }
 

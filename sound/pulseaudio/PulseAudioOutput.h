@@ -42,7 +42,6 @@ private:
     static void onWrite(pa_stream* stream, std::size_t bytes, void* self);
     static void onUnderflow(pa_stream* stream, void* self);
 
-    GmSynth& synth_;
     Owned<pa_threaded_mainloop, pa_threaded_mainloop_free> loop_;
     Owned<pa_context, pa_context_unref> context_;
     Owned<pa_stream, pa_stream_unref> stream_;
