@@ -3,6 +3,7 @@
 # itself), a Wayland compositor on it, PulseAudio or PipeWire with a null sink
 # and a recorder of what that sink plays, and the program with a home and a
 # runtime folder of its own. Nothing outside what it starts is touched.
+import operator
 import os
 import shutil
 import struct
@@ -241,6 +242,32 @@ class Recorder:
                     not found or i - found[-1] >= 10):
                 found.append(i)
         return [start + i * window for i in found]
+
+    def channel(self, start, end, which):
+        # The samples of channel `which` (0 left, 1 right) from frame `start`
+        # up to `end`.
+        with self.lock:
+            return memoryview(bytes(self.data[start * FRAME_BYTES:end * FRAME_BYTES])).cast("h")[
+                which::2]
+
+    def loudest(self, start, end):
+        return max(map(abs, self.channel(start, end, 0)), default=0)
+
+    def pitch(self, start, which, frames=4096):
+        # The fundamental, in Hz, of channel `which` from frame `start` on: the
+        # shortest lag, from 1 kHz down to 80 Hz, at which the signal is most
+        # like itself (at least 0.8 of the best), refined between samples.
+        longest = RATE // 80
+        x = self.channel(start, start + frames + longest, which).tolist()
+        like = [sum(map(operator.mul, x[:frames], x[lag:lag + frames]))
+                for lag in range(RATE // 1000 - 1, longest + 2)]
+        best = max(like)
+        for i in range(1, len(like) - 1):
+            if like[i] >= 0.8 * best and like[i - 1] <= like[i] >= like[i + 1]:
+                bend = like[i - 1] - 2 * like[i] + like[i + 1]
+                lag = RATE // 1000 - 1 + i + (0.5 * (like[i - 1] - like[i + 1]) / bend if bend else 0)
+                return RATE / lag
+        return None
 
     def silences(self, start, end, shortest=RATE // 1000):
         # Runs of digital silence (both channels exactly 0) between frames
