@@ -9,6 +9,7 @@
 
 #include "AudioConnection.h"
 #include "Diagnostics.h"
+#include "FluidSynthMidiOutput.h"
 #include "GmSynth.h"
 #include "IdleWatch.h"
 #include "SoundFontLocator.h"
@@ -24,8 +25,10 @@ TEST(IdleWatch, RestsAfterEnoughSilenceWithNoMessageAndWakesForTheNext) {
     // Blocks of two frames; the watch rests after four silent frames. Steps:
     // q renders a silent block, l a loud one, m sends a message, w wakes the
     // output. What each step answers: 1 rest now / wake first, 0 not, - none.
-    const float silent[] = {1e-6F, -1e-6F, 0.0F, 1e-7F};
-    const float loud[] = {0.0F, 0.0F, 0.0F, -0.01F};
+    // Silent is what 16-bit audio plays as 0; one step of it, as a reverb's
+    // tail ends in, is sound.
+    const float silent[] = {1.2e-5F, -1e-6F, 0.0F, -1.2e-5F};
+    const float loud[] = {0.0F, 0.0F, 0.0F, -3.1e-5F};
     const std::pair<const char*, const char*> scripts[] = {
         {"qq", "01"},            // four silent frames
         {"qqq", "010"},          // once for one stretch
@@ -125,6 +128,28 @@ TEST(AudioConnection, ALostServerIsSaidOnceTriedAgainAndBackWithTheInstrumentAlo
               "tinko-piano: no sound: the server went away\n"
               "tinko-piano: sound is back (through stand-in)\n"
               "tinko-piano: no sound: gone again\n");
+}
+
+TEST(FluidSynthMidiOutput, AFailureToOpenIsSaidOnceAndAgainAfterAnOpenThatWorked) {
+    std::ostringstream said;
+    bool serverThere = false;
+    FluidSynthMidiOutput::Options options;
+    options.openAudio = [&](GmSynth&, Diagnostics&) -> std::unique_ptr<AudioOutput> {
+        if (!serverThere) {
+            throw NoAudioServer("not there");
+        }
+        return std::make_unique<StandInOutput>();
+    };
+    FluidSynthMidiOutput output(options, &said);
+    MidiOutput::Handle handle = 0;
+    for (bool there : {false, false, true, false, false}) {
+        serverThere = there;
+        if (output.open(handle, 0) == MidiOutput::Ok) {
+            output.close(handle);
+        }
+    }
+    const std::string failed = "tinko-piano: no sound: device 0 could not be opened (not there)\n";
+    EXPECT_EQ(said.str(), failed + failed);
 }
 
 }  // namespace

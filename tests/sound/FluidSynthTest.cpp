@@ -120,6 +120,7 @@ TEST(FluidLog, ErrorsOfOtherThreadsStayOutOfACaptureAndAreSaidOnce) {
     LogCapture capture;
     ::testing::internal::CaptureStderr();
     std::thread([] {
+        fluid_log(FLUID_WARN, "a warning, not a failure");
         fluid_log(FLUID_ERR, "device gone");
         fluid_log(FLUID_ERR, "still gone");
     }).join();
