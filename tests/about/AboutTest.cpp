@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cerrno>
 #include <vector>
 
 #include "AboutBox.h"
@@ -18,12 +19,18 @@
 #include "FileWriter.h"
 #include "TemporaryHome.h"
 
-// What this process syncs to disk, by the paths of the descriptors synced.
+// What this process syncs to disk, by the paths of the descriptors synced;
+// with `syncFails`, a disk that fails to write.
 std::vector<QString> synced;
+bool syncFails = false;
 
 extern "C" int fsync(int fd) {
     static const auto real = reinterpret_cast<int (*)(int)>(dlsym(RTLD_NEXT, "fsync"));
     synced.push_back(QFileInfo(QStringLiteral("/proc/self/fd/%1").arg(fd)).symLinkTarget());
+    if (syncFails) {
+        errno = EIO;
+        return -1;
+    }
     return real(fd);
 }
 
@@ -107,6 +114,9 @@ TEST_F(AtomicFileWriting, WhatCannotBeWrittenIsRefusedWithAReasonAndTheOldFileKe
     EXPECT_EQ(write(path("kept.url"), "new"), QStringLiteral("没有写入这个文件夹的权限"));
     setfsuid(fsuid);
     QFile::setPermissions(dir.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    syncFails = true;  // nothing of the new file is left behind
+    EXPECT_EQ(write(path("kept.url"), "new"), QStringLiteral("写入失败（错误代码 5）"));
+    syncFails = false;
     EXPECT_EQ(contentsOf(path("kept.url")), QByteArrayLiteral("old"));
     EXPECT_EQ(entries(), (QStringList{QStringLiteral("kept.url"), QStringLiteral("pipe.url"),
                                       QStringLiteral("taken.url")}));

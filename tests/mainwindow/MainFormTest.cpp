@@ -9,6 +9,7 @@
 #include "InputScript.h"
 #include "InstrumentCatalogue.h"
 #include "KeyNotes.h"
+#include "LazyWebBrowser.h"
 #include "MainFormFixture.h"
 #include "SiteCommands.h"
 #include "TemporaryHome.h"
@@ -186,6 +187,12 @@ TEST_F(InstrumentChoice, ClosingClosesTheDeviceWithoutLettingKeysGo) {
     makeWindow();
     EXPECT_EQ(combo->currentIndex(), 0);
     EXPECT_EQ(midi.sentText(), "C0 00, C0 00");
+}
+
+TEST(BrowserSetUp, TheUsersOwnOpenGlChoiceIsKept) {
+    qputenv("QT_XCB_GL_INTEGRATION", "xcb_egl");
+    LazyWebBrowser::prepareApplication();
+    EXPECT_EQ(qgetenv("QT_XCB_GL_INTEGRATION"), "xcb_egl");
 }
 
 TEST(KeyNotes, ThirtySixKeysPlayTheWhiteKeysFromC2ToC7AndNoOtherCodePlays) {

@@ -230,11 +230,12 @@ TEST_F(WebEngine, WithoutAPartOfTheBrowserItSaysSoInChinese) {
 
 TEST_F(WebEngine, LinksToANewWindowOpenInTheViewAndPagesOpenNothingByThemselves) {
     // A frame of another origin (an advertisement's) that opens a window as
-    // soon as it is loaded, with no click.
+    // soon as it is loaded, with no click; and a movie in a frame, which
+    // stays in its frame.
     site.serve(QStringLiteral("/"), "text/html",
                "<a href='/opened' target='_blank' style='display:block;height:90vh;"
                "background:#00ff00'>go</a><iframe sandbox='allow-scripts allow-popups' "
-               "src='/advert'></iframe>");
+               "src='/advert'></iframe><iframe src='/flash/19608.swf'></iframe>");
     site.serve(QStringLiteral("/advert"), "text/html",
                "<script>window.open('/popup'); fetch('/tried');</script>");
     makeWindow();
