@@ -143,8 +143,8 @@ class EndToEnd(unittest.TestCase):
         self.assertTrue(server.running, kind.name + " did not start again")
         recorder = desktop.Recorder(self.processes, server.env)
         self.assertTrue(desktop.wait_for(lambda: self.heard(recorder, 0.5), 10), "not heard again")
-        self.assertEqual(self.said(), said_first + ["tinko-piano: no sound: the audio output failed"]
-                         + said_first + ["tinko-piano: sound is back"])
+        lost, back = "tinko-piano: no sound: the audio output failed", "tinko-piano: sound is back"
+        self.assertEqual(self.said(), said_first + [lost] + said_first + [back])
 
     def test_on_pulseaudio_a_key_is_heard_the_stream_rests_and_comes_back(self):
         # A PipeWire daemon that nothing links to a sink (no session manager)
@@ -154,9 +154,9 @@ class EndToEnd(unittest.TestCase):
         self.assertTrue(idle_pipewire.running, "PipeWire did not start")
         # One busy program a core: with more, PulseAudio leaves gaps of its
         # own, as part of the server's path runs at ordinary priority.
-        self.heard_rests_and_comes_back(
-            desktop.PulseAudio, 2, ["tinko-piano: playing through pulseaudio; passed over pipewire"],
-            PIPEWIRE_RUNTIME_DIR=idle_pipewire.runtime)
+        said = "tinko-piano: playing through pulseaudio; passed over pipewire"
+        self.heard_rests_and_comes_back(desktop.PulseAudio, 2, [said],
+                                        PIPEWIRE_RUNTIME_DIR=idle_pipewire.runtime)
 
     def test_on_pipewire_a_key_is_heard_the_stream_rests_and_comes_back(self):
         # Six busy programs a core: a render thread at ordinary priority

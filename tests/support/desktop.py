@@ -265,8 +265,8 @@ class Recorder:
         for i in range(1, len(like) - 1):
             if like[i] >= 0.8 * best and like[i - 1] <= like[i] >= like[i + 1]:
                 bend = like[i - 1] - 2 * like[i] + like[i + 1]
-                lag = RATE // 1000 - 1 + i + (0.5 * (like[i - 1] - like[i + 1]) / bend if bend else 0)
-                return RATE / lag
+                between = 0.5 * (like[i - 1] - like[i + 1]) / bend if bend else 0
+                return RATE / (RATE // 1000 - 1 + i + between)
         return None
 
     def silences(self, start, end, shortest=RATE // 1000):
