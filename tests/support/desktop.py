@@ -251,6 +251,7 @@ class Recorder:
                 which::2]
 
     def loudest(self, start, end):
+        # The loudest sample of the left channel from frame `start` up to `end`.
         return max(map(abs, self.channel(start, end, 0)), default=0)
 
     def pitch(self, start, which, frames=4096):
