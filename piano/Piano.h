@@ -38,6 +38,11 @@ public:
     void unSelc(std::uint8_t Index);
     bool isSelc(std::uint8_t Index) const;
 
+    // The key to press next, shown in a colour of its own under any
+    // selection; 0 shows none. Sends nothing.
+    void setHint(std::uint8_t note);
+    std::uint8_t hint() const { return hint_; }
+
     // Geometry, in the keyboard picture's pixels.
     std::uint8_t GetNote(std::int32_t x, std::int32_t y, bool* isHei = nullptr) const;
     bool GetPos(std::uint8_t Note, std::int32_t& x, std::int32_t& y) const;
@@ -99,6 +104,7 @@ private:
     bool mouseHolding_ = false;        // MouseNote was selected by the mouse, not yet let go
     bool autoPlay_ = false;            // selecting a key also sounds it
     std::int32_t yinSe_ = 0;           // program sent whenever a device opens
+    std::uint8_t hint_ = 0;            // the key shown as the one to press next
 };
 
 }  // namespace tinko

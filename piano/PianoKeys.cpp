@@ -8,6 +8,12 @@
 #include "PixelCopy.h"
 
 namespace tinko {
+namespace {
+
+// Amber: unlike a key at rest (white or black) and a pressed one (grey).
+constexpr QRgb kHintColour = 0xFFFFB000U;
+
+}  // namespace
 
 void Piano::checkIndex(std::uint8_t Index, const char* member) const {
     if (Index >= KeyState.size()) {
@@ -39,6 +45,11 @@ bool Piano::isSelc(std::uint8_t Index) const {
     return KeyState[Index];
 }
 
+void Piano::setHint(std::uint8_t note) {
+    hint_ = note;
+    DrawKeys();
+}
+
 void Piano::DrawKeys() {
     composeKeys();
     Picture1->repaint();
@@ -52,12 +63,20 @@ void Piano::composeKeys() {
         Buffer.fill(palette().color(QPalette::Base));
     }
     copyPixels(Buffer, cleanKeyboard_);
+    const auto keyAt = [&](int note, std::int32_t& shape) {
+        std::int32_t x = 0;
+        GetPos(static_cast<std::uint8_t>(note), x, shape);
+        return QPoint(static_cast<int>(std::lround(x * scale)), 0);
+    };
+    if (hint_ >= 21 && hint_ <= 108) {
+        std::int32_t shape = 0;
+        const QPoint at = keyAt(hint_, shape);
+        tintPixels(Buffer, KW[static_cast<std::size_t>(shape)], at, kHintColour);
+    }
     for (int note = 21; note <= 110; ++note) {
         if (KeyState[static_cast<std::size_t>(note)]) {
-            std::int32_t x = 0;
             std::int32_t shape = 0;
-            GetPos(static_cast<std::uint8_t>(note), x, shape);
-            const QPoint at(static_cast<int>(std::lround(x * scale)), 0);
+            const QPoint at = keyAt(note, shape);
             xorPixels(Buffer, KW[static_cast<std::size_t>(shape)], at);
         }
     }

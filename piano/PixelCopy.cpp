@@ -38,4 +38,17 @@ void xorPixels(QImage& target, const QImage& source, QPoint at) {
     }
 }
 
+void tintPixels(QImage& target, const QImage& mask, QPoint at, QRgb colour) {
+    const QRect area = overlap(target, mask, at);
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        const auto* from = reinterpret_cast<const QRgb*>(mask.constScanLine(y - at.y()));
+        auto* to = reinterpret_cast<QRgb*>(target.scanLine(y));
+        for (int x = area.left(); x <= area.right(); ++x) {
+            if ((from[x - at.x()] & 0x00FFFFFFU) != 0) {
+                to[x] = colour;
+            }
+        }
+    }
+}
+
 }  // namespace tinko

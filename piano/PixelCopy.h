@@ -16,4 +16,8 @@ void copyPixels(QImage& target, const QImage& source, QPoint at = QPoint());
 // other colours invert it bit by bit.
 void xorPixels(QImage& target, const QImage& source, QPoint at);
 
+// Paints `colour` onto `target` wherever `mask`, its top-left corner at
+// `at`, is not black.
+void tintPixels(QImage& target, const QImage& mask, QPoint at, QRgb colour);
+
 }  // namespace tinko
