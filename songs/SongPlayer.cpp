@@ -1,0 +1,203 @@
+#include "SongPlayer.h"
+
+#include <QMouseEvent>
+#include <cmath>
+
+#include "Piano.h"
+
+namespace tinko::songs {
+namespace {
+
+// Where the mouse is among the keys that a magic key holds.
+constexpr int kMouse = -1;
+
+// A rising C major chord, one note after another, when a lesson is done,
+// just after its last note.
+Melody cheer() {
+    Melody notes;
+    double at = 0.15;
+    for (std::uint8_t note : {72, 76, 79, 84}) {
+        notes.push_back({note, at, note == 84 ? 0.6 : 0.12});
+        at += 0.12;
+    }
+    return notes;
+}
+
+}  // namespace
+
+SongPlayer::SongPlayer(Piano& piano, QObject* parent) : QObject(parent), piano_(piano) {
+    timer_.setSingleShot(true);
+    timer_.setTimerType(Qt::PreciseTimer);
+    connect(&timer_, &QTimer::timeout, this, &SongPlayer::playDueSteps);
+    // The keyboard's picture gets the mouse; the control passes it nothing.
+    if (QWidget* picture = piano_.focusProxy()) {
+        picture->installEventFilter(this);
+    }
+}
+
+void SongPlayer::setMode(SongMode mode) {
+    mode_ = mode;
+    if (melody_) {
+        start(Melody(*melody_));
+    }
+}
+
+void SongPlayer::start(const Melody& melody) {
+    stop();
+    melody_ = melody;
+    switch (mode_) {
+        case SongMode::Listen:
+            play(melody);
+            break;
+        case SongMode::Follow:
+            lesson_.emplace(melody);
+            piano_.setHint(lesson_->hint());
+            break;
+        case SongMode::Magic:
+            magic_.emplace(melody);
+            break;
+    }
+}
+
+void SongPlayer::stop() {
+    timer_.stop();
+    playback_.reset();
+    lesson_.reset();
+    magic_.reset();
+    melody_.reset();
+    letAllGo();
+    if (piano_.hint() != 0) {
+        piano_.setHint(0);
+    }
+}
+
+void SongPlayer::play(const Melody& melody) {
+    playback_.emplace(melody);
+    clock_.start();
+    playDueSteps();
+}
+
+void SongPlayer::playDueSteps() {
+    if (!playback_) {
+        return;
+    }
+    const double now = static_cast<double>(clock_.nsecsElapsed()) / 1e9;
+    for (const ListenPlayback::Step& step : playback_->due(now)) {
+        if (step.down) {
+            press(step.note);
+        } else {
+            letGo(step.note);
+        }
+    }
+    if (const std::optional<double> next = playback_->nextAt()) {
+        const double wait = std::max(0.0, *next - now);
+        timer_.start(static_cast<int>(std::ceil(wait * 1000)));
+    } else {
+        // A listened song is over, and so is the cheer of a lesson.
+        playback_.reset();
+        if (mode_ == SongMode::Listen || (lesson_ && lesson_->finished())) {
+            melody_.reset();
+            lesson_.reset();
+        }
+    }
+}
+
+bool SongPlayer::keyDown(std::int16_t code, std::uint8_t note) {
+    const bool repeats = !keysDown_.insert(code).second;
+    if (magic_) {
+        if (const std::uint8_t next = magic_->press(code)) {
+            press(next);
+        }
+        magicKeys_.insert(code);
+        return true;
+    }
+    if (note != 0 && !repeats) {
+        pressed(note);
+    }
+    return false;
+}
+
+bool SongPlayer::keyUp(std::int16_t code) {
+    keysDown_.erase(code);
+    // A magic key comes up as one even after the song has stopped: its own
+    // note never went down.
+    if (magicKeys_.erase(code) == 0) {
+        return false;
+    }
+    if (magic_) {
+        if (const std::uint8_t note = magic_->release(code)) {
+            letGo(note);
+        }
+    }
+    return true;
+}
+
+void SongPlayer::pressed(std::uint8_t note) {
+    if (mode_ == SongMode::Listen && playback_) {
+        stop();  // the child takes over
+    } else if (lesson_ && !playback_ && lesson_->press(note)) {
+        piano_.setHint(lesson_->hint());
+        if (lesson_->finished()) {
+            play(cheer());
+        }
+    }
+}
+
+void SongPlayer::press(std::uint8_t note) {
+    held_.insert(note);
+    piano_.selc(note);
+}
+
+void SongPlayer::letGo(std::uint8_t note) {
+    held_.erase(note);
+    piano_.unSelc(note);
+}
+
+void SongPlayer::letAllGo() {
+    if (magic_) {
+        magic_->releaseAll();
+    }
+    while (!held_.empty()) {
+        letGo(*held_.begin());
+    }
+}
+
+bool SongPlayer::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == piano_.focusProxy() && mouseOnKeyboard(event)) {
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+bool SongPlayer::mouseOnKeyboard(QEvent* event) {
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+            if (magic_) {
+                if (const std::uint8_t next = magic_->press(kMouse)) {
+                    press(next);
+                }
+                return true;
+            } else {
+                const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
+                pressed(piano_.GetNote(at.x(), at.y()));
+                return false;
+            }
+        case QEvent::MouseButtonRelease:
+            if (magic_) {
+                if (static_cast<QMouseEvent*>(event)->buttons() == Qt::NoButton) {
+                    if (const std::uint8_t note = magic_->release(kMouse)) {
+                        letGo(note);
+                    }
+                }
+                return true;
+            }
+            return false;
+        case QEvent::MouseMove:
+            return magic_.has_value();  // no glide from key to key
+        default:
+            return false;
+    }
+}
+
+}  // namespace tinko::songs

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QElapsedTimer>
+#include <QObject>
+#include <QTimer>
+#include <cstdint>
+#include <optional>
+#include <set>
+
+#include "Lessons.h"
+#include "Melody.h"
+
+namespace tinko {
+class Piano;
+}
+
+namespace tinko::songs {
+
+enum class SongMode { Listen, Follow, Magic };
+
+// Plays a song on the keyboard in one of the three ways: its keys go down
+// and up on the keyboard as a person's would, so they sound with the
+// instrument chosen and light as they sound.
+//
+// The host hands it the computer keys before it plays them; the mouse on
+// the keyboard it watches itself.
+class SongPlayer : public QObject {
+    Q_OBJECT
+
+public:
+    // `piano` must outlive the player; its event filter goes with it.
+    explicit SongPlayer(Piano& piano, QObject* parent = nullptr);
+
+    SongMode mode() const { return mode_; }
+    // A song that runs starts again in the new way.
+    void setMode(SongMode mode);
+
+    // Starts `melody` from its beginning, in place of whatever ran.
+    void start(const Melody& melody);
+    // Lets go every key the song holds and takes the hint away.
+    void stop();
+    bool running() const { return melody_.has_value(); }
+
+    // A computer key goes down or up, with the note it plays (0 for none).
+    // True when the song took it and the host must not play it.
+    bool keyDown(std::int16_t code, std::uint8_t note);
+    bool keyUp(std::int16_t code);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    // What runs: a listened song, or the cheer at the end of a lesson.
+    void play(const Melody& melody);
+    void playDueSteps();
+    void pressed(std::uint8_t note);
+    void press(std::uint8_t note);
+    void letGo(std::uint8_t note);
+    void letAllGo();
+    bool mouseOnKeyboard(QEvent* event);
+
+    Piano& piano_;
+    SongMode mode_ = SongMode::Follow;
+    std::optional<Melody> melody_;  // the song that runs
+    std::optional<ListenPlayback> playback_;
+    std::optional<FollowLesson> lesson_;
+    std::optional<MagicKeys> magic_;
+    QTimer timer_;
+    QElapsedTimer clock_;               // since the playback started
+    std::set<std::uint8_t> held_;       // keys the song holds down
+    std::set<std::int16_t> keysDown_;   // computer keys held, to tell their repeats
+    std::set<std::int16_t> magicKeys_;  // computer keys held that went down as magic keys
+};
+
+}  // namespace tinko::songs
