@@ -36,7 +36,8 @@ MainForm::MainForm(MainFormParts parts, QWidget* parent)
       hosts_(std::move(parts.hosts)),
       midiOut_(parts.midiOut),
       externalBrowser_(parts.externalBrowser),
-      aboutBox_(parts.aboutBox) {
+      aboutBox_(parts.aboutBox),
+      settingsFile_(std::move(parts.settingsFile)) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(mainFormCaption(hosts_.maker));
     // A fixed single border: closable, not resizable, no maximize or minimize.
@@ -50,6 +51,7 @@ MainForm::MainForm(MainFormParts parts, QWidget* parent)
     buildMainMenu(*menuBar());
     buildControls(std::move(parts.browser), parts.pianoProperties);
     connectCommands();
+    buildSongMenu(std::move(parts.songFolders));
     // The stored place is that of the client area, below the title and the
     // menu bar; the frame goes round it.
     const int menuHeight = menuBar()->sizeHint().height();
@@ -144,6 +146,7 @@ void MainForm::Combo1_Click() {
 void MainForm::Form_Unload() {
     if (!unloaded_) {
         unloaded_ = true;
+        songPlayer_->stop();
         Piano1->CloseDevices();
     }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QStringList>
 #include <array>
 #include <cstdint>
 #include <memory>
@@ -9,9 +10,13 @@
 #include "MidiOutput.h"
 #include "PropertyBag.h"
 #include "SiteHosts.h"
+#include "SongBook.h"
+#include "SongPlayer.h"
 #include "WebBrowser.h"
 
+class QActionGroup;
 class QComboBox;
+class QMenu;
 class QPushButton;
 
 namespace tinko {
@@ -24,6 +29,10 @@ struct SiteCommand;
 // The keyboard's saved properties in the window: AutoPlay off, instrument 0.
 PropertyBag savedPianoProperties();
 
+// The file that keeps the user's choices between runs
+// ($XDG_CONFIG_HOME/tinko-piano/tinko-piano.conf).
+QString defaultSettingsFile();
+
 // What the main window is made of and works with. The references must
 // outlive the window; the window takes the browser.
 struct MainFormParts {
@@ -33,6 +42,8 @@ struct MainFormParts {
     AboutBox& aboutBox;
     SiteHosts hosts = SiteHosts::defaults();
     PropertyBag pianoProperties = savedPianoProperties();
+    QStringList songFolders = songs::songFolders();
+    QString settingsFile = defaultSettingsFile();
 };
 
 // The program's window: the instrument list on top, the keyboard, a row of
@@ -62,6 +73,9 @@ private:
     void Combo1_Click();
     void Piano1_KeyDown(std::int16_t& KeyCode, std::int16_t& Shift);
     void Piano1_KeyUp(std::int16_t& KeyCode, std::int16_t& Shift);
+    void buildSongMenu(QStringList songFolders);
+    void listSongs();
+    void chooseSongMode(songs::SongMode mode);
 
     SiteHosts hosts_;
     MidiOutput& midiOut_;
@@ -73,6 +87,11 @@ private:
     std::vector<QWidget*> tabOrder_;  // Piano1, Combo1, WebBrowser1, Command1, Command2, ...
     std::int32_t CurYinSe = 0;        // the program last applied from the list
     bool unloaded_ = false;
+    QString settingsFile_;
+    std::unique_ptr<songs::SongBook> songBook_;
+    songs::SongPlayer* songPlayer_ = nullptr;  // a child
+    QMenu* songMenu_ = nullptr;
+    QAction* songsEnd_ = nullptr;  // the songs are listed before it
 };
 
 }  // namespace tinko

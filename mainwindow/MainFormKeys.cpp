@@ -8,6 +8,9 @@ namespace tinko {
 
 void MainForm::Piano1_KeyDown(std::int16_t& KeyCode, std::int16_t& Shift) {
     const std::uint8_t note = GetKeyNote(KeyCode, Shift);
+    if (songPlayer_->keyDown(KeyCode, note)) {
+        return;  // a magic key: the song's next note plays instead
+    }
     // A note already down (this key repeating, or the mouse on it) is not
     // struck again.
     if (note != 0 && !Piano1->isSelc(note)) {
@@ -16,6 +19,9 @@ void MainForm::Piano1_KeyDown(std::int16_t& KeyCode, std::int16_t& Shift) {
 }
 
 void MainForm::Piano1_KeyUp(std::int16_t& KeyCode, std::int16_t& Shift) {
+    if (songPlayer_->keyUp(KeyCode)) {
+        return;
+    }
     const std::uint8_t note = GetKeyNote(KeyCode, Shift);
     if (note != 0) {
         Piano1->unSelc(note);

@@ -4,6 +4,7 @@
 
 #include <QComboBox>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <memory>
 
 #include "AboutBox.h"
@@ -21,9 +22,9 @@ protected:
                     SiteHosts hosts = SiteHosts::defaults()) {
         auto browser = std::make_unique<RecordingWebBrowser>();
         this->browser = browser.get();
-        window =
-            std::make_unique<MainForm>(MainFormParts{midi, std::move(browser), externalBrowser,
-                                                     aboutBox, std::move(hosts), pianoProperties});
+        window = std::make_unique<MainForm>(
+            MainFormParts{midi, std::move(browser), externalBrowser, aboutBox, std::move(hosts),
+                          pianoProperties, songFolders, settingsFile});
         piano = window->findChild<Piano*>(QStringLiteral("Piano1"));
         combo = window->findChild<QComboBox*>(QStringLiteral("Combo1"));
         picture = window->findChild<QWidget*>(QStringLiteral("Picture1"));
@@ -47,6 +48,9 @@ protected:
     AtomicFileWriter files;
     RecordingMessages messages;
     AboutBox aboutBox{QStringLiteral("www.tinko.example"), folders, files, messages};
+    QTemporaryDir ownFolder;  // the window's settings, and any songs
+    QStringList songFolders;
+    QString settingsFile = ownFolder.filePath(QStringLiteral("tinko-piano.conf"));
     RecordingWebBrowser* browser = nullptr;
     std::unique_ptr<MainForm> window;
     Piano* piano = nullptr;
