@@ -20,6 +20,9 @@ export PULSE_SERVER="unix:$runtime/native" XDG_RUNTIME_DIR="$runtime" QT_QPA_PLA
 echo "== first open of device 0, fresh process =="
 "$build_dir/bench/open_device_figures"
 echo
+echo "== song book and a listened song's timing, fresh process =="
+"$build_dir/bench/song_figures"
+echo
 echo "== key to synthesizer =="
 "$build_dir/bench/midi_benchmark" --benchmark_min_time=0.5 "$@"
 

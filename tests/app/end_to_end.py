@@ -7,10 +7,12 @@
 # repeats, and no longer; a silent piano rests; a missing or failing audio
 # server leaves a piano that still plays silently and says once why, and
 # that sounds again once the server is back; and the program says nothing
-# else.
+# else. A song a grown-up added is heard and lit as it plays, its next key
+# hinted until pressed, and played by whatever key a child presses.
 #
 # TINKO_PROGRAM=build/app/tinko-piano end_to_end.py [EndToEnd.test_...]
 import os
+import struct
 import sys
 import unittest
 
@@ -18,6 +20,7 @@ sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), ".."
 import desktop  # noqa: E402
 
 PRESSED = (130, 130, 132)
+HINT = (255, 176, 0)
 BLACK_KEYS = {1, 3, 6, 8, 10}  # of the notes in an octave
 
 
@@ -36,10 +39,23 @@ class EndToEnd(unittest.TestCase):
         # Middle C's face, 24 px into the client area under the title and menu.
         self.row = self.program.screenshot().height - 693 + 24 + 150
 
-    def white_notes_pressed(self):
+    def white_notes_pressed(self, colour=PRESSED):
         shot = self.program.screenshot()
         white = [note for note in range(21, 109) if note % 12 not in BLACK_KEYS]
-        return [note for i, note in enumerate(white) if shot.pixel(11 + 22 * i, self.row) == PRESSED]
+        return [note for i, note in enumerate(white) if shot.pixel(11 + 22 * i, self.row) == colour]
+
+    def choose_in_song_menu(self, up):
+        # Opens the first menu by its title, goes round to the last (the
+        # songs) and chooses the entry `up` from its bottom.
+        menu_bar = self.program.screenshot().height - 693
+        windows = lambda: len(self.x.run(  # noqa: E731
+            "xdotool", "search", "--onlyvisible", "--class", "tinko-piano").split())
+        shown = windows()
+        self.x.run("xdotool", "mousemove", "--window", self.program.window, "30",
+                   str(menu_bar // 2), "click", "1")
+        self.assertTrue(desktop.wait_for(lambda: windows() > shown), "no menu")
+        self.x.run("xdotool", "key", "Left", *["Up"] * up, "Return")
+        self.assertTrue(desktop.wait_for(lambda: windows() == shown), "the menu stays")
 
     def keys_play(self, keys, notes):
         # Holds `keys` (xdotool's names or key codes) down together: they draw
@@ -179,6 +195,78 @@ class EndToEnd(unittest.TestCase):
         # map, not a new keyboard) plays by its new letter.
         self.x.run("xmodmap", "-e", "keycode 24 = z Z")
         self.keys_play(["24"], [36])
+
+    def test_a_song_is_heard_followed_and_played_by_magic_keys(self):
+        # A4 for a second, then C5 (a Standard MIDI File at the default 120
+        # beats a minute, 480 ticks a beat), in the user's song folder: the
+        # menu's last song.
+        server = desktop.PulseAudio(self.processes)
+        recorder = desktop.Recorder(self.processes, server.env)
+        data = self.processes.folder()
+        os.makedirs(data + "/tinko-piano/songs")
+        track = bytes([0, 0x90, 69, 100, 0x87, 0x40, 0x80, 69, 0, 0, 0x90, 72, 100,
+                       0x87, 0x40, 0x80, 72, 0, 0, 0xFF, 0x2F, 0])
+        with open(data + "/tinko-piano/songs/测试.mid", "wb") as song:
+            song.write(b"MThd" + struct.pack(">IHHH", 6, 0, 1, 480) + b"MTrk" +
+                       struct.pack(">I", len(track)) + track)
+        self.launch(server, XDG_DATA_HOME=data)
+        listen, follow, magic, last_song = 4, 3, 2, 5  # from the menu's bottom
+        # Each note's pitch on both channels, nearer to it than to either
+        # neighbour (within half a semitone): the SoundFont's piano is tuned
+        # as a real one is, its treble a little sharp (C5 is heard at 530 Hz).
+        pitch = lambda at: [round(recorder.pitch(at, which) or 0) for which in (0, 1)]  # noqa
+        near = lambda hz: hz * 2 ** (1 / 24) - hz  # noqa: E731
+
+        with self.subTest("listen"):
+            self.choose_in_song_menu(listen)
+            start = recorder.frames()
+            self.choose_in_song_menu(last_song)
+            self.assertTrue(desktop.wait_for(lambda: self.white_notes_pressed() == [69]))
+            onset = recorder.wait_for_sound(start)
+            self.assertIsNotNone(onset, "the song was not heard")
+            self.assertTrue(desktop.wait_for(lambda: self.white_notes_pressed() == [72]))
+            self.assertTrue(desktop.wait_for(lambda: self.white_notes_pressed() == []))
+            desktop.wait_for(lambda: recorder.frames() > onset + 2 * desktop.RATE)
+            for heard, hz in ((pitch(onset + desktop.RATE // 4), 440),
+                              (pitch(onset + desktop.RATE * 5 // 4), 523)):
+                for each in heard:
+                    self.assertAlmostEqual(each, hz, delta=near(hz), msg=str(heard))
+
+        with self.subTest("follow"):
+            self.choose_in_song_menu(follow)
+            self.choose_in_song_menu(last_song)
+            self.assertTrue(desktop.wait_for(lambda: self.white_notes_pressed(HINT) == [69]))
+            self.keys_play(["k"], [60])  # not the hinted key
+            self.assertEqual(self.white_notes_pressed(HINT), [69])
+            self.keys_play(["r"], [69])
+            self.assertTrue(desktop.wait_for(lambda: self.white_notes_pressed(HINT) == [72]))
+            start = recorder.frames()
+            self.keys_play(["y"], [72])
+            self.assertEqual(self.white_notes_pressed(HINT), [], "the hint stays at the end")
+            # The cheer: C5, E5, G5, C6 after the last key.
+            self.assertIsNotNone(recorder.wait_for_sound(start))
+            self.assertTrue(desktop.wait_for(lambda: self.white_notes_pressed() == [84]))
+
+        with self.subTest("magic keys"):
+            self.choose_in_song_menu(magic)
+            self.choose_in_song_menu(last_song)
+            desktop.wait_for(lambda: self.white_notes_pressed() == [])
+            self.assertTrue(desktop.wait_for(lambda: recorder.onset(
+                recorder.frames() - desktop.RATE // 10) is None), "no quiet")
+            for key, note, hz in (("F5", 69, 440), ("space", 72, 523), ("Escape", 69, 440)):
+                start = recorder.frames()
+                self.x.run("xdotool", "keydown", key)
+                self.assertTrue(desktop.wait_for(lambda: self.white_notes_pressed() == [note]))
+                onset = recorder.wait_for_sound(start)
+                self.assertIsNotNone(onset, key + " was not heard")
+                desktop.wait_for(lambda: recorder.frames() > onset + desktop.RATE // 2)
+                self.x.run("xdotool", "keyup", key)
+                self.assertTrue(desktop.wait_for(lambda: self.white_notes_pressed() == []))
+                for each in pitch(onset + desktop.RATE // 4):
+                    self.assertAlmostEqual(each, hz, delta=near(hz), msg=key)
+                desktop.wait_for(lambda: recorder.onset(
+                    recorder.frames() - desktop.RATE // 10) is None)
+        self.assertNotIn("song left out", self.program.stderr())
 
     def test_on_wayland_keys_play_by_the_compositors_layout(self):
         weston = desktop.Weston(self.processes, self.x, 1148, 714)  # the window's size

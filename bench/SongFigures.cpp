@@ -1,0 +1,107 @@
+// Prints what the song book costs and how a listened song keeps time, in a
+// fresh process: the resident memory the program's own songs take once
+// read, the time from choosing a song to its first note, and how late each
+// note of a song goes out against its time in the file.
+#include <QApplication>
+#include <QElapsedTimer>
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "Piano.h"
+#include "SongBook.h"
+#include "SongPlayer.h"
+
+namespace {
+
+double residentMegabytes() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind("VmRSS:", 0) == 0) {
+            return std::stod(line.substr(6)) / 1024.0;
+        }
+    }
+    return 0.0;
+}
+
+// Notes the song strikes, with when each went out, from the player's start.
+class TimedMidiOutput : public tinko::MidiOutput {
+public:
+    std::int32_t open(Handle& handle, std::int32_t) override {
+        handle = 1;
+        return Ok;
+    }
+    std::int32_t sendShortMessage(Handle, std::uint32_t message) override {
+        if ((message & 0xF0) == 0x90 && (message >> 16 & 0x7F) != 0) {
+            struck.push_back(static_cast<double>(clock.nsecsElapsed()) / 1e6);
+        }
+        return Ok;
+    }
+    std::int32_t close(Handle) override { return Ok; }
+
+    QElapsedTimer clock;
+    std::vector<double> struck;  // ms
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    const double before = residentMegabytes();
+    QElapsedTimer timer;
+    timer.start();
+    tinko::songs::SongBook book({QStringLiteral(TINKO_SONGS_DIR)}, [](const QString& line) {
+        std::fprintf(stderr, "%s\n", qPrintable(line));
+    });
+    const double readMs = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+    const double after = residentMegabytes();
+    std::size_t notes = 0;
+    for (const tinko::songs::Song& song : book.songs()) {
+        notes += song.melody.size();
+    }
+    std::printf("song book:              %zu songs, %zu notes, read in %.1f ms\n",
+                book.songs().size(), notes, readMs);
+    std::printf(
+        "resident memory:        %.2f MB before, %.2f MB after (+%.0f kB, of which "
+        "the melodies hold %.0f kB)\n",
+        before, after, (after - before) * 1024,
+        static_cast<double>(notes * sizeof(tinko::songs::MelodyNote)) / 1024);
+    if (book.songs().empty()) {
+        return 1;
+    }
+
+    // The first eight seconds of the first song, listened to.
+    TimedMidiOutput midi;
+    tinko::Piano piano(midi);
+    piano.OpenDevices();
+    piano.setAutoPlay(true);
+    tinko::songs::SongPlayer player(piano);
+    player.setMode(tinko::songs::SongMode::Listen);
+    tinko::songs::Melody melody;
+    for (const tinko::songs::MelodyNote& note : book.songs().front().melody) {
+        if (note.start < 8) {
+            melody.push_back(note);
+        }
+    }
+    midi.clock.start();
+    player.start(melody);
+    while (player.running()) {
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+    }
+    std::vector<double> late;
+    for (std::size_t i = 0; i < melody.size() && i < midi.struck.size(); ++i) {
+        late.push_back(midi.struck[i] - melody[i].start * 1000);
+    }
+    if (late.empty()) {
+        return 1;
+    }
+    std::printf("choice to first note:   %.3f ms after its time in the file (%s)\n", late.front(),
+                qPrintable(book.songs().front().title));
+    std::sort(late.begin(), late.end());
+    std::printf("notes late, of %zu:      median %.2f ms, worst %.2f ms\n", late.size(),
+                late[late.size() / 2], late.back());
+    return 0;
+}
