@@ -29,6 +29,10 @@ struct SiteCommand;
 // The keyboard's saved properties in the window: AutoPlay off, instrument 0.
 PropertyBag savedPianoProperties();
 
+// The song book's title of the song a command of the first menu names, or
+// nothing: its melody is free to play ("两只老虎钢琴谱曲" is "两只老虎").
+QString bookSongOf(const QString& command);
+
 // The file that keeps the user's choices between runs
 // ($XDG_CONFIG_HOME/tinko-piano/tinko-piano.conf).
 QString defaultSettingsFile();
@@ -76,6 +80,8 @@ private:
     void buildSongMenu(QStringList songFolders);
     void listSongs();
     void chooseSongMode(songs::SongMode mode);
+    // Starts the song book's song called `title`; false when there is none.
+    bool startBookSong(const QString& title);
 
     SiteHosts hosts_;
     MidiOutput& midiOut_;

@@ -15,7 +15,18 @@ namespace tinko {
 void MainForm::connectCommands() {
     for (const SiteCommand& command : kSiteCommands) {
         const QString name = QString::fromUtf8(command.control);
-        const auto run = [this, &command] { guarded([&] { runCommand(command); }); };
+        // Four songs of the first menu play from the song book, when it has
+        // them, rather than from a page.
+        const QString song = bookSongOf(name);
+        const auto run = [this, &command, song] {
+            guarded([&] {
+                if (!song.isEmpty() && startBookSong(song)) {
+                    Piano1->setFocus(Qt::OtherFocusReason);
+                } else {
+                    runCommand(command);
+                }
+            });
+        };
         if (auto* button = findChild<QPushButton*>(name)) {
             connect(button, &QPushButton::clicked, this, run);
         } else if (auto* action = findChild<QAction*>(name)) {

@@ -8,6 +8,7 @@
 #include <QStandardPaths>
 #include <array>
 #include <iostream>
+#include <map>
 
 #include "ErrorReport.h"
 #include "MainForm.h"
@@ -31,6 +32,17 @@ constexpr std::array<SongModeEntry, 3> kSongModes = {{
 const QString kSongModeKey = QStringLiteral("songMode");
 
 }  // namespace
+
+QString bookSongOf(const QString& command) {
+    static const std::map<QString, QString> kBookSongs = {
+        {QStringLiteral("两只老虎钢琴谱曲"), QStringLiteral("两只老虎")},
+        {QStringLiteral("生日快乐"), QStringLiteral("生日快乐")},
+        {QStringLiteral("铃儿响叮当"), QStringLiteral("铃儿响叮当")},
+        {QStringLiteral("小星星钢琴谱曲"), QStringLiteral("小星星")},
+    };
+    const auto found = kBookSongs.find(command);
+    return found == kBookSongs.end() ? QString() : found->second;
+}
 
 QString defaultSettingsFile() {
     return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation) +
@@ -100,6 +112,16 @@ void MainForm::listSongs() {
             Piano1->setFocus(Qt::OtherFocusReason);
         });
     }
+}
+
+bool MainForm::startBookSong(const QString& title) {
+    for (const songs::Song& song : songBook_->songs()) {
+        if (song.title == title) {
+            songPlayer_->start(song.melody);
+            return true;
+        }
+    }
+    return false;
 }
 
 void MainForm::chooseSongMode(songs::SongMode mode) {
