@@ -43,7 +43,7 @@ TEST(SongFile, TheMelodyIsTheHighestNoteOfTheFirstTrackWithNotesDrumsLeftOut) {
         Bytes file;
         const char* melody;  // key@start+length, in milliseconds
     } cases[] = {
-        {"a chord's top note, then a tune",
+        {"a chord's top note, then a tune (a note-on of velocity 0 ends a note)",
          midiFile({{on(0, 60),
                     on(0, 64),
                     on(0, 67),
@@ -51,11 +51,15 @@ TEST(SongFile, TheMelodyIsTheHighestNoteOfTheFirstTrackWithNotesDrumsLeftOut) {
                     off(0, 64),
                     off(0, 67),
                     on(0, 65),
-                    {480, {0x90, 65, 0}}}}),
-         "67@0+500 65@500+500 "},
+                    {480, {0x90, 65, 0}},
+                    on(0, 60),
+                    off(480, 60)}}),
+         "67@0+500 65@500+500 60@1000+500 "},
         {"a bass held under the tune is left out",
          midiFile({{on(0, 48), on(0, 72), off(480, 72), on(0, 74), off(480, 74), off(0, 48)}}),
          "72@0+500 74@500+500 "},
+        {"a lower note that starts under the tune is left out",
+         midiFile({{on(0, 72), on(480, 48), off(480, 72), off(0, 48)}}), "72@0+1000 "},
         {"a higher note cuts the sounding one short",
          midiFile({{on(0, 60), on(480, 67), off(480, 60), off(0, 67)}}), "60@0+500 67@500+500 "},
         {"drums and the tracks after the first with notes are left out",
@@ -77,23 +81,40 @@ TEST(SongFile, TheMelodyIsTheHighestNoteOfTheFirstTrackWithNotesDrumsLeftOut) {
 TEST(SongFile, AFileWithoutASongIsRefusedWithTheReasonAndNothingPrinted) {
     Bytes truncated = midiFile({{on(0, 60), off(480, 60)}});
     truncated.resize(truncated.size() - 6);
-    const Bytes cases[] = {
-        {},
-        {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1},
-        {'R', 'I', 'F', 'F', 0, 0, 0, 4, 'W', 'A', 'V', 'E', 0, 0},
-        truncated,
-        midiFile({{on(0, 36, 9), off(480, 36, 9)}}),  // drums alone
-        midiFile({{{0, {0xFF, 0x03, 1, 'x'}}}}),      // no notes at all
+    Bytes timecode = midiFile({{on(0, 60), off(480, 60)}});
+    timecode[12] = 0xE7;  // 25 frames a second, not ticks a beat
+    const char* const notMidi = "not a Standard MIDI File";
+    const char* const notWhole = "a track that is not whole";
+    const char* const noNotes = "no notes but drums, or none at all";
+    const struct {
+        Bytes file;
+        const char* reason;
+    } cases[] = {
+        {{}, notMidi},
+        {{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1}, notMidi},
+        {{'R', 'I', 'F', 'F', 0, 0, 0, 4, 'W', 'A', 'V', 'E', 0, 0}, notMidi},
+        {truncated, "cut short"},
+        {midiFile({{on(0, 36, 9), off(480, 36, 9)}}), noNotes},  // drums alone
+        {midiFile({{{0, {0xFF, 0x03, 1, 'x'}}}}), noNotes},
         // Tracks that are not whole events ending in an end of track.
-        {'M',  'T', 'h', 'd', 0,   0, 0, 6, 0, 0, 0,    1,  1,
-         0xE0, 'M', 'T', 'r', 'k', 0, 0, 0, 4, 0, 0x90, 60, 100},
-        midiFile({{on(0, 60), {0, {0xF7, 1, 0xF8}}, off(480, 60)}}),
-        midiFile({{on(0, 60), {0, {0xFF, 0x01, 9, 'x'}}}}),
+        {{'M',  'T', 'h', 'd', 0,   0, 0, 6, 0, 0, 0,    1,  1,
+          0xE0, 'M', 'T', 'r', 'k', 0, 0, 0, 4, 0, 0x90, 60, 100},
+         notWhole},
+        {midiFile({{on(0, 60), {0, {0xF7, 1, 0xF8}}, off(480, 60)}}), notWhole},
+        {midiFile({{on(0, 60), {0, {0xFF, 0x01, 9, 'x'}}}}), notWhole},
+        {midiFile({{on(0, 60), {0, {0xFF, 0x01, 1, 'x'}}, {0, {60, 0}}}}), notWhole},
+        // What libsmf itself refuses, in its own words.
+        {timecode, "SMF file uses FPS timing instead of PPQN, no support for that yet."},
     };
-    for (const Bytes& file : cases) {
-        SCOPED_TRACE(file.size());
+    for (const auto& refused : cases) {
+        SCOPED_TRACE(refused.reason);
         ::testing::internal::CaptureStderr();
-        EXPECT_THROW(melodyOf(file), SongFileError);
+        try {
+            melodyOf(refused.file);
+            ADD_FAILURE() << "read";
+        } catch (const SongFileError& error) {
+            EXPECT_STREQ(error.what(), refused.reason);
+        }
         EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
     }
     EXPECT_THROW(readMelody("/nonexistent/song.mid"), SongFileError);
