@@ -27,7 +27,7 @@ fail() {
   status=1
 }
 depends=$(dpkg-deb -f "$package" Depends)
-for needed in libqt6widgets6 libfluidsynth3 fluid-soundfont-gm fonts-noto-cjk qt6-qpa-plugins; do
+for needed in libqt6widgets6 libfluidsynth3 libsmf0 fluid-soundfont-gm fonts-noto-cjk qt6-qpa-plugins; do
   [[ "$depends" == *"$needed"* ]] || fail "Depends lacks $needed: $depends"
 done
 grep -Eq ' (pre|post)(inst|rm) ' <<<"$(dpkg-deb -I "$package")" &&
@@ -43,6 +43,9 @@ for file in bin/tinko-piano "$module" share/applications/tinko-piano.desktop \
     "${ruffle[@]}"; do
   [ -s "$usr/$file" ] || fail "package lacks usr/$file"
 done
+songs=$(find "$usr/share/tinko-piano/songs" -name '*.mid' -size +0 | wc -l)
+[ "$songs" -ge 20 ] || fail "package holds $songs songs"
+[ -s "$usr/share/tinko-piano/songs/小星星.mid" ] || fail "package lacks the song 小星星"
 [ -x "$usr/bin/tinko-piano" ] || fail "bin/tinko-piano is not executable"
 [ "$(head -c 4 "$usr/$module" | tail -c 3)" = ELF ] || fail "the browser module is not an ELF file"
 # Its texts in 8-bit and in 16-bit (QString) characters. (grep without -q
