@@ -3,38 +3,22 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <cstdio>
-#include <fstream>
-#include <string>
 
 #include "FluidSynthMidiOutput.h"
 #include "Piano.h"
-
-namespace {
-
-double residentMegabytes() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) {
-            return std::stod(line.substr(6)) / 1024.0;
-        }
-    }
-    return 0.0;
-}
-
-}  // namespace
+#include "ResidentMemory.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     tinko::fluid::FluidSynthMidiOutput synthesizer;
     tinko::Piano piano(synthesizer);
 
-    const double before = residentMegabytes();
+    const double before = tinko::bench::residentMegabytes();
     QElapsedTimer timer;
     timer.start();
     const std::int32_t handle = piano.OpenDevices();
     const double openMs = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-    const double after = residentMegabytes();
+    const double after = tinko::bench::residentMegabytes();
     if (handle == 0) {
         std::printf("device 0 did not open\n");
         return 1;

@@ -6,26 +6,14 @@
 #include <QElapsedTimer>
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-#include <string>
 #include <vector>
 
 #include "Piano.h"
+#include "ResidentMemory.h"
 #include "SongBook.h"
 #include "SongPlayer.h"
 
 namespace {
-
-double residentMegabytes() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line)) {
-        if (line.rfind("VmRSS:", 0) == 0) {
-            return std::stod(line.substr(6)) / 1024.0;
-        }
-    }
-    return 0.0;
-}
 
 // Notes the song strikes, with when each went out, from the player's start.
 class TimedMidiOutput : public tinko::MidiOutput {
@@ -50,14 +38,14 @@ public:
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    const double before = residentMegabytes();
+    const double before = tinko::bench::residentMegabytes();
     QElapsedTimer timer;
     timer.start();
     tinko::songs::SongBook book({QStringLiteral(TINKO_SONGS_DIR)}, [](const QString& line) {
         std::fprintf(stderr, "%s\n", qPrintable(line));
     });
     const double readMs = static_cast<double>(timer.nsecsElapsed()) / 1e6;
-    const double after = residentMegabytes();
+    const double after = tinko::bench::residentMegabytes();
     std::size_t notes = 0;
     for (const tinko::songs::Song& song : book.songs()) {
         notes += song.melody.size();
