@@ -31,7 +31,6 @@ public:
     // `piano` must outlive the player; its event filter goes with it.
     explicit SongPlayer(Piano& piano, QObject* parent = nullptr);
 
-    SongMode mode() const { return mode_; }
     // A song that runs starts again in the new way.
     void setMode(SongMode mode);
 
