@@ -131,12 +131,13 @@ class EndToEnd(unittest.TestCase):
         self.assertTrue(self.heard(recorder), "nothing was heard")
         streams = lambda: server.pactl("list", "sink-inputs") or ""  # noqa: E731
         self.assertNotIn("pipewire-pulse", streams(), "played through PipeWire's PulseAudio")
-        # Now and then a virtual machine's host stops every thread, the
-        # servers' too, for longer than any buffer: one gap that does not come
-        # again in a second hold is the host's. A thread that waits behind
-        # the busy programs leaves several in most holds.
+        # Now and then a virtual machine's host stops a core for longer than
+        # the buffer, at times twice in a row (on PipeWire the piano doubles
+        # its cycle after each, up to twice): up to two gaps in a first hold
+        # and none in a second are the host's. A thread that waits behind the
+        # busy programs leaves more, and goes on leaving them.
         struck, gaps, pitches, ends = self.hold_a_key(recorder, busy)
-        if len(gaps) == 1 and not struck:
+        if 0 < len(gaps) <= 2 and not struck:
             struck, gaps, pitches, ends = self.hold_a_key(recorder, busy)
         self.assertEqual((struck, gaps), ([], []), "(struck again, gaps)")
         for pitch in pitches:  # on both channels, within 1%
