@@ -1,3 +1,4 @@
+#include <QCommandLineParser>
 #include <QIcon>
 #include <QProcessEnvironment>
 #include <memory>
@@ -35,8 +36,18 @@ int main(int argc, char* argv[]) {
     tinko::MessageBoxes messages;
     const tinko::SiteHosts hosts = tinko::SiteHosts::defaults();
     tinko::AboutBox aboutBox(hosts.maker, folders, files, messages);
-    auto* window = new tinko::MainForm(
-        {synthesizer, std::make_unique<tinko::LazyWebBrowser>(), externalBrowser, aboutBox, hosts});
+    QCommandLineParser options;
+    options.setApplicationDescription(QStringLiteral("儿童电子琴"));
+    options.addHelpOption();
+    const QCommandLineOption childLock(QStringLiteral("child-lock"),
+                                       QStringLiteral("开启儿童锁（只有家长能解锁）"));
+    options.addOption(childLock);
+    options.process(app);
+
+    tinko::MainFormParts parts{synthesizer, std::make_unique<tinko::LazyWebBrowser>(),
+                               externalBrowser, aboutBox, hosts};
+    parts.childLock = options.isSet(childLock);
+    auto* window = new tinko::MainForm(std::move(parts));
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();
     return QApplication::exec();

@@ -75,6 +75,7 @@ bool LazyWebBrowser::loadEngine() {
     QLibrary module(files_.module);
     if (const auto create = reinterpret_cast<Factory>(module.resolve("tinko_create_web_view"))) {
         view_ = create(this, files_.ruffle);
+        view_->setProperty("keptToHosts", keptTo_);
         layout()->addWidget(view_);
         setFocusProxy(view_);
         // By name: the view's class lives in the module.
@@ -97,6 +98,13 @@ void LazyWebBrowser::Navigate(const QString& address) {
         return;
     }
     view_->setProperty("url", QUrl(address));
+}
+
+void LazyWebBrowser::keepTo(const QStringList& hosts) {
+    keptTo_ = hosts;
+    if (view_) {
+        view_->setProperty("keptToHosts", keptTo_);
+    }
 }
 
 }  // namespace tinko

@@ -30,6 +30,7 @@ public:
     explicit LazyWebBrowser(Files files = Files::installed(), QWidget* parent = nullptr);
 
     void Navigate(const QString& address) override;
+    void keepTo(const QStringList& hosts) override;
 
     // The engine's view, or null while no page has been asked for.
     QWidget* view() const { return view_; }
@@ -50,6 +51,7 @@ private:
     Files files_;
     QPointer<QWidget> view_;
     QLabel* message_ = nullptr;
+    QStringList keptTo_;
 };
 
 }  // namespace tinko

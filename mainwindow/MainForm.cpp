@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <algorithm>
 
+#include "ChildLock.h"
 #include "ErrorReport.h"
 #include "MainFormLayout.h"
 #include "Piano.h"
@@ -37,7 +38,8 @@ MainForm::MainForm(MainFormParts parts, QWidget* parent)
       midiOut_(parts.midiOut),
       externalBrowser_(parts.externalBrowser),
       aboutBox_(parts.aboutBox),
-      settingsFile_(std::move(parts.settingsFile)) {
+      settingsFile_(std::move(parts.settingsFile)),
+      keyboardHold_(std::move(parts.keyboardHold)) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(mainFormCaption(hosts_.maker));
     // A fixed single border: closable, not resizable, no maximize or minimize.
@@ -57,6 +59,7 @@ MainForm::MainForm(MainFormParts parts, QWidget* parent)
     const int menuHeight = menuBar()->sizeHint().height();
     setFixedSize(kClientSize + QSize(0, menuHeight));
     setGeometry(QRect(kClientPosition - QPoint(0, menuHeight), size()));
+    buildParentMenu(parts.childLock);
 
     Form_Load();
 }
@@ -152,6 +155,10 @@ void MainForm::Form_Unload() {
 }
 
 void MainForm::closeEvent(QCloseEvent* event) {
+    if (!childLock_->mayLeave()) {
+        event->ignore();
+        return;
+    }
     Form_Unload();
     event->accept();
 }

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "KeyboardHold.h"
 #include "MidiOutput.h"
 #include "PropertyBag.h"
 #include "SiteHosts.h"
@@ -22,6 +23,7 @@ class QPushButton;
 namespace tinko {
 
 class AboutBox;
+class ChildLock;
 class ExternalBrowser;
 class Piano;
 struct SiteCommand;
@@ -48,6 +50,8 @@ struct MainFormParts {
     PropertyBag pianoProperties = savedPianoProperties();
     QStringList songFolders = songs::songFolders();
     QString settingsFile = defaultSettingsFile();
+    std::unique_ptr<KeyboardHold> keyboardHold = desktopKeyboardHold();
+    bool childLock = false;  // lock at the start, whatever was kept
 };
 
 // The program's window: the instrument list on top, the keyboard, a row of
@@ -82,6 +86,7 @@ private:
     void chooseSongMode(songs::SongMode mode);
     // Starts the song book's song called `title`; false when there is none.
     bool startBookSong(const QString& title);
+    void buildParentMenu(bool lockNow);
 
     SiteHosts hosts_;
     MidiOutput& midiOut_;
@@ -98,6 +103,8 @@ private:
     songs::SongPlayer* songPlayer_ = nullptr;  // a child
     QMenu* songMenu_ = nullptr;
     QAction* songsEnd_ = nullptr;  // the songs are listed before it
+    std::unique_ptr<KeyboardHold> keyboardHold_;
+    ChildLock* childLock_ = nullptr;  // a child
 };
 
 }  // namespace tinko

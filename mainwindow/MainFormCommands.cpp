@@ -4,6 +4,7 @@
 #include <QPushButton>
 
 #include "AboutBox.h"
+#include "ChildLock.h"
 #include "ErrorReport.h"
 #include "ExternalBrowser.h"
 #include "MainForm.h"
@@ -43,6 +44,9 @@ void MainForm::runCommand(const SiteCommand& command) {
         case SiteCommand::Action::External:
             // Out of the way of the browser about to open; whatever fails
             // here is of no consequence to the piano.
+            if (!childLock_->mayLeave()) {
+                break;
+            }
             try {
                 setWindowState(windowState() | Qt::WindowMinimized);
                 externalBrowser_.open(QUrl(siteAddress(command, hosts_)));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 namespace tinko {
@@ -15,6 +16,11 @@ public:
 
     // Loads `address`; returns at once, the page arrives later.
     virtual void Navigate(const QString& address) = 0;
+
+    // Opens pages only on `hosts` and their subdomains, and the pages the
+    // program makes itself (a movie's player): a link elsewhere does
+    // nothing. An empty list lets every page open.
+    virtual void keepTo(const QStringList& hosts) = 0;
 };
 
 }  // namespace tinko

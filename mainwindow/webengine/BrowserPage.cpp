@@ -17,6 +17,22 @@ bool isFlashMovie(const QUrl& url) {
     return url.path().endsWith(QLatin1String(".swf"), Qt::CaseInsensitive);
 }
 
+// Whether `url` may open in the page when it is kept to `hosts` (none: any).
+// The player put in a movie's place comes as a "data:" address.
+bool isKeptTo(const QUrl& url, const QStringList& hosts) {
+    if (hosts.isEmpty() || url.scheme() == QLatin1String("data") ||
+        url.scheme() == QLatin1String("about")) {
+        return true;
+    }
+    const QString host = url.host().toLower();
+    for (const QString& kept : hosts) {
+        if (host == kept || host.endsWith(QLatin1Char('.') + kept)) {
+            return true;
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 BrowserPage::BrowserPage(QWebEngineProfile* profile, bool canPlayFlash, QObject* parent)
@@ -36,6 +52,9 @@ BrowserPage::BrowserPage(QWebEngineProfile* profile, bool canPlayFlash, QObject*
 
 bool BrowserPage::acceptNavigationRequest(const QUrl& url, NavigationType /*type*/,
                                           bool isMainFrame) {
+    if (isMainFrame && !isKeptTo(url, parent()->property("keptToHosts").toStringList())) {
+        return false;
+    }
     // The page put in a movie's place comes as a "data:" address, also when
     // going back, forward or reloading, and plays the movie again.
     if (!isMainFrame || !isFlashMovie(url)) {

@@ -20,12 +20,16 @@ public:
     using WebBrowser::WebBrowser;
 
     void Navigate(const QString& address) override { addresses_ << address; }
+    void keepTo(const QStringList& hosts) override { keptTo_ = hosts; }
+
+    const QStringList& keptTo() const { return keptTo_; }
 
     const QStringList& addresses() const { return addresses_; }
     void clear() { addresses_.clear(); }
 
 private:
     QStringList addresses_;
+    QStringList keptTo_;
 };
 
 // Opens nothing; remembers every address it was asked to open.

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QObject>
+#include <QRect>
+#include <QSize>
+#include <QTimer>
+#include <functional>
+
+class QWidget;
+
+namespace tinko {
+
+class KeyboardHold;
+
+// Keeps a child in a window. While locked the window fills the screen, its
+// fixed layout centred on a plain background; holds the keyboard while it is
+// active, and gives it back while a dialog of the program's is; takes the
+// focus back from other programs' windows; and fills the screen again when
+// the window manager minimizes it or makes it smaller. Leaving the window
+// and unlocking need a grown-up's answer.
+class ChildLock : public QObject {
+    Q_OBJECT
+
+public:
+    // `askGrownUp` asks a grown-up, and says whether one answered.
+    ChildLock(QWidget& window, KeyboardHold& hold, std::function<bool()> askGrownUp);
+
+    bool isLocked() const { return locked_; }
+    void lock();
+    // Unlocks when a grown-up answers; whether the window is unlocked now.
+    bool unlock();
+    // Whether the window may be left now (closed, or put away for another
+    // program): unlocked, or a grown-up answered. Once answered, the window
+    // may stay minimized until it is active again.
+    bool mayLeave();
+
+signals:
+    void lockedChanged(bool locked);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool askOnce();
+    void fillScreen();
+    void centreLayout();
+    void paintBackdrop();
+    void holdKeyboard();
+    void takeFocusBack();
+
+    QWidget& window_;
+    KeyboardHold& hold_;
+    std::function<bool()> askGrownUp_;
+    bool locked_ = false;
+    bool away_ = false;    // a grown-up let the window be left
+    bool asking_ = false;  // the question is on the screen
+    QSize layoutSize_;     // the window's own fixed size
+    QRect normalGeometry_;
+    QTimer retry_;  // for a keyboard another program held
+};
+
+}  // namespace tinko

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <memory>
+
+class QWindow;
+
+namespace tinko {
+
+// Keeps the desktop's own shortcuts (the window manager's Alt+Tab, Super,
+// Alt+F4, ...) from doing anything while a window holds the keyboard: every
+// key goes to that window instead.
+class KeyboardHold {
+public:
+    virtual ~KeyboardHold() = default;
+
+    // Holds the keyboard for `window`, which is shown and active. False when
+    // it cannot be held now (another program holds it): try again later.
+    virtual bool take(QWindow& window) = 0;
+    // Lets the desktop have its shortcuts again.
+    virtual void giveBack() = 0;
+};
+
+// The hold this desktop offers: an active keyboard grab on X11. Elsewhere
+// nothing holds the keyboard, and take() says so by succeeding without
+// effect: keys reach the window as they always do.
+std::unique_ptr<KeyboardHold> desktopKeyboardHold();
+
+}  // namespace tinko

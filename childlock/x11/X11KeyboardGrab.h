@@ -1,0 +1,26 @@
+#pragma once
+
+#include <xcb/xcb.h>
+
+#include "KeyboardHold.h"
+
+namespace tinko {
+
+// An active grab of the X server's keyboard: while it is held the window
+// manager's key bindings, whose passive grabs it overrides, never fire.
+class X11KeyboardGrab : public KeyboardHold {
+public:
+    explicit X11KeyboardGrab(xcb_connection_t* connection);
+    ~X11KeyboardGrab() override;
+    X11KeyboardGrab(const X11KeyboardGrab&) = delete;
+    X11KeyboardGrab& operator=(const X11KeyboardGrab&) = delete;
+
+    bool take(QWindow& window) override;
+    void giveBack() override;
+
+private:
+    xcb_connection_t* connection_;  // the application's, closed by it
+    bool held_ = false;
+};
+
+}  // namespace tinko
