@@ -12,6 +12,7 @@
 #
 # TINKO_PROGRAM=build/app/tinko-piano end_to_end.py [EndToEnd.test_...]
 import os
+import random
 import struct
 import sys
 import unittest
@@ -21,6 +22,7 @@ import desktop  # noqa: E402
 
 PRESSED = (130, 130, 132)
 HINT = (255, 176, 0)
+BACKDROP = (64, 64, 64)  # the client area's, and the screen's round a locked window
 BLACK_KEYS = {1, 3, 6, 8, 10}  # of the notes in an octave
 
 
@@ -31,31 +33,41 @@ class EndToEnd(unittest.TestCase):
         self.x = desktop.XServer(self.processes)
         self.x.run("xset", "r", "rate", "500", "30")  # held keys repeat, and fast
 
-    def launch(self, server=None, **env):
+    def launch(self, server=None, args=(), **env):
         self.program = desktop.Program(os.environ["TINKO_PROGRAM"], self.x, self.processes,
                                        dict(server.env if server else {}, **env),
-                                       "weston" if "WAYLAND_DISPLAY" in env else "tinko-piano")
+                                       "weston" if "WAYLAND_DISPLAY" in env else "tinko-piano",
+                                       args)
         self.assertTrue(self.program.start(), "no window: " + self.program.stderr())
-        # Middle C's face, 24 px into the client area under the title and menu.
-        self.row = self.program.screenshot().height - 693 + 24 + 150
+        # Where the menu bar and the client area are: at the window's top
+        # left, or centred on the screen's backdrop.
+        shot = self.program.screenshot()
+        self.top = next(y for y in range(shot.height) if shot.pixel(shot.width // 2, y) != BACKDROP)
+        self.left = next(x for x in range(shot.width) if shot.pixel(x, self.top) != BACKDROP)
+        self.client = next(y for y in range(self.top, shot.height)
+                           if shot.pixel(self.left + 1147, y) == BACKDROP)
+        # Middle C's face, 24 px into the client area.
+        self.row = self.client + 24 + 150
 
     def white_notes_pressed(self, colour=PRESSED):
         shot = self.program.screenshot()
         white = [note for note in range(21, 109) if note % 12 not in BLACK_KEYS]
-        return [note for i, note in enumerate(white) if shot.pixel(11 + 22 * i, self.row) == colour]
+        return [note for i, note in enumerate(white)
+                if shot.pixel(self.left + 11 + 22 * i, self.row) == colour]
+
+    def windows(self):
+        return len(self.x.run("xdotool", "search", "--onlyvisible", "--class",
+                              "tinko-piano").split())
 
     def choose_in_song_menu(self, up):
-        # Opens the first menu by its title, goes round to the last (the
-        # songs) and chooses the entry `up` from its bottom.
-        menu_bar = self.program.screenshot().height - 693
-        windows = lambda: len(self.x.run(  # noqa: E731
-            "xdotool", "search", "--onlyvisible", "--class", "tinko-piano").split())
-        shown = windows()
-        self.x.run("xdotool", "mousemove", "--window", self.program.window, "30",
-                   str(menu_bar // 2), "click", "1")
-        self.assertTrue(desktop.wait_for(lambda: windows() > shown), "no menu")
-        self.x.run("xdotool", "key", "Left", *["Up"] * up, "Return")
-        self.assertTrue(desktop.wait_for(lambda: windows() == shown), "the menu stays")
+        # Opens the first menu by its title, goes round to the songs (last
+        # but one) and chooses the entry `up` from its bottom.
+        shown = self.windows()
+        self.x.run("xdotool", "mousemove", "--window", self.program.window, str(self.left + 30),
+                   str((self.top + self.client) // 2), "click", "1")
+        self.assertTrue(desktop.wait_for(lambda: self.windows() > shown), "no menu")
+        self.x.run("xdotool", "key", "Left", "Left", *["Up"] * up, "Return")
+        self.assertTrue(desktop.wait_for(lambda: self.windows() == shown), "the menu stays")
 
     def keys_play(self, keys, notes):
         # Holds `keys` (xdotool's names or key codes) down together: they draw
@@ -271,6 +283,95 @@ class EndToEnd(unittest.TestCase):
                 desktop.wait_for(lambda: recorder.onset(
                     recorder.frames() - desktop.RATE // 10) is None)
         self.assertNotIn("song left out", self.program.stderr())
+
+    def held(self):
+        # Whether the piano is running, shown, full screen, focused and kept
+        # locked for the next run.
+        window = self.program.window
+        settings = self.program.env["HOME"] + "/.config/tinko-piano/tinko-piano.conf"
+        with open(settings) as kept:
+            locked = "childLock=true" in kept.read()
+        return (self.program.process.poll() is None,
+                window in self.x.run("xdotool", "search", "--onlyvisible", "--class",
+                                     "tinko-piano").split(),
+                "FULLSCREEN" in self.x.run("xprop", "-id", window, "_NET_WM_STATE"),
+                self.x.run("xdotool", "getwindowfocus") == window, locked)
+
+    def test_a_locked_piano_keeps_the_desktops_shortcuts_from_the_child(self):
+        desktop.window_manager(self.processes, self.x)
+        # Unlocked, the window manager's Alt+F4 closes the piano.
+        self.launch()
+        self.x.run("xdotool", "key", "alt+F4")
+        self.assertTrue(desktop.wait_for(lambda: self.program.process.poll() is not None))
+        # A second window, opened first, never gets the focus.
+        self.processes.start(["xeyes"], self.x.env)
+        self.assertTrue(desktop.wait_for(
+            lambda: self.x.run("xdotool", "search", "--onlyvisible", "--name", "xeyes")))
+        self.launch(args=["--child-lock"])
+        self.assertEqual(self.held(), (True,) * 5)
+        # Each of openbox's own bindings (closing the window, going to the
+        # next, showing the desktop, the window menu, the desktops beside),
+        # also after a menu of the piano's has taken the keyboard and given
+        # it back ("跟着灯弹", the mode already chosen): the piano still has
+        # the keys.
+        shown = self.windows()
+        self.choose_in_song_menu(3)
+        for keys in ("alt+F4", "alt+Tab", "super+d", "alt+space", "ctrl+alt+Left",
+                     "ctrl+alt+Right"):
+            with self.subTest(keys=keys):
+                self.x.run("xdotool", "key", keys)
+                self.keys_play(["k"], [60])
+                self.assertEqual(self.held(), (True,) * 5)
+        # A wrong answer to the grown-up's question (no two two-digit numbers
+        # add up to 1): still locked, and the keyboard held again after it.
+        self.x.run("xdotool", "key", "ctrl+alt+shift+u")
+        self.assertTrue(desktop.wait_for(lambda: self.windows() > shown), "no question")
+        self.x.run("xdotool", "type", "1")
+        self.x.run("xdotool", "key", "Return")
+        self.assertTrue(desktop.wait_for(lambda: self.windows() == shown), "the question stays")
+        self.x.run("xdotool", "key", "alt+F4")
+        self.keys_play(["k"], [60])
+        self.assertEqual(self.held(), (True,) * 5)
+
+    def test_a_key_storm_leaves_the_piano_locked_and_silent(self):
+        # A child at the keyboard and mouse, at random (the seed repeats a
+        # storm): keys, function keys, modifier chords with the desktop's
+        # shortcuts among them, and clicks anywhere on the screen, on menus,
+        # buttons and pages too. Only the grown-up's Ctrl+Alt+Shift+U is left
+        # out, whose question a wrong answer closes.
+        desktop.window_manager(self.processes, self.x)
+        server = desktop.PulseAudio(self.processes)
+        recorder = desktop.Recorder(self.processes, server.env)
+        self.launch(server, args=["--child-lock"], QTWEBENGINE_DISABLE_SANDBOX="1")
+        seed = random.randrange(1 << 32)
+        storm = random.Random(seed)
+        keys = (list("abcdefghijklmnopqrstuvwxyz0123456789") +
+                ["F%d" % n for n in range(1, 13)] +
+                ["Escape", "Tab", "Return", "space", "BackSpace", "Up", "Down", "Left", "Right",
+                 "super", "alt", "ctrl", "alt+F4", "alt+Tab", "alt+shift+Tab", "super+d",
+                 "alt+space", "ctrl+alt+Left", "ctrl+alt+Right", "ctrl+Escape", "ctrl+w",
+                 "ctrl+q", "alt+F2", "super+e", "shift+F10", "ctrl+alt+t"])
+        strokes = clicks = 0
+        while strokes < 10000:  # a press and a release each: 20,000 key events and more
+            command = ["xdotool"]
+            for _ in range(250):
+                if storm.random() < 0.03:
+                    command += ["mousemove", str(storm.randrange(1400)), str(storm.randrange(800)),
+                                "click", storm.choice(["1", "1", "3"])]
+                    clicks += 1
+                else:
+                    command += ["key", "--delay", "2", storm.choice(keys)]
+                    strokes += 1
+            self.x.run(*command)
+        # A dialog or menu the storm left open is closed, a song it started
+        # stopped ("停止", the song menu's last entry): then nothing sounds.
+        self.x.run("xdotool", "key", "Escape", "Escape")
+        self.choose_in_song_menu(1)
+        said = "seed %d, %d strokes, %d clicks" % (seed, strokes, clicks)
+        self.assertEqual(self.held(), (True,) * 5, said)
+        self.assertEqual(self.white_notes_pressed(), [], said)
+        self.assertTrue(desktop.wait_for(lambda: recorder.loudest(
+            recorder.frames() - desktop.RATE // 10, recorder.frames()) < 100, 10), said)
 
     def test_on_wayland_keys_play_by_the_compositors_layout(self):
         weston = desktop.Weston(self.processes, self.x, 1148, 714)  # the window's size

@@ -24,7 +24,8 @@ protected:
         this->browser = browser.get();
         window = std::make_unique<MainForm>(
             MainFormParts{midi, std::move(browser), externalBrowser, aboutBox, std::move(hosts),
-                          pianoProperties, songFolders, settingsFile});
+                          pianoProperties, songFolders, settingsFile,
+                          std::make_unique<RecordingKeyboardHold>(keyboardHeld), lockAtStart});
         piano = window->findChild<Piano*>(QStringLiteral("Piano1"));
         combo = window->findChild<QComboBox*>(QStringLiteral("Combo1"));
         picture = window->findChild<QWidget*>(QStringLiteral("Picture1"));
@@ -51,6 +52,8 @@ protected:
     QTemporaryDir ownFolder;  // the window's settings, and any songs
     QStringList songFolders;
     QString settingsFile = ownFolder.filePath(QStringLiteral("tinko-piano.conf"));
+    bool keyboardHeld = false;
+    bool lockAtStart = false;  // as --child-lock does
     RecordingWebBrowser* browser = nullptr;
     std::unique_ptr<MainForm> window;
     Piano* piano = nullptr;

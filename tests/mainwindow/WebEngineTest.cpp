@@ -251,6 +251,22 @@ TEST_F(WebEngine, LinksToANewWindowOpenInTheViewAndPagesOpenNothingByThemselves)
     EXPECT_EQ(view()->url().path(), QStringLiteral("/opened"));
     EXPECT_FALSE(site.requests().join(u'|').contains(QLatin1String("/popup")))
         << site.requests().join(u'|').toStdString();
+
+    // Kept to the site (as the child lock keeps it), a link to another host
+    // does nothing: the page stays, and a moment later tells the site so.
+    testing::TestSite elsewhere;
+    site.serve(QStringLiteral("/kept"), "text/html",
+               "<a href='http://" + elsewhere.host().toLatin1() +
+                   "/away' onclick='setTimeout(function () { fetch(\"/stayed\"); }, 300)' "
+                   "style='display:block;height:90vh;background:#0000ff'>away</a>");
+    lazy->keepTo({site.host()});
+    lazy->Navigate(QStringLiteral("http://%1/kept").arg(site.host()));
+    ASSERT_TRUE(testing::waitUntil([&] { return screen().pixel(100, 100) == qRgb(0, 0, 255); }));
+    QTest::mouseClick(view()->focusProxy(), Qt::LeftButton, {}, QPoint(100, 100));
+    EXPECT_TRUE(testing::waitUntil([&] {
+        return !elsewhere.requests().isEmpty() || site.requests().join(u'|').contains("/stayed");
+    }));
+    EXPECT_EQ(elsewhere.requests(), QStringList());
 }
 
 TEST_F(WebEngine, TabFollowsTheWindowsOrderAlsoAfterAPageHasLoaded) {

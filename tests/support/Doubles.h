@@ -5,6 +5,7 @@
 #include <QUrl>
 
 #include "ExternalBrowser.h"
+#include "KeyboardHold.h"
 #include "Messages.h"
 #include "WebBrowser.h"
 
@@ -30,6 +31,18 @@ public:
 private:
     QStringList addresses_;
     QStringList keptTo_;
+};
+
+// Holds nothing; says in `held` whether the keyboard would be held now.
+class RecordingKeyboardHold : public KeyboardHold {
+public:
+    explicit RecordingKeyboardHold(bool& held) : held_(held) {}
+
+    bool take(QWindow&) override { return held_ = true; }
+    void giveBack() override { held_ = false; }
+
+private:
+    bool& held_;
 };
 
 // Opens nothing; remembers every address it was asked to open.

@@ -84,6 +84,12 @@ class XServer:
         return done.stdout.strip() if text else done.stdout
 
 
+def window_manager(processes, x):
+    # Starts openbox on `x`, and waits until it manages windows.
+    processes.start(["openbox", "--sm-disable"], x.env)
+    wait_for(lambda: "window id" in x.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK"))
+
+
 class Image:
     # A window's pixels as xwd writes them (32 bits a pixel).
 
@@ -292,7 +298,7 @@ class Program:
     # its own and no audio server unless `env` names one; `start()` waits for
     # its window.
 
-    def __init__(self, path, x, processes, env=None, window_class="tinko-piano"):
+    def __init__(self, path, x, processes, env=None, window_class="tinko-piano", args=()):
         self.x, self.window_class = x, window_class
         folder = processes.folder()
         os.mkdir(folder + "/home")
@@ -306,7 +312,7 @@ class Program:
         # What it says, in a file: a pipe that nobody read would stop it once full.
         self.log = folder + "/stderr"
         with open(self.log, "wb") as log:
-            self.process = processes.start([path], self.env, stderr=log)
+            self.process = processes.start([path, *args], self.env, stderr=log)
         self.window = None
 
     def start(self):

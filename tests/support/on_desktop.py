@@ -23,8 +23,7 @@ try:
                QTWEBENGINE_DISABLE_SANDBOX="1")
     if "--window-manager" in command:
         command.remove("--window-manager")
-        processes.start(["openbox", "--sm-disable"], x.env)
-        desktop.wait_for(lambda: "window id" in x.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK"))
+        desktop.window_manager(processes, x)
     if "--audio" in command:
         command.remove("--audio")
         server = desktop.PulseAudio(processes)

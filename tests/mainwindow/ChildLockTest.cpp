@@ -1,0 +1,184 @@
+// The child lock in the main window: the grown-ups' menu, the lock kept
+// between runs, the screen filled, the keyboard held while the window is
+// active, the pages kept to the sites, and the grown-up's question before
+// anything leaves the window.
+#include <QAction>
+#include <QApplication>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QRegularExpression>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+
+#include "GrownUpGate.h"
+#include "MainFormFixture.h"
+#include "Wait.h"
+
+namespace tinko::testing {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The two numbers a question asks to add, as it shows them.
+std::pair<int, int> numbersAsked(const GrownUpGate& gate) {
+    const QRegularExpressionMatch asked =
+        QRegularExpression(QStringLiteral("(\\d+) \\+ (\\d+) = "))
+            .match(gate.findChild<QLabel*>(QStringLiteral("question"))->text());
+    return {asked.captured(1).toInt(), asked.captured(2).toInt()};
+}
+
+// Answers the next question shown: `answer` gets the right sum and says
+// what to type, or nothing to press Escape. Whether the keyboard was held
+// while it was shown goes into `heldWhileAsked`.
+void answerNextQuestion(std::function<QString(int)> answer, bool* heldWhileAsked = nullptr,
+                        const bool* held = nullptr) {
+    auto* poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, poll, [=] {
+        auto* gate = qobject_cast<GrownUpGate*>(QApplication::activeModalWidget());
+        if (gate == nullptr) {
+            return;
+        }
+        poll->deleteLater();
+        poll->stop();
+        if (heldWhileAsked != nullptr) {
+            *heldWhileAsked = *held;
+        }
+        const auto [first, second] = numbersAsked(*gate);
+        const QString typed = answer(first + second);
+        auto* field = gate->findChild<QLineEdit*>(QStringLiteral("answer"));
+        QTest::keyClicks(field, typed);
+        QTest::keyClick(field, typed.isEmpty() ? Qt::Key_Escape : Qt::Key_Return);
+    });
+    poll->start(5);
+}
+
+const std::function<QString(int)> kRight = [](int sum) { return QString::number(sum); };
+const std::function<QString(int)> kWrong = [](int sum) { return QString::number(sum + 1); };
+
+class ChildLockTest : public MainFormTest {
+protected:
+    QAction* lockItem() const { return window->findChild<QAction*>(QStringLiteral("儿童锁")); }
+    // (Full screen is the desktop's to grant: checked on one in the end-to-end test.)
+    bool locked() const { return lockItem()->isChecked() && browser->keptTo().size() == 8; }
+    QString kept() const {
+        QFile file(settingsFile);
+        file.open(QIODevice::ReadOnly);
+        return QString::fromUtf8(file.readAll());
+    }
+};
+
+TEST(GrownUpGate, AsksTheSumOfTwoTwoDigitNumbersAndOnlyItsRightAnswerWithEnterOpens) {
+    const struct {
+        const char* what;
+        std::function<QString(int)> answer;  // null: no answer at all
+        bool opens;
+    } cases[] = {
+        {"right", kRight, true},
+        {"one more", kWrong, false},
+        {"nothing, and Enter", [](int) { return QStringLiteral(" "); }, false},
+        {"Escape", [](int) { return QString(); }, false},
+        {"nothing, for its patience", nullptr, false},
+    };
+    for (const auto& each : cases) {
+        GrownUpGate gate(nullptr, each.answer ? GrownUpGate::kPatience : 50ms);
+        const auto [first, second] = numbersAsked(gate);
+        EXPECT_TRUE(first >= 10 && first <= 99 && second >= 10 && second <= 99)
+            << first << " " << second;
+        if (each.answer) {
+            answerNextQuestion(each.answer);
+        }
+        EXPECT_EQ(gate.exec() == QDialog::Accepted, each.opens) << each.what;
+    }
+}
+
+TEST_F(ChildLockTest, OffByDefaultTheGrownUpsMenuLocksAndTheLockIsKeptAndUnlocksOnlyForTheSum) {
+    makeWindow();
+    const QList<QAction*> menus = window->menuBar()->actions();
+    ASSERT_EQ(menus.size(), 7);
+    EXPECT_EQ(menus.last()->text(), QStringLiteral("家长"));
+    ASSERT_EQ(menus.last()->menu()->actions(), QList<QAction*>{lockItem()});
+    EXPECT_TRUE(lockItem()->isCheckable());
+    EXPECT_TRUE(lockItem()->toolTip().contains(QStringLiteral("Ctrl+Alt+Shift+U")));
+    EXPECT_FALSE(lockItem()->isChecked());
+    EXPECT_FALSE(window->isFullScreen());
+    EXPECT_TRUE(browser->keptTo().isEmpty());
+    const QSize ownSize = window->size();
+
+    lockItem()->trigger();
+    ASSERT_TRUE(locked());
+    EXPECT_TRUE(window->isFullScreen());
+    const SiteHosts hosts = SiteHosts::defaults();
+    EXPECT_EQ(browser->keptTo(),
+              (QStringList{hosts.maker, hosts.songs, hosts.radio, hosts.television, hosts.music,
+                           hosts.video, hosts.babyGoods, hosts.navigation}));
+    EXPECT_TRUE(kept().contains(QStringLiteral("childLock=true"))) << kept().toStdString();
+    // The next run starts locked.
+    window.reset();
+    makeWindow();
+    EXPECT_TRUE(locked());
+
+    // Unchecking the item, or Ctrl+Alt+Shift+U, asks: a wrong answer leaves
+    // the lock, the right one opens it.
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    for (const bool byKeys : {false, true}) {
+        for (const bool right : {false, true}) {
+            answerNextQuestion(right ? kRight : kWrong);
+            if (byKeys) {
+                window->activateWindow();
+                ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+                QTest::keyClick(window->windowHandle(), Qt::Key_U,
+                                Qt::ControlModifier | Qt::AltModifier | Qt::ShiftModifier);
+            } else {
+                lockItem()->trigger();
+            }
+            EXPECT_EQ(locked(), !right) << byKeys;
+        }
+        EXPECT_FALSE(window->isFullScreen());
+        EXPECT_EQ(window->size(), ownSize);
+        EXPECT_TRUE(browser->keptTo().isEmpty());
+        EXPECT_TRUE(kept().contains(QStringLiteral("childLock=false")));
+        lockItem()->trigger();
+    }
+    // --child-lock locks what was kept unlocked.
+    answerNextQuestion(kRight);
+    lockItem()->trigger();
+    window.reset();
+    lockAtStart = true;
+    makeWindow();
+    EXPECT_TRUE(locked());
+}
+
+TEST_F(ChildLockTest, ClosingAndTheUsersBrowserNeedTheSumAndDialogsGetTheKeyboardBack) {
+    lockAtStart = true;
+    makeWindow();
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    EXPECT_TRUE(keyboardHeld);
+    QAction* update = window->findChild<QAction*>(QStringLiteral("软件在线更新"));
+    for (const bool right : {false, true}) {
+        bool heldWhileAsked = true;
+        answerNextQuestion(right ? kRight : kWrong, &heldWhileAsked, &keyboardHeld);
+        update->trigger();
+        EXPECT_FALSE(heldWhileAsked);
+        EXPECT_EQ(externalBrowser.opened.size(), right ? 1 : 0);
+        EXPECT_EQ(window->isMinimized(), right);
+        // Active again (the window manager's doing), it holds the keyboard.
+        keyboardHeld = false;
+        window->activateWindow();
+        EXPECT_TRUE(waitUntil([&] { return keyboardHeld; }));
+    }
+    for (const bool right : {false, true}) {
+        answerNextQuestion(right ? kRight : kWrong);
+        EXPECT_EQ(window->close(), right);
+        EXPECT_EQ(midi.isOpen(), !right);
+    }
+}
+
+}  // namespace
+}  // namespace tinko::testing
