@@ -7,8 +7,6 @@
 #include <QWindow>
 #include <chrono>
 
-#include "KeyboardHold.h"
-
 namespace tinko {
 namespace {
 
@@ -17,8 +15,12 @@ constexpr std::chrono::milliseconds kRetryEvery(100);
 
 }  // namespace
 
-ChildLock::ChildLock(QWidget& window, KeyboardHold& hold, std::function<bool()> askGrownUp)
-    : QObject(&window), window_(window), hold_(hold), askGrownUp_(std::move(askGrownUp)) {
+ChildLock::ChildLock(QWidget& window, std::unique_ptr<KeyboardHold> hold,
+                     std::function<bool()> askGrownUp)
+    : QObject(&window),
+      window_(window),
+      hold_(std::move(hold)),
+      askGrownUp_(std::move(askGrownUp)) {
     retry_.setSingleShot(true);
     retry_.setInterval(kRetryEvery);
     connect(&retry_, &QTimer::timeout, this, &ChildLock::holdKeyboard);
@@ -54,7 +56,7 @@ bool ChildLock::unlock() {
     }
     locked_ = false;
     retry_.stop();
-    hold_.giveBack();
+    hold_->giveBack();
     window_.setContentsMargins(0, 0, 0, 0);
     window_.setWindowState(window_.windowState() & ~Qt::WindowFullScreen);
     window_.setFixedSize(layoutSize_);
@@ -77,9 +79,12 @@ bool ChildLock::askOnce() {
     if (asking_) {
         return false;
     }
+    // The question's own window takes the keys, from the desktop too.
     asking_ = true;
+    hold_->giveBack();
     const bool answered = askGrownUp_();
     asking_ = false;
+    holdKeyboard();
     return answered;
 }
 
@@ -102,7 +107,7 @@ bool ChildLock::eventFilter(QObject* watched, QEvent* event) {
             holdKeyboard();
             break;
         case QEvent::WindowDeactivate:
-            hold_.giveBack();
+            hold_->giveBack();
             break;
         case QEvent::WindowStateChange:
             if (locked_ && !away_ &&
@@ -159,7 +164,7 @@ void ChildLock::holdKeyboard() {
         QApplication::activeModalWidget() != nullptr || window_.windowHandle() == nullptr) {
         return;
     }
-    if (!hold_.take(*window_.windowHandle())) {
+    if (!hold_->take(*window_.windowHandle())) {
         retry_.start();
     }
 }

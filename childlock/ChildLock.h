@@ -5,12 +5,13 @@
 #include <QSize>
 #include <QTimer>
 #include <functional>
+#include <memory>
+
+#include "KeyboardHold.h"
 
 class QWidget;
 
 namespace tinko {
-
-class KeyboardHold;
 
 // Keeps a child in a window. While locked the window fills the screen, its
 // fixed layout centred on a plain background; holds the keyboard while it is
@@ -22,8 +23,11 @@ class ChildLock : public QObject {
     Q_OBJECT
 
 public:
-    // `askGrownUp` asks a grown-up, and says whether one answered.
-    ChildLock(QWidget& window, KeyboardHold& hold, std::function<bool()> askGrownUp);
+    // `askGrownUp` asks a grown-up, and says whether one answered. A child
+    // of `window`, and with it the hold: the window's last events, as it
+    // goes, still find both.
+    ChildLock(QWidget& window, std::unique_ptr<KeyboardHold> hold,
+              std::function<bool()> askGrownUp);
 
     bool isLocked() const { return locked_; }
     void lock();
@@ -49,7 +53,7 @@ private:
     void takeFocusBack();
 
     QWidget& window_;
-    KeyboardHold& hold_;
+    std::unique_ptr<KeyboardHold> hold_;
     std::function<bool()> askGrownUp_;
     bool locked_ = false;
     bool away_ = false;    // a grown-up let the window be left

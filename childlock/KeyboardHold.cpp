@@ -1,7 +1,9 @@
 #include "KeyboardHold.h"
 
+#include <qpa/qplatformnativeinterface.h>
 #include <QGuiApplication>
 
+#include "wayland/WaylandShortcutsInhibitor.h"
 #include "x11/X11KeyboardGrab.h"
 
 namespace tinko {
@@ -19,6 +21,13 @@ public:
 std::unique_ptr<KeyboardHold> desktopKeyboardHold() {
     if (auto* x11 = qGuiApp->nativeInterface<QNativeInterface::QX11Application>()) {
         return std::make_unique<X11KeyboardGrab>(x11->connection());
+    }
+    if (QGuiApplication::platformName().startsWith(QLatin1String("wayland"))) {
+        if (auto* display = static_cast<wl_display*>(
+                QGuiApplication::platformNativeInterface()->nativeResourceForIntegration(
+                    "wl_display"))) {
+            return std::make_unique<WaylandShortcutsInhibitor>(display);
+        }
     }
     return std::make_unique<NoKeyboardHold>();
 }

@@ -20,9 +20,10 @@ public:
     virtual void giveBack() = 0;
 };
 
-// The hold this desktop offers: an active keyboard grab on X11. Elsewhere
-// nothing holds the keyboard, and take() says so by succeeding without
-// effect: keys reach the window as they always do.
+// The hold this desktop offers: an active keyboard grab on X11, the
+// compositor's shortcuts inhibited on Wayland where it offers that.
+// Elsewhere nothing holds the keyboard, and take() succeeds without effect:
+// keys reach the window as they always do.
 std::unique_ptr<KeyboardHold> desktopKeyboardHold();
 
 }  // namespace tinko

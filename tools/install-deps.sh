@@ -10,12 +10,12 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
   libgl-dev libfluidsynth-dev libasound2-dev libsdl2-dev libpipewire-0.3-dev libpulse-dev
   libxkbcommon-dev libxkbcommon-x11-dev libxcb-xkb-dev libwayland-dev
-  libsmf-dev abcmidi
+  libsmf-dev abcmidi wayland-protocols qt6-base-private-dev
   # run
   qt6-qpa-plugins qt6-wayland fluid-soundfont-gm fonts-noto-cjk
   # test and measure
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-  xvfb xauth xdotool x11-utils x11-apps x11-xkb-utils x11-xserver-utils xkb-data openbox weston
+  xvfb xauth xdotool x11-utils x11-apps x11-xkb-utils x11-xserver-utils xkb-data openbox weston sway wtype
   pulseaudio pulseaudio-utils pipewire pipewire-bin pipewire-pulse wireplumber dbus stress-ng
   # check the Debian package
   lintian desktop-file-utils appstream
