@@ -373,6 +373,34 @@ class EndToEnd(unittest.TestCase):
         self.assertTrue(desktop.wait_for(lambda: recorder.loudest(
             recorder.frames() - desktop.RATE // 10, recorder.frames()) < 100, 10), said)
 
+    def test_on_sway_a_locked_piano_keeps_the_compositors_shortcuts(self):
+        # A shortcut of the compositor's leaves a mark; one it keeps also
+        # from a piano that inhibits shortcuts tells that the keys were read.
+        folder = self.processes.folder()
+        os.chmod(folder, 0o777)  # sway runs as nobody
+        shortcut, read = folder + "/shortcut", folder + "/read"
+        sway = desktop.Sway(self.processes, "bindsym alt+F4 exec touch %s\n"
+                            "bindsym --inhibited alt+F5 exec touch %s\n" % (shortcut, read))
+        self.assertTrue(sway.running, "sway did not start")
+        inhibitors = "Adding keyboard shortcuts inhibitor"
+        for args, marked in (([], True), (["--child-lock"], False)):
+            with self.subTest(args=args):
+                for mark in (shortcut, read):
+                    if os.path.exists(mark):
+                        os.remove(mark)
+                before = sway.said(inhibitors)
+                program = desktop.Program(
+                    os.environ["TINKO_PROGRAM"], self.x, self.processes,
+                    dict(sway.env, QT_QPA_PLATFORM="wayland", DISPLAY=""), args=args)
+                self.assertTrue(desktop.wait_for(
+                    lambda: sway.said("tinko-piano") and (not args or sway.said(inhibitors) > before),
+                    30), program.stderr())
+                sway.type("-M", "alt", "-k", "F4", "-k", "F5", "-m", "alt")
+                self.assertTrue(desktop.wait_for(lambda: os.path.exists(read)), "keys not read")
+                self.assertEqual(os.path.exists(shortcut), marked)
+                program.process.terminate()
+                program.process.wait()
+
     def test_on_wayland_keys_play_by_the_compositors_layout(self):
         weston = desktop.Weston(self.processes, self.x, 1148, 714)  # the window's size
         self.assertTrue(weston.running, "weston did not start")

@@ -121,6 +121,38 @@ class Weston:
         self.running = wait_for(lambda: os.path.exists(self.socket))
 
 
+class Sway:
+    # A headless sway compositor with `config`, run as nobody (it refuses to
+    # run as root), logging what it does; `env` points a client at it, and
+    # `type(...)` types with wtype on its virtual keyboard.
+
+    def __init__(self, processes, config):
+        runtime = processes.folder()
+        os.chown(runtime, 65534, 65534)
+        with open(runtime + "/config", "w") as file:
+            file.write(config)
+        self.log = runtime + "/log"
+        with open(self.log, "wb") as log:
+            processes.start(["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
+                             "sway", "--debug", "-c", runtime + "/config"],
+                            dict(os.environ, XDG_RUNTIME_DIR=runtime, HOME=runtime,
+                                 WLR_BACKENDS="headless", WLR_LIBINPUT_NO_DEVICES="1",
+                                 WLR_RENDERER="pixman"), stderr=log)
+        sockets = lambda: [name for name in os.listdir(runtime)  # noqa: E731
+                           if name.startswith("wayland-") and not name.endswith(".lock")]
+        self.running = wait_for(sockets)
+        self.socket = os.path.join(runtime, (sockets() or ["none"])[0])
+        self.env = dict(os.environ, WAYLAND_DISPLAY=self.socket)
+
+    def said(self, text):
+        # How many lines of its log hold `text`.
+        with open(self.log, errors="replace") as log:
+            return sum(text in line for line in log)
+
+    def type(self, *arguments):
+        subprocess.run(("wtype",) + arguments, env=self.env, timeout=20)
+
+
 class AudioServer:
     # A server with the null sink; `env` points a client at it, `daemons`
     # are its processes by name. It can be killed and started again, in the
