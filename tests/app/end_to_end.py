@@ -309,6 +309,10 @@ class EndToEnd(unittest.TestCase):
             lambda: self.x.run("xdotool", "search", "--onlyvisible", "--name", "xeyes")))
         self.launch(args=["--child-lock"])
         self.assertEqual(self.held(), (True,) * 5)
+        # The layout (1148 pixels wide, the menu bar over 693 of client area)
+        # in the middle of the 1400 x 800 screen.
+        height = self.client - self.top + 693
+        self.assertEqual((self.left, self.top), ((1400 - 1148) // 2, (800 - height) // 2))
         # Each of openbox's own bindings (closing the window, going to the
         # next, showing the desktop, the window menu, the desktops beside),
         # also after a menu of the piano's has taken the keyboard and given

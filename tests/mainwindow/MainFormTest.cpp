@@ -90,7 +90,7 @@ TEST_F(MainFormLayout, EveryControlWhereItBelongs) {
     EXPECT_DOUBLE_EQ(window->font().pointSizeF(), 8.25);
 }
 
-TEST_F(MainFormLayout, MenuBarHasThreeSubmenusAndThreeCommands) {
+TEST_F(MainFormLayout, MenuBarHasFourSubmenusAndThreeCommands) {
     makeWindow();
     QStringList bar;
     QStringList items;
@@ -108,14 +108,12 @@ TEST_F(MainFormLayout, MenuBarHasThreeSubmenusAndThreeCommands) {
             }
         }
     }
-    EXPECT_EQ(
-        bar.join(u' '),
-        QStringLiteral(
-            "儿童钢琴谱曲实例/ 儿童360 育儿亲子独立博客 儿童资源下载 最新版本与版权/ 学弹儿歌/"));
+    EXPECT_EQ(bar.join(u' '), QStringLiteral("儿童钢琴谱曲实例/ 儿童360 育儿亲子独立博客 "
+                                             "儿童资源下载 最新版本与版权/ 学弹儿歌/ 家长/"));
     EXPECT_EQ(items.join(u' '),
               QStringLiteral("两只老虎钢琴谱曲 外婆的澎湖湾 虫儿飞简易钢琴谱子 生日快乐 铃儿响叮当 "
                              "世上只有妈妈好 小星星钢琴谱曲 更多资源 软件在线更新 版权信息 "
-                             "听一遍 跟着灯弹 一键一音 停止"));
+                             "听一遍 跟着灯弹 一键一音 停止 儿童锁"));
 }
 
 using InstrumentChoice = testing::MainFormTest;
