@@ -327,6 +327,11 @@ class EndToEnd(unittest.TestCase):
                 self.x.run("xdotool", "key", keys)
                 self.keys_play(["k"], [60])
                 self.assertEqual(self.held(), (True,) * 5)
+        # Minimized by the window manager (another program asked it), the
+        # piano comes back at once.
+        self.x.run("xdotool", "windowminimize", self.program.window)
+        self.assertTrue(desktop.wait_for(lambda: self.held() == (True,) * 5), self.held())
+        self.keys_play(["k"], [60])
         # A wrong answer to the grown-up's question (no two two-digit numbers
         # add up to 1): still locked, and the keyboard held again after it.
         self.x.run("xdotool", "key", "ctrl+alt+shift+u")

@@ -30,10 +30,8 @@ std::pair<int, int> numbersAsked(const GrownUpGate& gate) {
 }
 
 // Answers the next question shown: `answer` gets the right sum and says
-// what to type, or nothing to press Escape. Whether the keyboard was held
-// while it was shown goes into `heldWhileAsked`.
-void answerNextQuestion(std::function<QString(int)> answer, bool* heldWhileAsked = nullptr,
-                        const bool* held = nullptr) {
+// what to type, or nothing to press Escape.
+void answerNextQuestion(std::function<QString(int)> answer) {
     auto* poll = new QTimer(qApp);
     QObject::connect(poll, &QTimer::timeout, poll, [=] {
         auto* gate = qobject_cast<GrownUpGate*>(QApplication::activeModalWidget());
@@ -42,9 +40,6 @@ void answerNextQuestion(std::function<QString(int)> answer, bool* heldWhileAsked
         }
         poll->deleteLater();
         poll->stop();
-        if (heldWhileAsked != nullptr) {
-            *heldWhileAsked = *held;
-        }
         const auto [first, second] = numbersAsked(*gate);
         const QString typed = answer(first + second);
         auto* field = gate->findChild<QLineEdit*>(QStringLiteral("answer"));
@@ -53,6 +48,25 @@ void answerNextQuestion(std::function<QString(int)> answer, bool* heldWhileAsked
     });
     poll->start(5);
 }
+
+// Whether the keyboard was held as the last question came on the screen,
+// before the desktop made it active.
+class HeldAsAsked : public QObject {
+public:
+    explicit HeldAsAsked(const bool& held) : held_(held) { qApp->installEventFilter(this); }
+    bool wasHeld = true;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Show && qobject_cast<GrownUpGate*>(watched) != nullptr) {
+            wasHeld = held_;
+        }
+        return false;
+    }
+
+private:
+    const bool& held_;
+};
 
 const std::function<QString(int)> kRight = [](int sum) { return QString::number(sum); };
 const std::function<QString(int)> kWrong = [](int sum) { return QString::number(sum + 1); };
@@ -156,10 +170,10 @@ TEST_F(ChildLockTest, ClosingAndTheUsersBrowserNeedTheSumAndDialogsGetTheKeyboar
     EXPECT_TRUE(keyboardHeld);
     QAction* update = window->findChild<QAction*>(QStringLiteral("软件在线更新"));
     for (const bool right : {false, true}) {
-        bool heldWhileAsked = true;
-        answerNextQuestion(right ? kRight : kWrong, &heldWhileAsked, &keyboardHeld);
+        HeldAsAsked asked(keyboardHeld);
+        answerNextQuestion(right ? kRight : kWrong);
         update->trigger();
-        EXPECT_FALSE(heldWhileAsked);
+        EXPECT_FALSE(asked.wasHeld);
         EXPECT_EQ(externalBrowser.opened.size(), right ? 1 : 0);
         EXPECT_EQ(window->isMinimized(), right);
         // Active again (the window manager's doing), it holds the keyboard.
