@@ -38,8 +38,7 @@ MainForm::MainForm(MainFormParts parts, QWidget* parent)
       midiOut_(parts.midiOut),
       externalBrowser_(parts.externalBrowser),
       aboutBox_(parts.aboutBox),
-      settingsFile_(std::move(parts.settingsFile)),
-      keyboardHold_(std::move(parts.keyboardHold)) {
+      settingsFile_(std::move(parts.settingsFile)) {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(mainFormCaption(hosts_.maker));
     // A fixed single border: closable, not resizable, no maximize or minimize.
@@ -59,7 +58,7 @@ MainForm::MainForm(MainFormParts parts, QWidget* parent)
     const int menuHeight = menuBar()->sizeHint().height();
     setFixedSize(kClientSize + QSize(0, menuHeight));
     setGeometry(QRect(kClientPosition - QPoint(0, menuHeight), size()));
-    buildParentMenu(parts.childLock);
+    buildParentMenu(std::move(parts.keyboardHold), parts.childLock);
 
     Form_Load();
 }

@@ -86,7 +86,7 @@ private:
     void chooseSongMode(songs::SongMode mode);
     // Starts the song book's song called `title`; false when there is none.
     bool startBookSong(const QString& title);
-    void buildParentMenu(bool lockNow);
+    void buildParentMenu(std::unique_ptr<KeyboardHold> keyboardHold, bool lockNow);
 
     SiteHosts hosts_;
     MidiOutput& midiOut_;
@@ -102,8 +102,7 @@ private:
     std::unique_ptr<songs::SongBook> songBook_;
     songs::SongPlayer* songPlayer_ = nullptr;  // a child
     QMenu* songMenu_ = nullptr;
-    QAction* songsEnd_ = nullptr;  // the songs are listed before it
-    std::unique_ptr<KeyboardHold> keyboardHold_;
+    QAction* songsEnd_ = nullptr;     // the songs are listed before it
     ChildLock* childLock_ = nullptr;  // a child
 };
 

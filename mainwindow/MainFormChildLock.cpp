@@ -25,8 +25,9 @@ QStringList allHosts(const SiteHosts& hosts) {
 
 }  // namespace
 
-void MainForm::buildParentMenu(bool lockNow) {
-    childLock_ = new ChildLock(*this, *keyboardHold_, [this] { return GrownUpGate::ask(this); });
+void MainForm::buildParentMenu(std::unique_ptr<KeyboardHold> keyboardHold, bool lockNow) {
+    childLock_ =
+        new ChildLock(*this, std::move(keyboardHold), [this] { return GrownUpGate::ask(this); });
 
     QMenu* menu = menuBar()->addMenu(QStringLiteral("家长"));
     menu->setObjectName(menu->title());

@@ -24,9 +24,11 @@ bool isKeptTo(const QUrl& url, const QStringList& hosts) {
         url.scheme() == QLatin1String("about")) {
         return true;
     }
+    // A host kept with its port keeps that port only.
     const QString host = url.host().toLower();
+    const QString hostAndPort = host + QLatin1Char(':') + QString::number(url.port());
     for (const QString& kept : hosts) {
-        if (host == kept || host.endsWith(QLatin1Char('.') + kept)) {
+        if (host == kept || hostAndPort == kept || host.endsWith(QLatin1Char('.') + kept)) {
             return true;
         }
     }
