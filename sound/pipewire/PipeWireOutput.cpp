@@ -13,6 +13,7 @@
 #include <stdexcept>
 
 #include "GmSynth.h"
+#include "PipeWireClient.h"
 
 namespace tinko::fluid {
 namespace {
@@ -27,38 +28,11 @@ constexpr std::chrono::nanoseconds kPlayWithin = std::chrono::milliseconds(500);
 constexpr std::uint32_t kFirstQuantum = 256;
 constexpr std::uint32_t kMostQuantum = 1024;
 
-class LoopLock {
-public:
-    explicit LoopLock(pw_thread_loop* loop) : loop_(loop) { pw_thread_loop_lock(loop_); }
-    ~LoopLock() { pw_thread_loop_unlock(loop_); }
-    LoopLock(const LoopLock&) = delete;
-    LoopLock& operator=(const LoopLock&) = delete;
-
-private:
-    pw_thread_loop* loop_;
-};
-
-// Where libpipewire looks for the daemon's socket. Looked at first: making a
-// PipeWire context only to find no daemon takes tens of milliseconds.
-std::string daemonSocket() {
-    const char* remote = std::getenv("PIPEWIRE_REMOTE");
-    const std::string name = remote != nullptr && *remote != '\0' ? remote : "pipewire-0";
-    if (name.front() == '/') {
-        return name;
-    }
-    for (const char* variable : {"PIPEWIRE_RUNTIME_DIR", "XDG_RUNTIME_DIR", "USERPROFILE"}) {
-        if (const char* dir = std::getenv(variable)) {
-            return std::string(dir) + "/" + name;
-        }
-    }
-    return name;
-}
-
 }  // namespace
 
 PipeWireOutput::PipeWireOutput(GmSynth& synth, Diagnostics& diagnostics)
     : ServerOutput(synth), quantum_(kFirstQuantum) {
-    const std::string socket = daemonSocket();
+    const std::string socket = pipeWireDaemonSocket();
     std::error_code error;
     if (!std::filesystem::exists(socket, error)) {
         throw NoAudioServer("no PipeWire daemon answers (no " + socket + ")");
