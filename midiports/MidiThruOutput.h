@@ -1,0 +1,26 @@
+#pragma once
+
+#include "MidiOutput.h"
+
+namespace tinko::midiports {
+
+class MidiPorts;
+
+// A MIDI output that passes every message on to another (the built-in
+// synthesizer) and also out of the ports' output port, so that a
+// synthesizer connected there plays along.
+class MidiThruOutput : public MidiOutput {
+public:
+    // Both must outlive this; without ports it passes messages on alone.
+    MidiThruOutput(MidiOutput& synthesizer, MidiPorts* ports);
+
+    std::int32_t open(Handle& handle, std::int32_t deviceId) override;
+    std::int32_t sendShortMessage(Handle handle, std::uint32_t message) override;
+    std::int32_t close(Handle handle) override;
+
+private:
+    MidiOutput& synthesizer_;
+    MidiPorts* ports_;
+};
+
+}  // namespace tinko::midiports

@@ -1,0 +1,242 @@
+#include "PipeWireMidiPorts.h"
+
+#include <spa/control/control.h>
+#include <spa/pod/builder.h>
+#include <spa/pod/iter.h>
+#include <spa/utils/result.h>
+
+#include <cstdlib>
+#include <stdexcept>
+#include <string>
+
+#include "PipeWireClient.h"
+
+namespace tinko::midiports::pipewire {
+namespace {
+
+// Messages the piano sends between two cycles of the graph: a few at most
+// when someone plays; the rest would be a flood no one hears in time.
+constexpr std::size_t kMostWaiting = 512;
+
+std::uint32_t numberIn(const spa_dict* props, const char* key) {
+    const char* value = props != nullptr ? spa_dict_lookup(props, key) : nullptr;
+    return value != nullptr ? static_cast<std::uint32_t>(std::strtoul(value, nullptr, 10))
+                            : SPA_ID_INVALID;
+}
+
+}  // namespace
+
+PipeWireMidiPorts::PipeWireMidiPorts() {
+    static std::once_flag initialised;
+    std::call_once(initialised, [] { pw_init(nullptr, nullptr); });
+    filterEvents_.version = PW_VERSION_FILTER_EVENTS;
+    filterEvents_.process = onProcess;
+    filterEvents_.state_changed = onStateChanged;
+    registryEvents_.version = PW_VERSION_REGISTRY_EVENTS;
+    registryEvents_.global = onGlobal;
+    registryEvents_.global_remove = onGlobalRemove;
+    try {
+        connect();
+    } catch (...) {
+        close();
+        throw;
+    }
+}
+
+PipeWireMidiPorts::~PipeWireMidiPorts() {
+    close();
+}
+
+void PipeWireMidiPorts::connect() {
+    loop_.reset(pw_thread_loop_new("tinko-midi", nullptr));
+    if (!loop_) {
+        throw std::runtime_error("cannot make a thread loop");
+    }
+    context_.reset(pw_context_new(pw_thread_loop_get_loop(loop_.get()), nullptr, 0));
+    if (!context_) {
+        throw std::runtime_error("cannot make a PipeWire context");
+    }
+    LoopLock lock(loop_.get());
+    core_ = pw_context_connect(context_.get(), nullptr, 0);
+    if (core_ == nullptr) {
+        throw std::runtime_error("no PipeWire daemon answers");
+    }
+    registry_ = pw_core_get_registry(core_, PW_VERSION_REGISTRY, 0);
+    if (registry_ != nullptr) {
+        pw_registry_add_listener(registry_, &registryListener_, &registryEvents_, this);
+    }
+    // No media class: the session manager links nothing to it by itself,
+    // the user does.
+    filter_ =
+        pw_filter_new(core_, "tinko-piano-midi",
+                      pw_properties_new(PW_KEY_MEDIA_TYPE, "Midi", PW_KEY_MEDIA_CATEGORY, "Filter",
+                                        PW_KEY_MEDIA_ROLE, "DSP", PW_KEY_NODE_NAME,
+                                        "tinko-piano-midi", PW_KEY_NODE_DESCRIPTION, "Tinko 钢琴",
+                                        PW_KEY_APP_NAME, "tinko-piano", nullptr));
+    if (filter_ == nullptr) {
+        throw std::runtime_error("cannot make a filter");
+    }
+    pw_filter_add_listener(filter_, &filterListener_, &filterEvents_, this);
+    const auto addPort = [this](pw_direction direction, const char* name) {
+        return pw_filter_add_port(
+            filter_, direction, PW_FILTER_PORT_FLAG_MAP_BUFFERS, 0,
+            pw_properties_new(PW_KEY_FORMAT_DSP, "8 bit raw midi", PW_KEY_PORT_NAME, name, nullptr),
+            nullptr, 0);
+    };
+    input_ = addPort(PW_DIRECTION_INPUT, kInputPortName);
+    output_ = addPort(PW_DIRECTION_OUTPUT, kOutputPortName);
+    if (input_ == nullptr || output_ == nullptr ||
+        pw_filter_connect(filter_, PW_FILTER_FLAG_NONE, nullptr, 0) < 0) {
+        throw std::runtime_error("cannot make the MIDI ports");
+    }
+    if (pw_thread_loop_start(loop_.get()) < 0) {
+        throw std::runtime_error("cannot start the MIDI thread");
+    }
+}
+
+void PipeWireMidiPorts::close() {
+    if (!loop_) {
+        return;
+    }
+    {
+        LoopLock lock(loop_.get());
+        if (registry_ != nullptr) {
+            spa_hook_remove(&registryListener_);
+            pw_proxy_destroy(reinterpret_cast<pw_proxy*>(registry_));
+            registry_ = nullptr;
+        }
+        if (filter_ != nullptr) {
+            pw_filter_destroy(filter_);
+            filter_ = nullptr;
+        }
+        if (core_ != nullptr) {
+            pw_core_disconnect(core_);
+            core_ = nullptr;
+        }
+    }
+    pw_thread_loop_stop(loop_.get());
+    context_.reset();
+    loop_.reset();
+}
+
+void PipeWireMidiPorts::send(std::uint32_t message) {
+    const WireBytes wire = unpackChannelMessage(message);
+    if (wire.size == 0 || !outputTaken_.load()) {
+        return;
+    }
+    std::lock_guard<std::mutex> lock(outgoingLock_);
+    if (outgoing_.size() < kMostWaiting) {
+        outgoing_.push_back(wire);
+    }
+}
+
+void PipeWireMidiPorts::dropOutgoing() {
+    outputTaken_.store(false);
+    std::lock_guard<std::mutex> lock(outgoingLock_);
+    outgoing_.clear();
+}
+
+void PipeWireMidiPorts::onProcess(void* self, spa_io_position*) {
+    auto& ports = *static_cast<PipeWireMidiPorts*>(self);
+    ports.readInput();
+    ports.writeOutput();
+}
+
+void PipeWireMidiPorts::readInput() {
+    std::vector<std::uint32_t> messages;
+    // Called on this thread, not the graph's, a cycle may find more than one
+    // buffer waiting.
+    while (pw_buffer* buffer = pw_filter_dequeue_buffer(input_)) {
+        const spa_data& data = buffer->buffer->datas[0];
+        const auto* pod = static_cast<spa_pod*>(
+            spa_pod_from_data(data.data, data.maxsize, data.chunk->offset, data.chunk->size));
+        if (pod != nullptr && spa_pod_is_sequence(pod)) {
+            const spa_pod_control* control = nullptr;
+            SPA_POD_SEQUENCE_FOREACH(reinterpret_cast<const spa_pod_sequence*>(pod), control) {
+                if (control->type != SPA_CONTROL_Midi) {
+                    continue;
+                }
+                if (const auto message = packChannelMessage(
+                        static_cast<const std::uint8_t*>(SPA_POD_BODY_CONST(&control->value)),
+                        SPA_POD_BODY_SIZE(&control->value))) {
+                    messages.push_back(*message);
+                }
+            }
+        }
+        pw_filter_queue_buffer(input_, buffer);
+    }
+    if (!messages.empty()) {
+        handOver(std::move(messages));
+    }
+}
+
+void PipeWireMidiPorts::writeOutput() {
+    pw_buffer* buffer = pw_filter_dequeue_buffer(output_);
+    if (buffer == nullptr) {
+        dropOutgoing();  // nothing is linked to take it
+        return;
+    }
+    outputTaken_.store(true);
+    spa_data& data = buffer->buffer->datas[0];
+    spa_pod_builder builder{};
+    spa_pod_builder_init(&builder, data.data, data.maxsize);
+    spa_pod_frame frame{};
+    spa_pod_builder_push_sequence(&builder, &frame, 0);
+    {
+        std::lock_guard<std::mutex> lock(outgoingLock_);
+        for (const WireBytes& wire : outgoing_) {
+            // All at the cycle's start: they are due now. What does not fit
+            // in the buffer is left out whole.
+            spa_pod_builder_state before = builder.state;
+            spa_pod_builder_control(&builder, 0, SPA_CONTROL_Midi);
+            spa_pod_builder_bytes(&builder, wire.bytes.data(),
+                                  static_cast<std::uint32_t>(wire.size));
+            if (builder.state.offset > builder.size) {
+                spa_pod_builder_reset(&builder, &before);
+                break;
+            }
+        }
+        outgoing_.clear();
+    }
+    spa_pod_builder_pop(&builder, &frame);
+    data.chunk->offset = 0;
+    data.chunk->size = builder.state.offset;
+    data.chunk->stride = 1;
+    data.chunk->flags = 0;
+    pw_filter_queue_buffer(output_, buffer);
+}
+
+void PipeWireMidiPorts::onStateChanged(void* self, pw_filter_state, pw_filter_state state,
+                                       const char*) {
+    auto& ports = *static_cast<PipeWireMidiPorts*>(self);
+    const bool streaming = state == PW_FILTER_STATE_STREAMING;
+    if (ports.streaming_ && !streaming) {
+        // Unlinked, or the daemon gone: no source can let its notes go now.
+        ports.dropOutgoing();
+        ports.handOverSourceLeft();
+    }
+    ports.streaming_ = streaming;
+}
+
+void PipeWireMidiPorts::onGlobal(void* self, std::uint32_t id, std::uint32_t, const char* type,
+                                 std::uint32_t, const spa_dict* props) {
+    if (std::string(type) == PW_TYPE_INTERFACE_Link) {
+        static_cast<PipeWireMidiPorts*>(self)->linkInputs_[id] =
+            numberIn(props, PW_KEY_LINK_INPUT_NODE);
+    }
+}
+
+void PipeWireMidiPorts::onGlobalRemove(void* self, std::uint32_t id) {
+    auto& ports = *static_cast<PipeWireMidiPorts*>(self);
+    const auto link = ports.linkInputs_.find(id);
+    if (link == ports.linkInputs_.end()) {
+        return;
+    }
+    // A source unlinked from the input port, or gone with its links.
+    if (ports.filter_ != nullptr && link->second == pw_filter_get_node_id(ports.filter_)) {
+        ports.handOverSourceLeft();
+    }
+    ports.linkInputs_.erase(link);
+}
+
+}  // namespace tinko::midiports::pipewire

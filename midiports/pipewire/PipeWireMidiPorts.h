@@ -1,0 +1,64 @@
+#pragma once
+
+#include <pipewire/pipewire.h>
+
+#include <atomic>
+#include <cstdint>
+#include <map>
+#include <mutex>
+#include <vector>
+
+#include "MidiBytes.h"
+#include "MidiPorts.h"
+#include "Owned.h"
+
+namespace tinko::midiports::pipewire {
+
+// The ports as one PipeWire filter node ("tinko-piano-midi") with a native
+// MIDI input and output port. Its process runs on a thread of its own, and
+// only while something is linked to the node: at rest nothing runs.
+class PipeWireMidiPorts : public MidiPorts {
+public:
+    // Throws std::runtime_error when no daemon takes the node.
+    PipeWireMidiPorts();
+    ~PipeWireMidiPorts() override;
+
+    void send(std::uint32_t message) override;
+
+private:
+    void connect();
+    void close();
+    void readInput();
+    void writeOutput();
+    void dropOutgoing();
+    static void onProcess(void* self, spa_io_position* position);
+    static void onStateChanged(void* self, pw_filter_state old, pw_filter_state state,
+                               const char* error);
+    static void onGlobal(void* self, std::uint32_t id, std::uint32_t permissions, const char* type,
+                         std::uint32_t version, const spa_dict* props);
+    static void onGlobalRemove(void* self, std::uint32_t id);
+
+    pw_filter_events filterEvents_{};
+    pw_registry_events registryEvents_{};
+    Owned<pw_thread_loop, pw_thread_loop_destroy> loop_;
+    Owned<pw_context, pw_context_destroy> context_;
+    // Let go under the loop's lock by close(), before the loop stops.
+    pw_core* core_ = nullptr;
+    pw_filter* filter_ = nullptr;
+    spa_hook filterListener_{};
+    pw_registry* registry_ = nullptr;
+    spa_hook registryListener_{};
+    void* input_ = nullptr;  // the ports' data, the filter's own
+    void* output_ = nullptr;
+    // The loop thread's own: the graph's links, by id, with the node each
+    // goes into.
+    std::map<std::uint32_t, std::uint32_t> linkInputs_;
+    bool streaming_ = false;  // the loop thread's own
+    // What the piano sends, until the next cycle takes it; only while
+    // something takes what the output port carries.
+    std::mutex outgoingLock_;
+    std::vector<WireBytes> outgoing_;
+    std::atomic<bool> outputTaken_{false};
+};
+
+}  // namespace tinko::midiports::pipewire
