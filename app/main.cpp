@@ -9,6 +9,8 @@
 #include "FluidSynthMidiOutput.h"
 #include "LazyWebBrowser.h"
 #include "MainForm.h"
+#include "MidiPorts.h"
+#include "MidiThruOutput.h"
 #include "Pictures.h"
 
 int main(int argc, char* argv[]) {
@@ -44,9 +46,15 @@ int main(int argc, char* argv[]) {
     options.addOption(childLock);
     options.process(app);
 
-    tinko::MainFormParts parts{synthesizer, std::make_unique<tinko::LazyWebBrowser>(),
-                               externalBrowser, aboutBox, hosts};
+    // A MIDI keyboard plays the piano, and what the piano plays also goes
+    // out to any synthesizer the user connects.
+    const std::unique_ptr<tinko::midiports::MidiPorts> midiPorts =
+        tinko::midiports::openDesktopMidiPorts();
+    tinko::midiports::MidiThruOutput midiThru(synthesizer, midiPorts.get());
+    tinko::MainFormParts parts{midiThru, std::make_unique<tinko::LazyWebBrowser>(), externalBrowser,
+                               aboutBox, hosts};
     parts.childLock = options.isSet(childLock);
+    parts.midiPorts = midiPorts.get();
     auto* window = new tinko::MainForm(std::move(parts));
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();

@@ -59,8 +59,21 @@ MainForm::MainForm(MainFormParts parts, QWidget* parent)
     setFixedSize(kClientSize + QSize(0, menuHeight));
     setGeometry(QRect(kClientPosition - QPoint(0, menuHeight), size()));
     buildParentMenu(std::move(parts.keyboardHold), parts.childLock);
+    if (parts.midiPorts != nullptr) {
+        // A key struck there counts in a song as one clicked.
+        midiKeyboard_ = std::make_unique<midiports::MidiKeyboard>(
+            *Piano1, [this](std::uint8_t note) { songPlayer_->pressed(note); });
+        midiPorts_ = parts.midiPorts;
+        midiPorts_->listen(midiKeyboard_.get());
+    }
 
     Form_Load();
+}
+
+MainForm::~MainForm() {
+    if (midiPorts_ != nullptr) {
+        midiPorts_->listen(nullptr);
+    }
 }
 
 void MainForm::buildControls(std::unique_ptr<WebBrowser> browser,
@@ -143,6 +156,9 @@ void MainForm::setListIndex(int index) {
 void MainForm::Combo1_Click() {
     CurYinSe = Combo1->currentIndex();
     Piano1->ChangeYinSe(CurYinSe);
+    if (midiKeyboard_) {
+        midiKeyboard_->setInstrument(CurYinSe);
+    }
 }
 
 void MainForm::Form_Unload() {

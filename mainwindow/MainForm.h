@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "KeyboardHold.h"
+#include "MidiKeyboard.h"
 #include "MidiOutput.h"
 #include "PropertyBag.h"
 #include "SiteHosts.h"
@@ -52,6 +53,9 @@ struct MainFormParts {
     QString settingsFile = defaultSettingsFile();
     std::unique_ptr<KeyboardHold> keyboardHold = desktopKeyboardHold();
     bool childLock = false;  // lock at the start, whatever was kept
+    // The desktop's MIDI ports, whose input plays the keyboard; none when
+    // null. They must outlive the window.
+    midiports::MidiPorts* midiPorts = nullptr;
 };
 
 // The program's window: the instrument list on top, the keyboard, a row of
@@ -63,6 +67,7 @@ class MainForm : public QMainWindow {
 
 public:
     explicit MainForm(MainFormParts parts, QWidget* parent = nullptr);
+    ~MainForm() override;
 
     const SiteHosts& hosts() const { return hosts_; }
 
@@ -104,6 +109,8 @@ private:
     QMenu* songMenu_ = nullptr;
     QAction* songsEnd_ = nullptr;     // the songs are listed before it
     ChildLock* childLock_ = nullptr;  // a child
+    std::unique_ptr<midiports::MidiKeyboard> midiKeyboard_;
+    midiports::MidiPorts* midiPorts_ = nullptr;  // playing midiKeyboard_
 };
 
 }  // namespace tinko

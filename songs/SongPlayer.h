@@ -44,6 +44,8 @@ public:
     // True when the song took it and the host must not play it.
     bool keyDown(std::int16_t code, std::uint8_t note);
     bool keyUp(std::int16_t code);
+    // A key struck by other means (a MIDI keyboard): as the mouse on it.
+    void pressed(std::uint8_t note);
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -52,7 +54,6 @@ private:
     // What runs: a listened song, or the cheer at the end of a lesson.
     void play(const Melody& melody);
     void playDueSteps();
-    void pressed(std::uint8_t note);
     void press(std::uint8_t note);
     void letGo(std::uint8_t note);
     void letAllGo();

@@ -13,7 +13,9 @@
 # TINKO_PROGRAM=build/app/tinko-piano end_to_end.py [EndToEnd.test_...]
 import os
 import random
+import signal
 import struct
+import subprocess
 import sys
 import time
 import unittest
@@ -25,6 +27,14 @@ PRESSED = (130, 130, 132)
 HINT = (255, 176, 0)
 BACKDROP = (64, 64, 64)  # the client area's, and the screen's round a locked window
 BLACK_KEYS = {1, 3, 6, 8, 10}  # of the notes in an octave
+
+
+def write_midi_file(path, track):
+    # A Standard MIDI File of one track, 480 ticks a beat (at the default 120
+    # beats a minute, 0x87 0x40 is a second).
+    with open(path, "wb") as song:
+        song.write(b"MThd" + struct.pack(">IHHH", 6, 0, 1, 480) + b"MTrk" +
+                   struct.pack(">I", len(track)) + track)
 
 
 class EndToEnd(unittest.TestCase):
@@ -234,9 +244,7 @@ class EndToEnd(unittest.TestCase):
         os.makedirs(data + "/tinko-piano/songs")
         track = bytes([0, 0x90, 69, 100, 0x87, 0x40, 0x80, 69, 0, 0, 0x90, 72, 100,
                        0x87, 0x40, 0x80, 72, 0, 0, 0xFF, 0x2F, 0])
-        with open(data + "/tinko-piano/songs/测试.mid", "wb") as song:
-            song.write(b"MThd" + struct.pack(">IHHH", 6, 0, 1, 480) + b"MTrk" +
-                       struct.pack(">I", len(track)) + track)
+        write_midi_file(data + "/tinko-piano/songs/测试.mid", track)
         self.launch(server, XDG_DATA_HOME=data)
         listen, follow, magic, last_song = 4, 3, 2, 5  # from the menu's bottom
         # Each note's pitch on both channels, nearer to it than to either
@@ -311,6 +319,57 @@ class EndToEnd(unittest.TestCase):
                                      "tinko-piano").split(),
                 "FULLSCREEN" in self.x.run("xprop", "-id", window, "_NET_WM_STATE"),
                 self.x.run("xdotool", "getwindowfocus") == window, locked)
+
+    def test_on_pipewire_a_midi_keyboard_plays_the_piano_and_its_notes_go_out(self):
+        server = desktop.PipeWire(self.processes)
+        recorder = desktop.Recorder(self.processes, server.env)
+        self.launch(server)
+        folder = self.processes.folder()
+        # A4 for a second; then, held for half a minute, a note below the
+        # keyboard and C5 on another channel, whose instrument the source
+        # chose (an organ, which sounds as long as it is held).
+        write_midi_file(folder + "/in.mid", bytes([
+            0, 0xC3, 19, 0, 0x90, 69, 100, 0x87, 0x40, 0x80, 69, 0, 0, 0x90, 15, 100,
+            0, 0x93, 72, 100, 0x81, 0xE1, 0x00, 0x83, 72, 0, 0, 0x80, 15, 0, 0, 0xFF, 0x2F, 0]))
+
+        def connected(command, ours, theirs):
+            # Runs pw-midiplay or pw-midirecord unlinked, and links it as a
+            # user would, to our port as the patchbay names it.
+            tool = self.processes.start([command, "--target", "0", command == "pw-midiplay" and
+                                         folder + "/in.mid" or folder + "/out.mid"], server.env)
+            link = ["tinko-piano-midi:" + ours, theirs][::1 if "输出" in ours else -1]
+            self.assertTrue(desktop.wait_for(lambda: subprocess.run(
+                ["pw-link", *link], env=server.env, stderr=subprocess.DEVNULL).returncode == 0),
+                link)
+            return tool
+
+        start = recorder.frames()
+        player = connected("pw-midiplay", "Tinko 钢琴 输入", "pw-midiplay:out_0")
+        self.assertTrue(desktop.wait_for(lambda: self.white_notes_pressed() == [69]))
+        onset = recorder.wait_for_sound(start)
+        self.assertIsNotNone(onset)
+        desktop.wait_for(lambda: recorder.frames() > onset + desktop.RATE // 2)
+        pitches = [recorder.pitch(onset + desktop.RATE // 4, which) or 0 for which in (0, 1)]
+        self.assertTrue(all(abs(hz - 440) < 9 for hz in pitches), pitches)
+        self.assertTrue(desktop.wait_for(lambda: self.white_notes_pressed() == [72]))
+        # The source goes with both held: the key goes out, and all is quiet.
+        player.kill()
+        self.assertTrue(desktop.wait_for(lambda: self.white_notes_pressed() == []))
+        self.assertTrue(desktop.wait_for(lambda: recorder.loudest(
+            recorder.frames() - desktop.RATE // 10, recorder.frames()) < 100))
+        # Played on the computer keyboard, C4 goes out of the output port,
+        # struck and let go (the release a Note On at no velocity); D4 after
+        # it gives C4's messages time to reach the recorder.
+        recording = connected("pw-midirecord", "Tinko 钢琴 输出", "pw-midirecord:in_0")
+        self.keys_play(["k"], [60])
+        self.keys_play(["l"], [62])
+        recording.send_signal(signal.SIGINT)
+        recording.wait(10)
+        events = subprocess.run(["mftext", folder + "/out.mid"], capture_output=True,
+                                text=True).stdout
+        self.assertEqual([line.split("  ", 1)[1] for line in events.splitlines()
+                          if "pitch=60" in line],
+                         ["Note on, chan=1 pitch=60 vol=112", "Note on, chan=1 pitch=60 vol=0"])
 
     def test_a_locked_piano_keeps_the_desktops_shortcuts_from_the_child(self):
         desktop.window_manager(self.processes, self.x)

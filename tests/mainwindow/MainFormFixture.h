@@ -12,20 +12,22 @@
 #include "MainForm.h"
 #include "Piano.h"
 #include "RecordingMidiOutput.h"
+#include "RecordingMidiPorts.h"
 
 namespace tinko::testing {
 
-// A main window on a recording MIDI output, browsers and message boxes.
+// A main window on a recording MIDI output and ports, browsers and message
+// boxes.
 class MainFormTest : public ::testing::Test {
 protected:
     void makeWindow(const PropertyBag& pianoProperties = savedPianoProperties(),
                     SiteHosts hosts = SiteHosts::defaults()) {
         auto browser = std::make_unique<RecordingWebBrowser>();
         this->browser = browser.get();
-        window = std::make_unique<MainForm>(
-            MainFormParts{midi, std::move(browser), externalBrowser, aboutBox, std::move(hosts),
-                          pianoProperties, songFolders, settingsFile,
-                          std::make_unique<RecordingKeyboardHold>(keyboardHeld), lockAtStart});
+        window = std::make_unique<MainForm>(MainFormParts{
+            midi, std::move(browser), externalBrowser, aboutBox, std::move(hosts), pianoProperties,
+            songFolders, settingsFile, std::make_unique<RecordingKeyboardHold>(keyboardHeld),
+            lockAtStart, &midiPorts});
         piano = window->findChild<Piano*>(QStringLiteral("Piano1"));
         combo = window->findChild<QComboBox*>(QStringLiteral("Combo1"));
         picture = window->findChild<QWidget*>(QStringLiteral("Picture1"));
@@ -44,6 +46,7 @@ protected:
     }
 
     RecordingMidiOutput midi;
+    RecordingMidiPorts midiPorts;
     RecordingExternalBrowser externalBrowser;
     XdgShellFolders folders;
     AtomicFileWriter files;
