@@ -4,10 +4,10 @@
 // once bench/midi-ports.sh has linked the one to the other.
 #include <QCoreApplication>
 #include <QDeadlineTimer>
-#include <QEventLoop>
-#include <QTimer>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <algorithm>
 #include <cstdio>
 #include <fstream>

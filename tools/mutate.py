@@ -613,7 +613,8 @@ MUTANTS = [
      "sourceInstrument_.set(channel);", "sourceInstrument_.reset(channel);",
      "the window's instrument overrides the one the source chose"),
     ("midi-drums-get-instrument", "midiports/MidiKeyboard.cpp",
-     "if (channel == kDrums || sourceInstrument_.test(channel) || given_[channel] == instrument_) {",
+     "if (channel == kDrums || sourceInstrument_.test(channel) || "
+     "given_[channel] == instrument_) {",
      "if (sourceInstrument_.test(channel) || given_[channel] == instrument_) {",
      "the drum channel is given a melodic instrument"),
     ("midi-takes-computer-key", "midiports/MidiKeyboard.cpp",
