@@ -14,7 +14,6 @@ class NoKeyboardHold : public KeyboardHold {
 public:
     bool take(QWindow&) override { return true; }
     void giveBack() override {}
-    void keepOnEveryDesktop(QWindow&, bool) override {}
 };
 
 }  // namespace
