@@ -10,9 +10,15 @@ AudioConnection::AudioConnection(GmSynth& synth, const Opener& open, Opener reop
     : synth_(synth),
       reopen_(std::move(reopen)),
       diagnostics_(diagnostics),
-      retryEvery_(retryEvery),
-      output_(open(synth, diagnostics)) {
-    watch(*output_);
+      retryEvery_(retryEvery) {
+    try {
+        output_ = open(synth, diagnostics);
+        watch(*output_);
+    } catch (const std::exception& failure) {
+        // No sound yet: the keeper tries again until an output plays.
+        diagnostics_.say(std::string("no sound: ") + failure.what());
+        lost_ = true;
+    }
     keeper_ = std::thread(&AudioConnection::keep, this);
 }
 
@@ -26,11 +32,13 @@ AudioConnection::~AudioConnection() {
     output_.reset();
 }
 
-void AudioConnection::wake() {
+bool AudioConnection::wake() {
     const std::lock_guard<std::mutex> lock(outputMutex_);
-    if (output_) {
-        output_->wake();
+    if (!output_) {
+        return false;
     }
+    output_->wake();
+    return true;
 }
 
 std::string AudioConnection::driverName() const {
@@ -80,8 +88,10 @@ void AudioConnection::keep() {
             const std::lock_guard<std::mutex> lock(outputMutex_);
             gone = std::move(output_);
         }
-        diagnostics_.say("no sound: " + gone->lossReason());
-        gone.reset();  // its threads end here, not on the sender's
+        if (gone) {  // none when there was none from the start
+            diagnostics_.say("no sound: " + gone->lossReason());
+            gone.reset();  // its threads end here, not on the sender's
+        }
         std::unique_ptr<AudioOutput> next = reopen();
         if (!next) {
             return;  // stopping

@@ -16,23 +16,27 @@ class Diagnostics;
 class GmSynth;
 
 // Keeps a synthesizer sounding: through the first audio output that plays
-// when it is made, and, when that output loses its server (restarted, say),
-// through the next one that plays, tried about once a second on a thread of
-// its own meanwhile. The piano plays on silently in between. Says once when
-// the sound is lost and once when it is back.
+// when it is made, and, while there is none (no server yet at the start, or
+// the output's server lost: restarted, say), through the next one that
+// plays, tried about once a second on a thread of its own meanwhile. The
+// piano plays on silently in between. Says once when there is no sound and
+// once when it is back.
 class AudioConnection {
 public:
     using Opener = std::function<std::unique_ptr<AudioOutput>(GmSynth&, Diagnostics&)>;
 
-    // Throws what `open` throws when the first output does not play.
+    // Tries `open` first; when it throws, starts silent and tries `reopen`.
     AudioConnection(GmSynth& synth, const Opener& open, Opener reopen, Diagnostics& diagnostics,
                     std::chrono::milliseconds retryEvery = std::chrono::seconds(1));
     ~AudioConnection();
     AudioConnection(const AudioConnection&) = delete;
     AudioConnection& operator=(const AudioConnection&) = delete;
 
-    // On the sending thread, before every message to the synthesizer.
-    void wake();
+    // On the sending thread, before every message to the synthesizer:
+    // whether an output renders what is sent now. While none does, the
+    // synthesizer's queue is not emptied, so a note sent then would only
+    // wait to sound late, all at once with the others.
+    bool wake();
 
     // The output in use, for measurements: its driver's name ("" while
     // there is none), buffer and statistics.

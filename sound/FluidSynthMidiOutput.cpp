@@ -71,8 +71,14 @@ std::int32_t FluidSynthMidiOutput::sendShortMessage(Handle handle, std::uint32_t
     if (found == devices_.end()) {
         return BadDeviceId;
     }
-    found->second->audio.wake();
-    found->second->synth->send(message);
+    Device& device = *found->second;
+    const unsigned kind = message & 0xF0U;
+    if (!device.audio.wake() && (kind == 0x80 || kind == 0x90)) {
+        // Nothing renders: dropped, not kept to sound late when the sound is
+        // back. What chooses how the next note sounds still counts.
+        return Ok;
+    }
+    device.synth->send(message);
     return Ok;
 }
 

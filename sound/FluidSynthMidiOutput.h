@@ -22,11 +22,13 @@ namespace tinko::fluid {
 // synthesizer playing through the computer's audio output. There are no
 // other devices.
 //
-// When the synthesizer cannot sound (no SoundFont, no audio output, or any
-// other failure), opening fails and one line on the diagnostics stream says
-// why; the same reason is not repeated on later attempts. An open device
-// whose audio server goes away plays on silently and sounds again once a
-// server is back.
+// When the synthesizer cannot be made (no SoundFont, or any other failure),
+// opening fails and one line on the diagnostics stream says why; the same
+// reason is not repeated on later attempts. A device with no audio output
+// opens all the same: it plays silently, saying once why, and sounds once an
+// audio server is there, started before or after the program, or back after
+// it went away. Notes played while it is silent are dropped, not kept to
+// sound late.
 class FluidSynthMidiOutput : public MidiOutput {
 public:
     using AudioOpener = AudioConnection::Opener;

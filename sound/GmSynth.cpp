@@ -1,5 +1,8 @@
 #include "GmSynth.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "FluidLog.h"
 
 namespace tinko::fluid {
@@ -89,6 +92,19 @@ void GmSynth::send(std::uint32_t message) {
 
 void GmSynth::silence() {
     fluid_synth_all_sounds_off(synth_.get(), -1);
+    // The reverb and chorus keep what they were given, and no call clears
+    // them: rendered away here, they do not sound when an output next
+    // renders. Quiet at once when there was nothing to clear.
+    constexpr int kBlock = 1024;
+    std::array<float, 2 * kBlock> scratch{};
+    const long longest = std::lround(5 * format_.sampleRate);
+    for (long rendered = 0; rendered < longest; rendered += kBlock) {
+        renderInterleaved(scratch.data(), kBlock);
+        if (std::all_of(scratch.begin(), scratch.end(),
+                        [](float sample) { return std::fabs(sample) < 1.0F / 65536; })) {
+            return;
+        }
+    }
 }
 
 void GmSynth::render(float* left, float* right, int frames) {

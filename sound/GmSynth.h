@@ -46,7 +46,8 @@ public:
     // instrument whose samples fail to load is said once on standard error.
     void send(std::uint32_t message);
 
-    // Ends every sound at once, on every channel; the programs stay.
+    // Ends every sound at once, on every channel, the room's echo of them
+    // included; the programs stay. Renders, so only while no output does.
     void silence();
 
     // Renders `frames` stereo frames into the two buffers.

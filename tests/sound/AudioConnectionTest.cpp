@@ -130,26 +130,38 @@ TEST(AudioConnection, ALostServerIsSaidOnceTriedAgainAndBackWithTheInstrumentAlo
               "tinko-piano: no sound: gone again\n");
 }
 
-TEST(FluidSynthMidiOutput, AFailureToOpenIsSaidOnceAndAgainAfterAnOpenThatWorked) {
+TEST(FluidSynthMidiOutput, ASilentStartDropsNotesAndSoundsOnceAServerComes) {
     std::ostringstream said;
-    bool serverThere = false;
+    std::atomic<bool> serverThere{false};
+    std::atomic<GmSynth*> synth{nullptr};
     FluidSynthMidiOutput::Options options;
-    options.openAudio = [&](GmSynth&, Diagnostics&) -> std::unique_ptr<AudioOutput> {
+    options.openAudio = [&](GmSynth& made, Diagnostics&) -> std::unique_ptr<AudioOutput> {
+        synth = &made;
         if (!serverThere) {
             throw NoAudioServer("not there");
         }
         return std::make_unique<StandInOutput>();
     };
+    options.reopenAudio = options.openAudio;
+    options.retryEvery = 1ms;
     FluidSynthMidiOutput output(options, &said);
     MidiOutput::Handle handle = 0;
-    for (bool there : {false, false, true, false, false}) {
-        serverThere = there;
-        if (output.open(handle, 0) == MidiOutput::Ok) {
-            output.close(handle);
-        }
+    ASSERT_EQ(output.open(handle, 0), MidiOutput::Ok) << "a piano without sound still plays";
+    // A storm of keys while silent, and the violin chosen meanwhile.
+    for (std::uint32_t note = 40; note < 100; ++note) {
+        output.sendShortMessage(handle, 0x700090 | note << 8);
     }
-    const std::string failed = "tinko-piano: no sound: device 0 could not be opened (not there)\n";
-    EXPECT_EQ(said.str(), failed + failed);
+    output.sendShortMessage(handle, 0x28C0);
+    serverThere = true;
+    ASSERT_TRUE(waitUntil([&] { return output.audio(handle)->driverName() == "stand-in"; }));
+    EXPECT_LT(loudestOf(*synth, 0.2), 1e-4F) << "notes played while silent sound late";
+    output.sendShortMessage(handle, 0x703C90);
+    EXPECT_GT(loudestOf(*synth, 0.2), 0.05F) << "the next key is not heard";
+    EXPECT_EQ(synth.load()->program(0), 40);
+    output.close(handle);
+    EXPECT_EQ(said.str(),
+              "tinko-piano: no sound: not there\n"
+              "tinko-piano: sound is back (through stand-in)\n");
 }
 
 }  // namespace
