@@ -59,13 +59,7 @@ MainForm::MainForm(MainFormParts parts, QWidget* parent)
     setFixedSize(kClientSize + QSize(0, menuHeight));
     setGeometry(QRect(kClientPosition - QPoint(0, menuHeight), size()));
     buildParentMenu(std::move(parts.keyboardHold), parts.childLock);
-    if (parts.midiPorts != nullptr) {
-        // A key struck there counts in a song as one clicked.
-        midiKeyboard_ = std::make_unique<midiports::MidiKeyboard>(
-            *Piano1, [this](std::uint8_t note) { songPlayer_->pressed(note); });
-        midiPorts_ = parts.midiPorts;
-        midiPorts_->listen(midiKeyboard_.get());
-    }
+    connectMidiPorts(parts.midiPorts);
 
     Form_Load();
 }

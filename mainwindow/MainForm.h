@@ -92,6 +92,7 @@ private:
     // Starts the song book's song called `title`; false when there is none.
     bool startBookSong(const QString& title);
     void buildParentMenu(std::unique_ptr<KeyboardHold> keyboardHold, bool lockNow);
+    void connectMidiPorts(midiports::MidiPorts* ports);
 
     SiteHosts hosts_;
     MidiOutput& midiOut_;

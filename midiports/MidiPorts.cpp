@@ -25,29 +25,69 @@ void MidiPorts::handOverSourceLeft() {
         &thread_, [this] { deliverSourceLeft(); }, Qt::QueuedConnection);
 }
 
+namespace {
+
+// Longer than the longest cycle a desktop's MIDI graph runs at (2048 frames
+// at 48 kHz, 43 ms), with room for the hand-over to this thread; shorter
+// than a person strikes the same key twice.
+constexpr auto kEchoWithin = std::chrono::milliseconds(80);
+
+}  // namespace
+
+void MidiPorts::send(std::uint32_t message) {
+    if (delivering_ && !thru_) {
+        return;
+    }
+    recentlySent_[nextSent_] = {message, std::chrono::steady_clock::now()};
+    nextSent_ = (nextSent_ + 1) % recentlySent_.size();
+    sendOut(message);
+}
+
+bool MidiPorts::isEcho(std::uint32_t message) {
+    const auto now = std::chrono::steady_clock::now();
+    for (Sent& sent : recentlySent_) {
+        if (sent.message == message && now - sent.at <= kEchoWithin) {
+            sent.message = 0;  // one echo for each message sent
+            return true;
+        }
+    }
+    return false;
+}
+
+template <typename Call>
+void MidiPorts::answering(Call call) {
+    // What the receiver sends meanwhile answers what came in.
+    struct Delivering {
+        explicit Delivering(bool& flag) : flag_(flag) { flag_ = true; }
+        ~Delivering() { flag_ = false; }
+        bool& flag_;
+    } delivering(delivering_);
+    call();
+}
+
 void MidiPorts::deliver(std::uint32_t message) {
-    if (receiver_ != nullptr) {
-        receiver_->received(message);
+    if (receiver_ != nullptr && !isEcho(message)) {
+        answering([&] { receiver_->received(message); });
     }
 }
 
 void MidiPorts::deliverSourceLeft() {
     if (receiver_ != nullptr) {
-        receiver_->sourceLeft();
+        answering([&] { receiver_->sourceLeft(); });
     }
 }
 
 std::unique_ptr<MidiPorts> openDesktopMidiPorts() {
-    // Looked for first, so that a desktop without them hears nothing from
-    // the libraries either.
+    // The ALSA sequencer only where there is no PipeWire daemon now; where
+    // neither is there, PipeWire's ports wait for its daemon to come. Looked
+    // for first, so that the libraries have nothing to say meanwhile.
     std::error_code error;
     try {
-        if (std::filesystem::exists(pipeWireDaemonSocket(), error)) {
-            return std::make_unique<pipewire::PipeWireMidiPorts>();
-        }
-        if (std::filesystem::exists(alsa::AlsaSequencerPorts::kDevice, error)) {
+        if (!std::filesystem::exists(pipeWireDaemonSocket(), error) &&
+            std::filesystem::exists(alsa::AlsaSequencerPorts::kDevice, error)) {
             return std::make_unique<alsa::AlsaSequencerPorts>();
         }
+        return std::make_unique<pipewire::PipeWireMidiPorts>();
     } catch (const std::runtime_error&) {
         // The program plays as well without them.
     }

@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QObject>
+#include <array>
+#include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -26,6 +29,11 @@ public:
 // The piano's two ports on the desktop's MIDI system: one that any number of
 // sources play into, one that carries what the piano plays to whatever is
 // connected to it. The user connects them with the desktop's own tools.
+//
+// What comes in plays the piano and, unless thru is on, goes no further: a
+// digital piano linked both ways would otherwise sound every note twice. A
+// message that comes back soon after it went out is our own, looped back
+// by a link from the output to the input, and is dropped.
 class MidiPorts {
 public:
     MidiPorts() = default;
@@ -36,11 +44,20 @@ public:
     // What comes in goes to `receiver` from now on; to nothing when null.
     void listen(MidiReceiver* receiver) { receiver_ = receiver; }
 
-    // Sends a packed channel message out of the output port. Anything else,
-    // or a message nothing is connected to take, is dropped.
-    virtual void send(std::uint32_t message) = 0;
+    // Whether what comes in also goes out of the output port (MIDI thru).
+    void setThru(bool on) { thru_ = on; }
+    bool thru() const { return thru_; }
+
+    // On the thread that opened the ports: sends a packed channel message
+    // out of the output port, unless it is the receiver's answer to what
+    // came in and thru is off. Anything else, or a message nothing is
+    // connected to take, is dropped.
+    void send(std::uint32_t message);
 
 protected:
+    // For a backend: puts a message on the wire.
+    virtual void sendOut(std::uint32_t message) = 0;
+
     // For a backend, from any thread: the receiver gets these on the thread
     // that opened the ports, unless the ports are gone by then.
     void handOver(std::vector<std::uint32_t> messages);
@@ -50,8 +67,21 @@ protected:
     void deliverSourceLeft();
 
 private:
+    bool isEcho(std::uint32_t message);
+    template <typename Call>
+    void answering(Call call);
+
     QObject thread_;  // posted calls die with it
     MidiReceiver* receiver_ = nullptr;
+    // The rest is that thread's own.
+    bool thru_ = false;
+    bool delivering_ = false;
+    struct Sent {
+        std::uint32_t message = 0;
+        std::chrono::steady_clock::time_point at;
+    };
+    std::array<Sent, 64> recentlySent_{};  // a ring: the last messages sent out
+    std::size_t nextSent_ = 0;
 };
 
 // The ports through PipeWire where its daemon runs, else through the ALSA

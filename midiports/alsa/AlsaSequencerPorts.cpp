@@ -70,7 +70,7 @@ void AlsaSequencerPorts::readEvents() {
     }
 }
 
-void AlsaSequencerPorts::send(std::uint32_t message) {
+void AlsaSequencerPorts::sendOut(std::uint32_t message) {
     const WireBytes wire = unpackChannelMessage(message);
     snd_seq_event_t event{};
     snd_midi_event_reset_encode(coder_.get());

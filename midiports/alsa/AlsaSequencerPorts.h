@@ -23,9 +23,9 @@ public:
     AlsaSequencerPorts();
     ~AlsaSequencerPorts() override;
 
-    void send(std::uint32_t message) override;
-
 private:
+    void sendOut(std::uint32_t message) override;
+
     void readEvents();
 
     Owned<snd_seq_t, snd_seq_close> sequencer_;

@@ -5,7 +5,9 @@
 #include <spa/pod/iter.h>
 #include <spa/utils/result.h>
 
+#include <cerrno>
 #include <cstdlib>
+#include <filesystem>
 #include <stdexcept>
 #include <string>
 
@@ -35,12 +37,43 @@ PipeWireMidiPorts::PipeWireMidiPorts() {
     registryEvents_.version = PW_VERSION_REGISTRY_EVENTS;
     registryEvents_.global = onGlobal;
     registryEvents_.global_remove = onGlobalRemove;
+    coreEvents_.version = PW_VERSION_CORE_EVENTS;
+    coreEvents_.error = onCoreError;
+    retry_.setInterval(1000);
+    QObject::connect(&retry_, &QTimer::timeout, [this] { tryToConnect(); });
+    tryToConnect();
+}
+
+void PipeWireMidiPorts::tryToConnect() {
+    close();
+    std::error_code error;
+    if (!std::filesystem::exists(pipeWireDaemonSocket(), error)) {
+        retry_.start();  // cheap to look again; a context made only to fail is not
+        return;
+    }
     try {
         connect();
-    } catch (...) {
+        retry_.stop();
+    } catch (const std::runtime_error&) {
         close();
-        throw;
+        retry_.start();
     }
+}
+
+void PipeWireMidiPorts::onCoreError(void* self, std::uint32_t id, int, int res, const char*) {
+    if (id != PW_ID_CORE || res != -EPIPE) {
+        return;
+    }
+    // The daemon is gone. Its ports are let go on the keeping thread, as
+    // this loop's own thread cannot stop itself.
+    auto& ports = *static_cast<PipeWireMidiPorts*>(self);
+    if (ports.lost_.exchange(true)) {
+        return;  // told already
+    }
+    ports.dropOutgoing();
+    ports.handOverSourceLeft();
+    QMetaObject::invokeMethod(
+        &ports.retry_, [&ports] { ports.tryToConnect(); }, Qt::QueuedConnection);
 }
 
 PipeWireMidiPorts::~PipeWireMidiPorts() {
@@ -57,10 +90,12 @@ void PipeWireMidiPorts::connect() {
         throw std::runtime_error("cannot make a PipeWire context");
     }
     LoopLock lock(loop_.get());
+    lost_.store(false);
     core_ = pw_context_connect(context_.get(), nullptr, 0);
     if (core_ == nullptr) {
         throw std::runtime_error("no PipeWire daemon answers");
     }
+    pw_core_add_listener(core_, &coreListener_, &coreEvents_, this);
     registry_ = pw_core_get_registry(core_, PW_VERSION_REGISTRY, 0);
     if (registry_ != nullptr) {
         pw_registry_add_listener(registry_, &registryListener_, &registryEvents_, this);
@@ -110,6 +145,7 @@ void PipeWireMidiPorts::close() {
             filter_ = nullptr;
         }
         if (core_ != nullptr) {
+            spa_hook_remove(&coreListener_);
             pw_core_disconnect(core_);
             core_ = nullptr;
         }
@@ -117,9 +153,12 @@ void PipeWireMidiPorts::close() {
     pw_thread_loop_stop(loop_.get());
     context_.reset();
     loop_.reset();
+    linkInputs_.clear();
+    streaming_ = false;
+    dropOutgoing();
 }
 
-void PipeWireMidiPorts::send(std::uint32_t message) {
+void PipeWireMidiPorts::sendOut(std::uint32_t message) {
     const WireBytes wire = unpackChannelMessage(message);
     if (wire.size == 0 || !outputTaken_.load()) {
         return;

@@ -2,6 +2,7 @@
 
 #include <pipewire/pipewire.h>
 
+#include <QTimer>
 #include <atomic>
 #include <cstdint>
 #include <map>
@@ -17,17 +18,28 @@ namespace tinko::midiports::pipewire {
 // The ports as one PipeWire filter node ("tinko-piano-midi") with a native
 // MIDI input and output port. Its process runs on a thread of its own, and
 // only while something is linked to the node: at rest nothing runs.
+//
+// The node follows the daemon: while there is none (not started yet, or
+// gone, restarted say) the ports are tried again about once a second, and
+// come back under the same names, so that a patchbay that remembers links
+// finds them again. Notes that sources held at the loss are let go.
 class PipeWireMidiPorts : public MidiPorts {
 public:
-    // Throws std::runtime_error when no daemon takes the node.
+    // On the thread whose event loop is to keep the ports.
     PipeWireMidiPorts();
     ~PipeWireMidiPorts() override;
 
-    void send(std::uint32_t message) override;
+    // Whether the node is on the daemon now.
+    bool connected() const { return loop_ != nullptr; }
 
 private:
+    void sendOut(std::uint32_t message) override;
+
+    // Connects, or closes what it made and says why it could not.
+    void tryToConnect();
     void connect();
     void close();
+    static void onCoreError(void* self, std::uint32_t id, int seq, int res, const char* message);
     void readInput();
     void writeOutput();
     void dropOutgoing();
@@ -38,8 +50,11 @@ private:
                          std::uint32_t version, const spa_dict* props);
     static void onGlobalRemove(void* self, std::uint32_t id);
 
+    QTimer retry_;  // on the keeping thread, while the node is not on the daemon
     pw_filter_events filterEvents_{};
     pw_registry_events registryEvents_{};
+    pw_core_events coreEvents_{};
+    spa_hook coreListener_{};
     Owned<pw_thread_loop, pw_thread_loop_destroy> loop_;
     Owned<pw_context, pw_context_destroy> context_;
     // Let go under the loop's lock by close(), before the loop stops.
@@ -59,6 +74,7 @@ private:
     std::mutex outgoingLock_;
     std::vector<WireBytes> outgoing_;
     std::atomic<bool> outputTaken_{false};
+    std::atomic<bool> lost_{false};  // the daemon gone, and its loss told
 };
 
 }  // namespace tinko::midiports::pipewire

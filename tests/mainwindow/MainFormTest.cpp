@@ -183,6 +183,7 @@ TEST_F(InstrumentChoice, ClosingClosesTheDeviceWithoutLettingKeysGo) {
     window->show();
     piano->selc(60);
     emit combo->activated(40);
+    window->findChild<QAction*>(QStringLiteral("MIDI直通"))->setChecked(true);
     midi.clearSent();
     window->close();
     EXPECT_FALSE(midi.isOpen());
@@ -193,6 +194,9 @@ TEST_F(InstrumentChoice, ClosingClosesTheDeviceWithoutLettingKeysGo) {
     makeWindow();
     EXPECT_EQ(combo->currentIndex(), 0);
     EXPECT_EQ(midi.sentText(), "C0 00, C0 00");
+    // A grown-up's MIDI thru is kept.
+    EXPECT_TRUE(window->findChild<QAction*>(QStringLiteral("MIDI直通"))->isChecked());
+    EXPECT_TRUE(midiPorts.thru());
 }
 
 TEST(BrowserSetUp, TheUsersOwnOpenGlChoiceIsKept) {

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <chrono>
 #include <functional>
 #include <optional>
+#include <thread>
 #include <vector>
 
 #include "MidiBytes.h"
@@ -173,6 +175,57 @@ TEST(MidiThruOutput, EveryMessageGoesToTheSynthesizerAndOutOfThePorts) {
     EXPECT_EQ(MidiThruOutput(synthesizer, &ports).open(handle, 0), MidiOutput::NoAudioOutput);
     EXPECT_EQ(synthesizer.sentText(), "90 3C 70, 90 3C 70");
     EXPECT_EQ(ports.sent, (std::vector<std::uint32_t>{0x703C90}));
+}
+
+// What goes out of the ports and what the synthesizer plays, step by step:
+// the piano's own notes, a source's, and our own looped back.
+TEST(MidiPorts, WhatComesInGoesOutOnlyWithThruAndOurOwnNeverPlaysTwice) {
+    testing::RecordingMidiOutput synthesizer;
+    testing::RecordingMidiPorts ports;
+    MidiThruOutput thru(synthesizer, &ports);
+    Piano piano(thru);
+    piano.OpenDevices();
+    MidiKeyboard keyboard(piano, [](std::uint8_t) {});
+    ports.listen(&keyboard);
+    struct Step {
+        const char* what;
+        bool thruOn;
+        std::uint32_t played;  // by the piano itself when `fromPiano`
+        bool fromPiano;
+        const char* heard;
+        std::vector<std::uint32_t> out;
+    };
+    const Step steps[] = {
+        {"the piano's own", false, 0x703C90, true, "90 3C 70", {0x703C90}},
+        {"looped back at once", false, 0x703C90, false, "", {}},
+        {"a source's note, thru off", false, 0x644091, false, "C1 00, 91 40 64", {}},
+        {"a source's note, thru on", true, 0x644291, false, "91 42 64", {0x644291}},
+        {"and looped back", true, 0x644291, false, "", {}},
+        {"its release, thru on", true, 0x004291, false, "91 42 00", {0x004291}},
+        {"the source gone, thru off", false, 0, false, "81 40 00", {}},
+    };
+    for (const Step& step : steps) {
+        synthesizer.clearSent();
+        ports.sent.clear();
+        ports.setThru(step.thruOn);
+        if (step.fromPiano) {
+            piano.PlayMsg(static_cast<std::int32_t>(step.played));
+        } else {
+            ports.play(step.played != 0 ? std::vector<std::uint32_t>{step.played}
+                                        : std::vector<std::uint32_t>{},
+                       step.played == 0);
+        }
+        QCoreApplication::processEvents();
+        EXPECT_EQ(synthesizer.sentText(), step.heard) << step.what;
+        EXPECT_EQ(ports.sent, step.out) << step.what;
+    }
+    // Struck again by a person, later than a loop brings it back, it plays.
+    piano.PlayMsg(0x703C90);
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    synthesizer.clearSent();
+    ports.play({0x703C90});
+    QCoreApplication::processEvents();
+    EXPECT_EQ(synthesizer.sentText(), "C0 00, 90 3C 70");
 }
 
 }  // namespace

@@ -13,7 +13,7 @@ namespace tinko::testing {
 // would.
 class RecordingMidiPorts : public midiports::MidiPorts {
 public:
-    void send(std::uint32_t message) override { sent.push_back(message); }
+    void sendOut(std::uint32_t message) override { sent.push_back(message); }
 
     // From a thread of its own; the receiver gets them once the test's
     // thread handles its events.
