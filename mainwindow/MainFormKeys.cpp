@@ -13,8 +13,8 @@ void MainForm::Piano1_KeyDown(std::int16_t& KeyCode, std::int16_t& Shift) {
     }
     // A note already down (this key repeating, or the mouse on it) is not
     // struck again.
-    if (note != 0 && !Piano1->isSelc(note)) {
-        Piano1->selc(note);
+    if (note != 0) {
+        Piano1->hold(note, Holder::ComputerKey);
     }
 }
 
@@ -24,7 +24,7 @@ void MainForm::Piano1_KeyUp(std::int16_t& KeyCode, std::int16_t& Shift) {
     }
     const std::uint8_t note = GetKeyNote(KeyCode, Shift);
     if (note != 0) {
-        Piano1->unSelc(note);
+        Piano1->release(note, Holder::ComputerKey);  // the mouse may hold it on
     }
 }
 

@@ -82,18 +82,13 @@ void MidiKeyboard::giveInstrument(std::uint8_t channel) {
 }
 
 void MidiKeyboard::light(std::uint8_t note, bool on) {
-    // Drawn only: the message itself sounds the note. A key the mouse or the
+    // Lit only: the message itself sounds the note. A key the mouse or the
     // computer keyboard holds already stays theirs.
-    const bool autoPlay = piano_.AutoPlay();
-    piano_.setAutoPlay(false);
-    if (on && !piano_.isSelc(note)) {
-        piano_.selc(note);
-        lit_.set(note);
-    } else if (!on && lit_.test(note)) {
-        piano_.unSelc(note);
-        lit_.reset(note);
+    if (on) {
+        piano_.hold(note, Holder::MidiSource);
+    } else {
+        piano_.letGo(note, Holder::MidiSource);
     }
-    piano_.setAutoPlay(autoPlay);
 }
 
 bool MidiKeyboard::heldOnAnyChannel(std::uint8_t note) const {

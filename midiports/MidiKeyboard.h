@@ -42,7 +42,6 @@ private:
     std::function<void(std::uint8_t)> pressed_;
     std::int32_t instrument_ = 0;
     std::array<std::bitset<128>, 16> held_{};  // notes down, by channel
-    std::bitset<128> lit_;                     // keys this lit, to put out
     std::bitset<16> sourceInstrument_;         // channels whose instrument the source chose
     std::array<std::int32_t, 16> given_{};     // instrument last given to each channel
     std::bitset<16> pedalDown_;                // channels whose sustain pedal is down

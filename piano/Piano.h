@@ -4,8 +4,10 @@
 #include <QString>
 #include <QWidget>
 #include <array>
+#include <bitset>
 #include <cstdint>
 
+#include "KeyHolds.h"
 #include "KeyboardGeometry.h"
 #include "KeyboardPicture.h"
 #include "MidiOutput.h"
@@ -37,6 +39,35 @@ public:
     void selc(std::uint8_t Index);
     void unSelc(std::uint8_t Index);
     bool isSelc(std::uint8_t Index) const;
+
+    // Held keys. A key goes down (selected, and sounding with AutoPlay) when
+    // its first holder takes it, and up when the last lets it go. The
+    // control keeps this one record of held keys for every layer that
+    // presses them (the mouse here, the host's computer keys, a song, a MIDI
+    // source); they ask it rather than keep their own. A MIDI source's keys
+    // light only: its own messages sound them.
+    void hold(std::uint8_t note, Holder who);
+    void letGo(std::uint8_t note, Holder who);
+    void letGoAll(Holder who);
+    bool isHeldBy(std::uint8_t note, Holder who) const;
+    // A release by `who`, where it may hold nothing: a key that no one holds
+    // still has its note ended, as unSelc does; a key another holds stays.
+    void release(std::uint8_t note, Holder who);
+
+    // Decides what the mouse plays instead of the key under it, as a song's
+    // magic keys do: one note at a time, however many buttons, no glide.
+    class MouseKeys {
+    public:
+        // A button goes down on `note`: the note to hold, or 0 for none.
+        virtual std::uint8_t pressedOn(std::uint8_t note) = 0;
+        // The mouse's note was let go, by its release or in its place.
+        virtual void released() = 0;
+
+    protected:
+        ~MouseKeys() = default;
+    };
+    // Null for the key under the pointer; `keys` must outlive its use.
+    void setMouseKeys(MouseKeys* keys) { mouseKeys_ = keys; }
 
     // The key to press next, shown in a colour of its own under any
     // selection; 0 shows none. Sends nothing.
@@ -83,6 +114,8 @@ private:
     void pictureMouseMove(std::int16_t& Button, std::int16_t& Shift, float& x, float& y) override;
     void pictureMouseUp(std::int16_t& Button, std::int16_t& Shift, float& x, float& y) override;
     void pictureDensityChanged(double devicePixelRatio) override;
+    void letTheMouseGo();
+    void releaseMouseNote();
 
     void Initialize();
     void loadPictures(double scale);
@@ -101,10 +134,12 @@ private:
     MidiOutput::Handle hMidiOut = 0;   // 0 while no device is open
     std::array<bool, 129> KeyState{};  // one flag per note 0..128
     std::uint8_t MouseNote = 0;        // the note last found under the pointer
-    bool mouseHolding_ = false;        // MouseNote was selected by the mouse, not yet let go
-    bool autoPlay_ = false;            // selecting a key also sounds it
-    std::int32_t yinSe_ = 0;           // program sent whenever a device opens
-    std::uint8_t hint_ = 0;            // the key shown as the one to press next
+    KeyHolds holds_;                   // who holds each selected key
+    std::bitset<129> sounded_;         // held keys this control sounded
+    MouseKeys* mouseKeys_ = nullptr;
+    bool autoPlay_ = false;   // selecting a key also sounds it
+    std::int32_t yinSe_ = 0;  // program sent whenever a device opens
+    std::uint8_t hint_ = 0;   // the key shown as the one to press next
 };
 
 }  // namespace tinko

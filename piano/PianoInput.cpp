@@ -30,43 +30,67 @@ void Piano::pictureKeyUp(std::int16_t& KeyCode, std::int16_t& Shift) {
 }
 
 void Piano::pictureMouseDown(std::int16_t& Button, std::int16_t& Shift, float& x, float& y) {
-    const std::uint8_t note = noteUnderPointer();
-    // A second button pressed while the mouse holds another key: that key is
-    // let go first, as in a glide, or no release would ever reach it.
-    if (mouseHolding_ && MouseNote != note) {
-        unSelc(MouseNote);
+    MouseNote = noteUnderPointer();
+    const bool holding = !holds_.heldBy(Holder::Mouse).empty();
+    if (mouseKeys_ != nullptr) {
+        if (!holding) {
+            if (const std::uint8_t played = mouseKeys_->pressedOn(MouseNote)) {
+                hold(played, Holder::Mouse);
+            }
+        }
+    } else {
+        // A second button pressed while the mouse holds another key: that key
+        // is let go first, as in a glide, or no release would ever reach it.
+        for (std::uint8_t held : holds_.heldBy(Holder::Mouse)) {
+            if (held != MouseNote) {
+                letGo(held, Holder::Mouse);
+            }
+        }
+        hold(MouseNote, Holder::Mouse);
     }
-    mouseHolding_ = true;
-    MouseNote = note;
-    selc(MouseNote);
     emit Down(MouseNote, Button, Shift, x, y);
 }
 
 void Piano::pictureMouseMove(std::int16_t& Button, std::int16_t& Shift, float& x, float& y) {
     const std::uint8_t note = noteUnderPointer();
     if (Button != 0) {
-        if (note != MouseNote) {
-            unSelc(MouseNote);  // the key left behind goes quiet first
+        if (note != MouseNote && mouseKeys_ == nullptr) {
+            releaseMouseNote();  // the key left behind goes quiet first
             MouseNote = note;
-            selc(note);
-            mouseHolding_ = true;
+            hold(note, Holder::Mouse);
         }
     } else {
         // No button, yet the mouse still holds a key: its release went
         // elsewhere. Let the key go rather than leave it sounding.
-        if (mouseHolding_) {
-            mouseHolding_ = false;
-            unSelc(MouseNote);
-        }
+        letTheMouseGo();
         MouseNote = note;
     }
     emit Move(MouseNote, Button, Shift, x, y);
 }
 
 void Piano::pictureMouseUp(std::int16_t& Button, std::int16_t& Shift, float& x, float& y) {
-    mouseHolding_ = false;
-    unSelc(MouseNote);
+    releaseMouseNote();
     emit Up(MouseNote, Button, Shift, x, y);
+}
+
+void Piano::releaseMouseNote() {
+    if (mouseKeys_ == nullptr && holds_.heldBy(Holder::Mouse).empty()) {
+        release(MouseNote, Holder::Mouse);  // a release with no press before it
+    }
+    letTheMouseGo();
+}
+
+void Piano::letTheMouseGo() {
+    const std::vector<std::uint8_t> held = holds_.heldBy(Holder::Mouse);
+    if (held.empty()) {
+        return;
+    }
+    for (std::uint8_t note : held) {
+        letGo(note, Holder::Mouse);
+    }
+    if (mouseKeys_ != nullptr) {
+        mouseKeys_->released();
+    }
 }
 
 }  // namespace tinko

@@ -40,6 +40,52 @@ void Piano::unSelc(std::uint8_t Index) {
     DrawKeys();
 }
 
+void Piano::hold(std::uint8_t note, Holder who) {
+    checkIndex(note, "hold");
+    if (!holds_.take(note, who)) {
+        return;  // down already: not struck again
+    }
+    sounded_.set(note, autoPlay_ && who != Holder::MidiSource);
+    KeyState[note] = true;
+    if (sounded_.test(note)) {
+        PlayNote(note, 112, 0);
+    }
+    DrawKeys();
+}
+
+void Piano::letGo(std::uint8_t note, Holder who) {
+    checkIndex(note, "letGo");
+    if (!holds_.release(note, who)) {
+        return;  // still held by another, or not by `who`
+    }
+    KeyState[note] = false;
+    if (sounded_.test(note)) {
+        sounded_.reset(note);
+        PlayNote(note, 0, 0);
+    }
+    DrawKeys();
+}
+
+void Piano::letGoAll(Holder who) {
+    for (std::uint8_t note : holds_.heldBy(who)) {
+        letGo(note, who);
+    }
+}
+
+void Piano::release(std::uint8_t note, Holder who) {
+    checkIndex(note, "release");
+    if (holds_.isHeldBy(note, who)) {
+        letGo(note, who);
+    } else if (!holds_.isHeld(note)) {
+        unSelc(note);
+    }
+}
+
+bool Piano::isHeldBy(std::uint8_t note, Holder who) const {
+    checkIndex(note, "isHeldBy");
+    return holds_.isHeldBy(note, who);
+}
+
 bool Piano::isSelc(std::uint8_t Index) const {
     checkIndex(Index, "isSelc");
     return KeyState[Index];

@@ -1,6 +1,5 @@
 #include "SongPlayer.h"
 
-#include <QMouseEvent>
 #include <cmath>
 
 #include "Piano.h"
@@ -29,10 +28,16 @@ SongPlayer::SongPlayer(Piano& piano, QObject* parent) : QObject(parent), piano_(
     timer_.setSingleShot(true);
     timer_.setTimerType(Qt::PreciseTimer);
     connect(&timer_, &QTimer::timeout, this, &SongPlayer::playDueSteps);
-    // The keyboard's picture gets the mouse; the control passes it nothing.
-    if (QWidget* picture = piano_.focusProxy()) {
-        picture->installEventFilter(this);
-    }
+    connect(&piano_, &Piano::Down, this,
+            [this](std::uint8_t note, std::int16_t&, std::int16_t&, float&, float&) {
+                if (!magic_) {
+                    pressed(note);
+                }
+            });
+}
+
+SongPlayer::~SongPlayer() {
+    piano_.setMouseKeys(nullptr);
 }
 
 void SongPlayer::setMode(SongMode mode) {
@@ -55,6 +60,7 @@ void SongPlayer::start(const Melody& melody) {
             break;
         case SongMode::Magic:
             magic_.emplace(melody);
+            piano_.setMouseKeys(this);
             break;
     }
 }
@@ -63,9 +69,10 @@ void SongPlayer::stop() {
     timer_.stop();
     playback_.reset();
     lesson_.reset();
-    magic_.reset();
-    melody_.reset();
     letAllGo();
+    magic_.reset();
+    piano_.setMouseKeys(nullptr);
+    melody_.reset();
     if (piano_.hint() != 0) {
         piano_.setHint(0);
     }
@@ -103,7 +110,7 @@ void SongPlayer::playDueSteps() {
 }
 
 bool SongPlayer::keyDown(std::int16_t code, std::uint8_t note) {
-    const bool repeats = !keysDown_.insert(code).second;
+    const bool repeats = note != 0 && piano_.isHeldBy(note, Holder::ComputerKey);
     if (magic_) {
         if (const std::uint8_t next = magic_->press(code)) {
             press(next);
@@ -118,7 +125,6 @@ bool SongPlayer::keyDown(std::int16_t code, std::uint8_t note) {
 }
 
 bool SongPlayer::keyUp(std::int16_t code) {
-    keysDown_.erase(code);
     // A magic key comes up as one even after the song has stopped: its own
     // note never went down.
     if (magicKeys_.erase(code) == 0) {
@@ -144,59 +150,28 @@ void SongPlayer::pressed(std::uint8_t note) {
 }
 
 void SongPlayer::press(std::uint8_t note) {
-    held_.insert(note);
-    piano_.selc(note);
+    piano_.hold(note, Holder::Song);
 }
 
 void SongPlayer::letGo(std::uint8_t note) {
-    held_.erase(note);
-    piano_.unSelc(note);
+    piano_.letGo(note, Holder::Song);
 }
 
 void SongPlayer::letAllGo() {
     if (magic_) {
         magic_->releaseAll();
     }
-    while (!held_.empty()) {
-        letGo(*held_.begin());
-    }
+    piano_.letGoAll(Holder::Song);
 }
 
-bool SongPlayer::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == piano_.focusProxy() && mouseOnKeyboard(event)) {
-        return true;
-    }
-    return QObject::eventFilter(watched, event);
+std::uint8_t SongPlayer::pressedOn(std::uint8_t) {
+    return magic_ ? magic_->press(kMouse) : 0;
 }
 
-bool SongPlayer::mouseOnKeyboard(QEvent* event) {
-    switch (event->type()) {
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonDblClick:
-            if (magic_) {
-                if (const std::uint8_t next = magic_->press(kMouse)) {
-                    press(next);
-                }
-                return true;
-            } else {
-                const QPoint at = static_cast<QMouseEvent*>(event)->position().toPoint();
-                pressed(piano_.GetNote(at.x(), at.y()));
-                return false;
-            }
-        case QEvent::MouseButtonRelease:
-            if (magic_) {
-                if (static_cast<QMouseEvent*>(event)->buttons() == Qt::NoButton) {
-                    if (const std::uint8_t note = magic_->release(kMouse)) {
-                        letGo(note);
-                    }
-                }
-                return true;
-            }
-            return false;
-        case QEvent::MouseMove:
-            return magic_.has_value();  // no glide from key to key
-        default:
-            return false;
+void SongPlayer::released() {
+    // The keyboard has let the mouse's note go; the tune only moves on.
+    if (magic_) {
+        magic_->release(kMouse);
     }
 }
 

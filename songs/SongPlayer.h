@@ -9,10 +9,7 @@
 
 #include "Lessons.h"
 #include "Melody.h"
-
-namespace tinko {
-class Piano;
-}
+#include "Piano.h"
 
 namespace tinko::songs {
 
@@ -23,13 +20,16 @@ enum class SongMode { Listen, Follow, Magic };
 // instrument chosen and light as they sound.
 //
 // The host hands it the computer keys before it plays them; the mouse on
-// the keyboard it watches itself.
-class SongPlayer : public QObject {
+// the keyboard it hears from the keyboard, and decides what the mouse plays
+// while magic keys run. Which keys are down the keyboard keeps: the song's
+// own are held as the song's.
+class SongPlayer : public QObject, private Piano::MouseKeys {
     Q_OBJECT
 
 public:
-    // `piano` must outlive the player; its event filter goes with it.
+    // `piano` must outlive the player.
     explicit SongPlayer(Piano& piano, QObject* parent = nullptr);
+    ~SongPlayer() override;
 
     // A song that runs starts again in the new way.
     void setMode(SongMode mode);
@@ -47,17 +47,17 @@ public:
     // A key struck by other means (a MIDI keyboard): as the mouse on it.
     void pressed(std::uint8_t note);
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 private:
+    // What the mouse plays while magic keys run.
+    std::uint8_t pressedOn(std::uint8_t note) override;
+    void released() override;
+
     // What runs: a listened song, or the cheer at the end of a lesson.
     void play(const Melody& melody);
     void playDueSteps();
     void press(std::uint8_t note);
     void letGo(std::uint8_t note);
     void letAllGo();
-    bool mouseOnKeyboard(QEvent* event);
 
     Piano& piano_;
     SongMode mode_ = SongMode::Follow;
@@ -67,8 +67,6 @@ private:
     std::optional<MagicKeys> magic_;
     QTimer timer_;
     QElapsedTimer clock_;               // since the playback started
-    std::set<std::uint8_t> held_;       // keys the song holds down
-    std::set<std::int16_t> keysDown_;   // computer keys held, to tell their repeats
     std::set<std::int16_t> magicKeys_;  // computer keys held that went down as magic keys
 };
 

@@ -113,7 +113,7 @@ TEST_F(MainFormLayout, MenuBarHasFourSubmenusAndThreeCommands) {
     EXPECT_EQ(items.join(u' '),
               QStringLiteral("两只老虎钢琴谱曲 外婆的澎湖湾 虫儿飞简易钢琴谱子 生日快乐 铃儿响叮当 "
                              "世上只有妈妈好 小星星钢琴谱曲 更多资源 软件在线更新 版权信息 "
-                             "听一遍 跟着灯弹 一键一音 停止 儿童锁"));
+                             "听一遍 跟着灯弹 一键一音 停止 儿童锁 MIDI直通"));
 }
 
 using InstrumentChoice = testing::MainFormTest;
@@ -233,7 +233,8 @@ TEST_F(ComputerKeyboard, KeysPlayTheirNotesOnceWhileHeld) {
          "90 24 70, 90 24 00, 90 3C 70, 90 3C 00, 90 60 70, 90 60 00"},
         {"key ,; up ,; key Space; key Left; key F5; key Num+1; up Num+1", ""},  // no notes
         {"up L", "90 3E 00"},  // a release whose press was never seen
-        {"press 510 150; key K; up K", "90 3C 70, 90 3C 00"},  // a note the mouse holds
+        // A note the mouse holds sounds on until the mouse lets it go.
+        {"press 510 150; key K; up K; release 510 150", "90 3C 70, 90 3C 00"},
     };
     for (const Case& c : cases) {
         makeWindow();

@@ -139,7 +139,7 @@ TEST(MidiKeyboard, AKeyTheComputerHoldsStaysLitAndNothingReachesAWindowGone) {
     Piano piano(synthesizer);
     piano.OpenDevices();
     MidiKeyboard keyboard(piano, [](std::uint8_t) {});
-    piano.selc(60);
+    piano.hold(60, Holder::ComputerKey);
     testing::RecordingMidiPorts ports;
     ports.listen(&keyboard);
     ports.play({0x643C90, 0x003C80});
