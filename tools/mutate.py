@@ -9,6 +9,11 @@ their own purposes), and puts the line back. A mutant the suite fails on is
 killed; one it passes survives and names a missing test.
 
     tools/mutate.py [--only ID,ID...] [--extra FILE] [--work DIR] [--list]
+                    [--targets T,T...] [--tests REGEX]
+
+--targets builds only those targets and --tests runs only the tests whose
+names match, for mutants of one part on a busy machine: a mutant killed by
+those tests is killed by the whole suite.
 
 --extra adds mutants from a JSON file: a list of objects with "id", "file",
 "before", "after" and "what", as written by someone judging the suite from
@@ -758,6 +763,8 @@ def main():
                         help="work folder (kept between runs, so later runs build less)")
     parser.add_argument("--list", action="store_true", help="list the mutants and stop")
     parser.add_argument("--extra", help="a JSON file of further mutants")
+    parser.add_argument("--targets", help="comma-separated targets to build (default: all)")
+    parser.add_argument("--tests", help="run only the tests matching this regular expression")
     args = parser.parse_args()
 
     mutants = MUTANTS
@@ -792,7 +799,11 @@ def main():
         raise SystemExit(f"mutate: configuring failed, see {work / 'configure.log'}")
     jobs = str(os.cpu_count() or 2)
     build_command = ["cmake", "--build", str(build), "-j", jobs]
+    if args.targets:
+        build_command += ["--target"] + args.targets.split(",")
     test_command = ["ctest", "--stop-on-failure", "--timeout", "300", "-E", SKIPPED_TESTS]
+    if args.tests:
+        test_command += ["-R", args.tests]
     if run(build_command, work, work / "build.log").returncode != 0:
         raise SystemExit(f"mutate: the unmutated tree does not build, see {work / 'build.log'}")
     if run(test_command, build, work / "baseline.log").returncode != 0:
