@@ -229,8 +229,7 @@ public:
 
     bool ticks() const { return secondsPerTick_ > 0 || ticksPerQuarter_ > 0; }
 
-    // Ticks come in order within a track: the mark of the last tempo
-    // change is looked up by binary search.
+    // From the last tempo change at or before `tick`, found by binary search.
     double seconds(std::int64_t tick) const {
         if (secondsPerTick_ > 0) {
             return static_cast<double>(tick) * secondsPerTick_;
@@ -296,11 +295,12 @@ std::vector<MelodyNote> notesOf(const Track& track, const Clock& clock) {
 }
 
 // A RIFF MIDI file (.rmi) holds a Standard MIDI File in its "data" chunk.
-Bytes unwrapRiff(Bytes file) {
+Bytes unwrapRiff(const Bytes& whole) {
+    Bytes file = whole;
     std::uint32_t ignored = 0;
     if (!file.startsWith("RIFF") || !file.skip(4) || !file.number(4, ignored, false) ||
         !file.startsWith("RMID") || !file.skip(4)) {
-        return file;
+        return whole;
     }
     while (file.left() >= 8) {
         const bool isData = file.startsWith("data");
