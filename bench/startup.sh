@@ -2,17 +2,27 @@
 # Measures the built program's start: time from launch to its window on the
 # screen (the synthesizer is open by then, so a key plays from that moment:
 # one is pressed at once and must be heard), and resident memory when idle. Runs on an Xvfb and a
-# PulseAudio null sink of its own; prints figures, asserts nothing.
+# PulseAudio null sink of its own; prints figures, asserts nothing. With
+# SONG_FILES, the user's song folder holds that many files (copies of the
+# program's own songs) for the start to read.
 #
-#     bench/startup.sh [RUNS]      (default 5; build first with tools/build.sh)
+#     bench/startup.sh [RUNS] [SONG_FILES]   (default 5 and 0; build first with tools/build.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs="${1:-5}"
+song_files="${2:-0}"
 program="${TINKO_BUILD_DIR:-build}/app/tinko-piano"
 [ -x "$program" ] || { echo "build the program first: tools/build.sh"; exit 1; }
 
 work=$(mktemp -d)
 chmod 700 "$work"
+songs="$work/data/tinko-piano/songs"
+mkdir -p "$songs"
+own=("$(dirname "$program")"/../share/tinko-piano/songs/*.mid)
+for i in $(seq 1 "$song_files"); do
+  cp "${own[$((i % ${#own[@]}))]}" "$songs/song $i.mid"
+done
+echo "the user's song folder holds $(find "$songs" -type f | wc -l) files"
 display=":$((300 + $$ % 600))"
 cleanup() {
   pkill -P $$ 2>/dev/null || true
@@ -50,7 +60,7 @@ for run in $(seq "$runs"); do
   while [ ! -s "$work/rec.raw" ]; do sleep 0.01; done
   recorded_before=$(stat -c %s "$work/rec.raw")
   start=$(now_ms)
-  "$program" 2>>"$work/program.log" &
+  XDG_DATA_HOME="$work/data" "$program" 2>>"$work/program.log" &
   app=$!
   # Polled every 20 ms: xdotool's own --sync waits half a second between
   # looks, and polling without a pause runs the X server out of clients.

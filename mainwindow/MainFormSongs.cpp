@@ -53,6 +53,8 @@ void MainForm::buildSongMenu(QStringList songFolders) {
     songBook_ = std::make_unique<songs::SongBook>(std::move(songFolders), [](const QString& line) {
         std::cerr << "tinko-piano: " << line.toStdString() << std::endl;
     });
+    // The songs join the menu when they are read, after the window shows.
+    connect(songBook_.get(), &songs::SongBook::songsRead, this, &MainForm::listSongs);
     songPlayer_ = new songs::SongPlayer(*Piano1, this);
 
     songMenu_ = menuBar()->addMenu(QStringLiteral("学弹儿歌"));
@@ -87,12 +89,8 @@ void MainForm::buildSongMenu(QStringList songFolders) {
         guarded([&] { songPlayer_->stop(); });
         Piano1->setFocus(Qt::OtherFocusReason);
     });
-    listSongs();
-    // Songs a grown-up has added since are there the next time it opens.
-    connect(songMenu_, &QMenu::aboutToShow, this, [this] {
-        songBook_->refresh();
-        listSongs();
-    });
+    // Songs a grown-up has added since join it while it opens.
+    connect(songMenu_, &QMenu::aboutToShow, this, [this] { songBook_->refresh(); });
 }
 
 void MainForm::listSongs() {
@@ -115,13 +113,11 @@ void MainForm::listSongs() {
 }
 
 bool MainForm::startBookSong(const QString& title) {
-    for (const songs::Song& song : songBook_->songs()) {
-        if (song.title == title) {
-            songPlayer_->start(song.melody);
-            return true;
-        }
+    const songs::Song* song = songBook_->song(title);
+    if (song != nullptr) {
+        songPlayer_->start(song->melody);
     }
-    return false;
+    return song != nullptr;
 }
 
 void MainForm::chooseSongMode(songs::SongMode mode) {

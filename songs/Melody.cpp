@@ -28,4 +28,32 @@ Melody highestNotes(std::vector<MelodyNote> notes) {
     return melody;
 }
 
+Melody fitToKeys(Melody melody) {
+    const auto outside = [](int key) { return key < kLowestKey || key > kHighestKey; };
+    // Octaves tried from the nearest: none, one down, one up, and so on.
+    int best = 0;
+    std::size_t fewest = melody.size() + 1;
+    for (int octaves :
+         {0, -1, 1, -2, 2, -3, 3, -4, 4, -5, 5, -6, 6, -7, 7, -8, 8, -9, 9, -10, 10}) {
+        const auto count = static_cast<std::size_t>(std::count_if(
+            melody.begin(), melody.end(),
+            [&](const MelodyNote& note) { return outside(note.note + 12 * octaves); }));
+        if (count < fewest) {
+            best = octaves;
+            fewest = count;
+        }
+    }
+    for (MelodyNote& note : melody) {
+        int key = note.note + 12 * best;
+        while (key < kLowestKey) {
+            key += 12;
+        }
+        while (key > kHighestKey) {
+            key -= 12;
+        }
+        note.note = static_cast<std::uint8_t>(key);
+    }
+    return melody;
+}
+
 }  // namespace tinko::songs

@@ -21,4 +21,14 @@ using Melody = std::vector<MelodyNote>;
 // higher note that starts while another sounds cuts it short.
 Melody highestNotes(std::vector<MelodyNote> notes);
 
+// The keys the computer keyboard reaches, C2 to C7.
+constexpr std::uint8_t kLowestKey = 36;
+constexpr std::uint8_t kHighestKey = 96;
+
+// The melody on keys a child can press: moved by whole octaves until it
+// fits between kLowestKey and kHighestKey, or, when it spans more than they
+// do, to where the fewest notes fall outside; those are then folded in by
+// octaves.
+Melody fitToKeys(Melody melody);
+
 }  // namespace tinko::songs

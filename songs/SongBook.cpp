@@ -13,30 +13,29 @@
 #include "SongFile.h"
 
 namespace tinko::songs {
+namespace {
 
-SongBook::SongBook(QStringList folders, Say say)
-    : folders_(std::move(folders)), say_(std::move(say)) {
-    refresh();
-}
-
-void SongBook::refresh() {
+// Runs on the worker thread: it touches nothing but what it is given.
+SongBook::Reading readFolders(const QStringList& folders, std::map<QString, SongBook::Read> known) {
     // Titles as a Chinese reader looks them up: by their sound (pinyin).
     QCollator collator{QLocale(QLocale::Chinese, QLocale::China)};
     collator.setNumericMode(true);
-    std::map<QString, Read> stillThere;
-    songs_.clear();
-    for (const QString& folder : std::as_const(folders_)) {
-        QFileInfoList files = QDir(folder).entryInfoList({QStringLiteral("*.mid")}, QDir::Files);
+    SongBook::Reading reading;
+    const QStringList names = {QStringLiteral("*.mid"), QStringLiteral("*.midi"),
+                               QStringLiteral("*.kar"), QStringLiteral("*.rmi")};
+    for (const QString& folder : folders) {
+        // Name filters take no notice of case: SONG.MID is a song too.
+        QFileInfoList files = QDir(folder).entryInfoList(names, QDir::Files);
         std::sort(files.begin(), files.end(), [&](const QFileInfo& a, const QFileInfo& b) {
             return collator.compare(a.completeBaseName(), b.completeBaseName()) < 0;
         });
         for (const QFileInfo& file : std::as_const(files)) {
             const QString path = file.absoluteFilePath();
-            auto known = read_.find(path);
-            Read read;
-            if (known != read_.end() && known->second.modified == file.lastModified() &&
-                known->second.size == file.size()) {
-                read = std::move(known->second);
+            auto old = known.find(path);
+            SongBook::Read read;
+            if (old != known.end() && old->second.modified == file.lastModified() &&
+                old->second.size == file.size()) {
+                read = std::move(old->second);
             } else {
                 read.modified = file.lastModified();
                 read.size = file.size();
@@ -45,17 +44,91 @@ void SongBook::refresh() {
                                  readMelody(QFile::encodeName(path).toStdString())};
                     read.isSong = true;
                 } catch (const SongFileError& error) {
-                    say_(QStringLiteral("song left out: %1 (%2)")
-                             .arg(path, QString::fromStdString(error.what())));
+                    reading.said << QStringLiteral("song left out: %1 (%2)")
+                                        .arg(path, QString::fromStdString(error.what()));
                 }
             }
             if (read.isSong) {
-                songs_.push_back(read.song);
+                reading.songs.push_back(read.song);
             }
-            stillThere.emplace(path, std::move(read));
+            reading.read.emplace(path, std::move(read));
         }
     }
-    read_ = std::move(stillThere);
+    return reading;
+}
+
+}  // namespace
+
+SongBook::SongBook(QStringList folders, Say say, QObject* parent)
+    : QObject(parent), folders_(std::move(folders)), say_(std::move(say)) {
+    start();
+}
+
+SongBook::~SongBook() {
+    if (worker_) {
+        worker_->wait();
+    }
+}
+
+void SongBook::refresh() {
+    if (worker_) {
+        again_ = true;
+    } else {
+        start();
+    }
+}
+
+void SongBook::start() {
+    worker_.reset(QThread::create([this, folders = folders_, known = read_]() mutable {
+        reading_ = readFolders(folders, std::move(known));
+    }));
+    // A read that waitForRead() has taken already is not taken again.
+    connect(
+        worker_.get(), &QThread::finished, this,
+        [this, read = ++reads_] {
+            if (read == reads_ && worker_) {
+                collect();
+            }
+        },
+        Qt::QueuedConnection);
+    worker_->start(QThread::LowPriority);
+}
+
+void SongBook::collect() {
+    worker_->wait();  // finished() comes just before the thread ends
+    worker_.reset();
+    read_ = std::move(reading_.read);
+    songs_ = std::move(reading_.songs);
+    const QStringList said = std::exchange(reading_.said, {});
+    reading_ = {};
+    for (const QString& line : said) {
+        say_(line);
+    }
+    if (std::exchange(again_, false)) {
+        start();
+    }
+    emit songsRead();
+}
+
+void SongBook::waitForRead() {
+    while (worker_) {
+        worker_->wait();
+        collect();
+    }
+}
+
+const Song* SongBook::song(const QString& title) {
+    for (;;) {
+        for (const Song& each : songs_) {
+            if (each.title == title) {
+                return &each;
+            }
+        }
+        if (!reading()) {
+            return nullptr;
+        }
+        waitForRead();
+    }
 }
 
 QStringList songFolders() {

@@ -1,89 +1,285 @@
-// Songs are read by libsmf, which also turns the file's ticks and tempo
-// changes into seconds.
+// Songs are read by a reader of our own, written to the Standard MIDI File
+// format and to what real files do. The files come from anywhere, so every
+// length is checked against the bytes that are there, and what cannot be
+// read ends the track it is in rather than the whole song: a file is left
+// out only when no notes can be read from it.
 #include "SongFile.h"
 
-#include <glib.h>
-#include <smf.h>
-
 #include <algorithm>
-#include <climits>
 #include <cstdint>
+#include <cstring>
+#include <deque>
 #include <fstream>
-#include <iterator>
 #include <map>
-#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "CheckedMath.h"
 
 namespace tinko::songs {
 namespace {
 
 constexpr int kDrumChannel = 9;  // channel 10, counted from 1
 
-struct SmfDeleter {
-    void operator()(smf_t* smf) const { smf_delete(smf); }
+// Bounds that no song comes near, so that no file can stall the program.
+constexpr std::size_t kMaxFileSize = 4 << 20;
+constexpr std::size_t kMaxEvents = 1 << 20;  // notes and tempo changes kept, all tracks
+constexpr double kMaxSeconds = 4 * 3600.0;   // later notes are left out
+
+constexpr std::int64_t kDefaultTempo = 500000;  // microseconds a quarter note: 120 a minute
+
+struct NoteEvent {
+    std::int64_t tick = 0;
+    std::uint8_t channel = 0;
+    std::uint8_t key = 0;
+    bool on = false;
 };
-using SmfHandle = std::unique_ptr<smf_t, SmfDeleter>;
 
-// libsmf says what is wrong with a file through GLib's log, which would
-// print it. While a file loads, the log's messages are kept instead: the
-// caller says in one line why a file is left out.
-class KeptLogMessages {
+struct Track {
+    std::vector<NoteEvent> notes;
+    std::int64_t endTick = 0;
+};
+
+struct TempoChange {
+    std::int64_t tick = 0;
+    std::int64_t microsPerQuarter = kDefaultTempo;
+};
+
+// A run of bytes read front to back, never past its end.
+class Bytes {
 public:
-    KeptLogMessages() : previous_(g_log_set_default_handler(&KeptLogMessages::keep, this)) {}
-    ~KeptLogMessages() { g_log_set_default_handler(previous_, nullptr); }
-    KeptLogMessages(const KeptLogMessages&) = delete;
-    KeptLogMessages& operator=(const KeptLogMessages&) = delete;
+    Bytes(const unsigned char* begin, std::size_t size) : at_(begin), end_(begin + size) {}
 
-    // The first error or warning, or `otherwise` when there was none.
-    std::string firstOr(const std::string& otherwise) const {
-        return first_.empty() ? otherwise : first_;
+    std::size_t left() const { return static_cast<std::size_t>(end_ - at_); }
+    const unsigned char* at() const { return at_; }
+    bool startsWith(const char* tag) const { return left() >= 4 && std::memcmp(at_, tag, 4) == 0; }
+    bool byte(std::uint8_t& value) {
+        if (at_ == end_) {
+            return false;
+        }
+        value = *at_++;
+        return true;
+    }
+    bool skip(std::size_t count) {
+        if (left() < count) {
+            return false;
+        }
+        at_ += count;
+        return true;
+    }
+    // A number of `count` bytes, the highest first or (RIFF) last.
+    bool number(int count, std::uint32_t& value, bool bigEndian = true) {
+        if (left() < static_cast<std::size_t>(count)) {
+            return false;
+        }
+        value = 0;
+        for (int i = 0; i < count; ++i) {
+            const std::uint32_t byte = at_[bigEndian ? i : count - 1 - i];
+            value = value << 8 | byte;
+        }
+        at_ += count;
+        return true;
+    }
+    // A variable-length quantity: seven bits a byte, at most four bytes.
+    bool varying(std::uint32_t& value) {
+        value = 0;
+        for (int length = 1; length <= 4; ++length) {
+            std::uint8_t next = 0;
+            if (!byte(next)) {
+                return false;
+            }
+            value = value << 7 | (next & 0x7F);
+            if ((next & 0x80) == 0) {
+                return true;
+            }
+        }
+        return false;
     }
 
 private:
-    static void keep(const gchar*, GLogLevelFlags level, const gchar* message, gpointer self) {
-        auto& kept = *static_cast<KeptLogMessages*>(self);
-        if ((level & (G_LOG_LEVEL_ERROR | G_LOG_LEVEL_CRITICAL | G_LOG_LEVEL_WARNING)) != 0 &&
-            kept.first_.empty() && message != nullptr) {
-            kept.first_ = message;
+    const unsigned char* at_;
+    const unsigned char* end_;
+};
+
+// The bytes a chunk's body holds: as many as it claims, or the rest of the
+// file when it claims more than the file holds.
+Bytes chunkBody(Bytes& file, std::uint32_t length) {
+    const std::size_t size = std::min<std::size_t>(length, file.left());
+    Bytes body(file.at(), size);
+    file.skip(size);
+    return body;
+}
+
+// Data bytes of a channel message, by its status.
+int dataBytes(std::uint8_t status) {
+    const std::uint8_t kind = status & 0xF0;
+    return kind == 0xC0 || kind == 0xD0 ? 1 : 2;
+}
+
+// Bytes that follow a system common or real-time status, which have no
+// place in a file but are stepped over as a MIDI cable would.
+int systemBytes(std::uint8_t status) {
+    switch (status) {
+        case 0xF1:
+        case 0xF3:
+            return 1;
+        case 0xF2:
+            return 2;
+        default:
+            return 0;
+    }
+}
+
+// Reads one track's notes and tempo changes until its end-of-track, its
+// last byte, or the first event that cannot be read, and leaves `body` just
+// after. Running status survives meta and system exclusive events, as real
+// files need and other readers allow.
+Track readTrack(Bytes& body, std::vector<TempoChange>& tempos, std::size_t& events) {
+    Track track;
+    std::int64_t tick = 0;
+    std::uint8_t running = 0;
+    for (;;) {
+        std::uint32_t delta = 0;
+        std::uint8_t status = 0;
+        if (events >= kMaxEvents || !body.varying(delta) || !body.byte(status)) {
+            break;
+        }
+        tick = checkedAdd(tick, static_cast<std::int64_t>(delta));
+        track.endTick = tick;
+        std::uint8_t data[2] = {status, 0};
+        int have = 0;  // data bytes of a channel message already read
+        if (status < 0x80) {
+            if (running == 0) {
+                break;  // data without a status: nothing says what it means
+            }
+            status = running;
+            have = 1;
+        }
+        if (status == 0xFF) {
+            std::uint8_t type = 0;
+            std::uint32_t length = 0;
+            if (!body.byte(type) || !body.varying(length)) {
+                break;
+            }
+            const unsigned char* meta = body.at();
+            if (!body.skip(length) || type == 0x2F) {
+                break;
+            }
+            if (type == 0x51 && length >= 3) {
+                const std::int64_t micros = meta[0] << 16 | meta[1] << 8 | meta[2];
+                if (micros > 0) {
+                    tempos.push_back({tick, micros});
+                    ++events;
+                }
+            }
+        } else if (status == 0xF0 || status == 0xF7) {
+            std::uint32_t length = 0;
+            if (!body.varying(length) || !body.skip(length)) {
+                break;
+            }
+        } else if (status > 0xF0) {
+            if (!body.skip(systemBytes(status))) {
+                break;
+            }
+        } else {
+            running = status;
+            bool whole = true;
+            for (; have < dataBytes(status) && whole; ++have) {
+                whole = body.byte(data[have]) && data[have] < 0x80;
+            }
+            if (!whole) {
+                break;
+            }
+            const std::uint8_t kind = status & 0xF0;
+            const std::uint8_t channel = status & 0x0F;
+            if ((kind == 0x90 || kind == 0x80) && channel != kDrumChannel) {
+                track.notes.push_back({tick, channel, data[0], kind == 0x90 && data[1] > 0});
+                ++events;
+            }
+        }
+    }
+    return track;
+}
+
+// Seconds from the song's start, by a tempo map or by a fixed frame rate.
+class Clock {
+public:
+    Clock(std::uint16_t division, std::vector<TempoChange> tempos) {
+        if ((division & 0x8000) != 0) {
+            // SMPTE time: frames a second (29 stands for 29.97) and ticks a frame.
+            const int frames = 256 - (division >> 8);
+            const int ticks = division & 0xFF;
+            const double rate = frames == 29 ? 30000.0 / 1001 : frames;
+            secondsPerTick_ = ticks == 0 ? 0 : 1 / (rate * ticks);
+            return;
+        }
+        ticksPerQuarter_ = division;
+        std::stable_sort(
+            tempos.begin(), tempos.end(),
+            [](const TempoChange& a, const TempoChange& b) { return a.tick < b.tick; });
+        double seconds = 0;
+        TempoChange last{0, kDefaultTempo};
+        for (const TempoChange& change : tempos) {
+            seconds += secondsOver(change.tick - last.tick, last.microsPerQuarter);
+            marks_.push_back({change, seconds});
+            last = change;
         }
     }
 
-    GLogFunc previous_;
-    std::string first_;
+    bool ticks() const { return secondsPerTick_ > 0 || ticksPerQuarter_ > 0; }
+
+    // From the last tempo change at or before `tick`, found by binary search.
+    double seconds(std::int64_t tick) const {
+        if (secondsPerTick_ > 0) {
+            return static_cast<double>(tick) * secondsPerTick_;
+        }
+        const auto after = std::upper_bound(
+            marks_.begin(), marks_.end(), tick,
+            [](std::int64_t at, const Mark& mark) { return at < mark.change.tick; });
+        if (after == marks_.begin()) {
+            return secondsOver(tick, kDefaultTempo);
+        }
+        const Mark& mark = *(after - 1);
+        return mark.seconds + secondsOver(tick - mark.change.tick, mark.change.microsPerQuarter);
+    }
+
+private:
+    struct Mark {
+        TempoChange change;
+        double seconds = 0;  // when it comes
+    };
+
+    double secondsOver(std::int64_t ticks, std::int64_t microsPerQuarter) const {
+        return static_cast<double>(ticks) * static_cast<double>(microsPerQuarter) /
+               (1e6 * ticksPerQuarter_);
+    }
+
+    double secondsPerTick_ = 0;
+    int ticksPerQuarter_ = 0;
+    std::vector<Mark> marks_;
 };
 
-// The notes of one track, each from its note-on to its note-off, drums left
-// out. A note still held at the track's end lasts until then.
-std::vector<MelodyNote> notesOf(smf_track_t* track) {
+// The notes of one track, each from its note-on to its note-off. A note
+// still held at the track's end lasts until then; notes past the longest a
+// song may last are left out.
+std::vector<MelodyNote> notesOf(const Track& track, const Clock& clock) {
     std::vector<MelodyNote> notes;
-    std::map<std::pair<int, int>, std::vector<std::size_t>> held;  // by channel and key
-    double end = 0;
-    for (int number = 1; number <= track->number_of_events; ++number) {
-        const smf_event_t* event = smf_track_get_event_by_number(track, number);
-        if (event == nullptr) {
-            continue;
+    std::map<std::pair<int, int>, std::deque<std::size_t>> held;  // by channel and key
+    const double end = std::min(clock.seconds(track.endTick), kMaxSeconds);
+    for (const NoteEvent& event : track.notes) {
+        const double at = clock.seconds(event.tick);
+        if (at > kMaxSeconds) {
+            break;
         }
-        end = std::max(end, event->time_seconds);
-        if (event->midi_buffer_length < 3 || smf_event_is_metadata(event)) {
-            continue;
-        }
-        const int status = event->midi_buffer[0] & 0xF0;
-        const int channel = event->midi_buffer[0] & 0x0F;
-        const int key = event->midi_buffer[1] & 0x7F;
-        const int velocity = event->midi_buffer[2];
-        if (channel == kDrumChannel || (status != 0x90 && status != 0x80)) {
-            continue;
-        }
-        auto& sounding = held[{channel, key}];
-        if (status == 0x90 && velocity > 0) {
+        auto& sounding = held[{event.channel, event.key}];
+        if (event.on) {
             sounding.push_back(notes.size());
-            notes.push_back({static_cast<std::uint8_t>(key), event->time_seconds, -1});
+            notes.push_back({event.key, at, -1});
         } else if (!sounding.empty()) {
             MelodyNote& note = notes[sounding.front()];
-            note.length = event->time_seconds - note.start;
-            sounding.erase(sounding.begin());
+            note.length = at - note.start;
+            sounding.pop_front();
         }
     }
     std::vector<MelodyNote> heard;
@@ -98,137 +294,68 @@ std::vector<MelodyNote> notesOf(smf_track_t* track) {
     return heard;
 }
 
-// libsmf trusts the lengths a file gives for itself: it reads past the end
-// of a file cut short, and stops the program (an assertion) at a track that
-// ends without its end-of-track event. So it only gets files whose every
-// chunk is all there and whose tracks are whole events, one after another,
-// ending in an end-of-track; what the events mean is left to libsmf. The
-// bytes it reads come with room to spare behind them all the same.
-constexpr std::size_t kSpareBytes = 1024;
-
-std::uint32_t bigEndian(const unsigned char* bytes, int count) {
-    std::uint32_t value = 0;
-    for (int i = 0; i < count; ++i) {
-        value = value << 8 | bytes[i];
+// A RIFF MIDI file (.rmi) holds a Standard MIDI File in its "data" chunk.
+Bytes unwrapRiff(const Bytes& whole) {
+    Bytes file = whole;
+    std::uint32_t ignored = 0;
+    if (!file.startsWith("RIFF") || !file.skip(4) || !file.number(4, ignored, false) ||
+        !file.startsWith("RMID") || !file.skip(4)) {
+        return whole;
     }
-    return value;
+    while (file.left() >= 8) {
+        const bool isData = file.startsWith("data");
+        std::uint32_t length = 0;
+        file.skip(4);
+        file.number(4, length, false);
+        Bytes body = chunkBody(file, length);
+        if (isData) {
+            return body;
+        }
+        file.skip(length & 1);  // chunks are padded to an even length
+    }
+    throw SongFileError("not a Standard MIDI File");
 }
 
-// The bytes of one track, taken event by event.
-class TrackWalk {
-public:
-    TrackWalk(const unsigned char* begin, const unsigned char* end) : at_(begin), end_(end) {}
-
-    // Whether the track is whole: events up to an end-of-track that closes it.
-    bool isWhole() {
-        for (;;) {
-            if (!skipNumber() || at_ >= end_) {
-                return false;
-            }
-            std::uint8_t status = *at_;
-            if (status >= 0x80) {
-                ++at_;
-            } else if (running_ != 0) {
-                status = running_;
-            } else {
-                return false;
-            }
-            if (status >= 0xF0) {
-                running_ = 0;  // a meta or system exclusive event ends running status
-            }
-            if (status == 0xFF) {
-                if (at_ >= end_) {
-                    return false;
-                }
-                const std::uint8_t type = *at_++;
-                // libsmf takes a meta event's length as one byte.
-                if (at_ >= end_ || *at_ >= 0x80 || !skip(1 + *at_)) {
-                    return false;
-                }
-                if (type == 0x2F) {
-                    return at_ == end_;
-                }
-            } else if (status == 0xF0) {
-                std::uint32_t length = 0;
-                if (!readNumber(length) || !skip(length)) {
-                    return false;
-                }
-            } else if (status >= 0xF0) {
-                // Escaped bytes (F7) stop libsmf too; the rest have no
-                // place in a file.
-                return false;
-            } else {
-                running_ = status;
-                const bool oneByte = (status & 0xE0) == 0xC0;  // program and channel pressure
-                if (!skip(oneByte ? 1 : 2)) {
-                    return false;
-                }
-            }
-        }
-    }
-
-private:
-    bool readNumber(std::uint32_t& value) {
-        value = 0;
-        for (int length = 1; length <= 4 && at_ < end_; ++length) {
-            const std::uint8_t byte = *at_++;
-            value = value << 7 | (byte & 0x7F);
-            if ((byte & 0x80) == 0) {
-                return true;
-            }
-        }
-        return false;
-    }
-    bool skipNumber() {
-        std::uint32_t ignored = 0;
-        return readNumber(ignored);
-    }
-    bool skip(std::size_t count) {
-        if (static_cast<std::size_t>(end_ - at_) < count) {
-            return false;
-        }
-        at_ += count;
-        return true;
-    }
-
-    const unsigned char* at_;
-    const unsigned char* end_;
-    std::uint8_t running_ = 0;
-};
-
-void checkChunks(const unsigned char* bytes, std::size_t size) {
-    constexpr std::size_t kChunkHeader = 8;
-    constexpr std::size_t kFileHeader = kChunkHeader + 6;
-    if (size < kFileHeader || std::string(bytes, bytes + 4) != "MThd" ||
-        bigEndian(bytes + 4, 4) != 6) {
+Melody readSong(Bytes file) {
+    file = unwrapRiff(file);
+    std::uint32_t headerLength = 0, format = 0, trackCount = 0, division = 0;
+    if (!file.startsWith("MThd") || !file.skip(4) || !file.number(4, headerLength) ||
+        headerLength < 6 || !file.number(2, format) || !file.number(2, trackCount) ||
+        !file.number(2, division)) {
         throw SongFileError("not a Standard MIDI File");
     }
-    if (bigEndian(bytes + 10, 2) == 0) {
-        throw SongFileError("no tracks");
-    }
-    for (std::size_t at = kFileHeader; at < size;) {
-        const std::uint32_t length = size - at < kChunkHeader ? 0 : bigEndian(bytes + at + 4, 4);
-        if (size - at < kChunkHeader || length > size - at - kChunkHeader) {
-            throw SongFileError("cut short");
-        }
-        const unsigned char* body = bytes + at + kChunkHeader;
-        if (std::string(bytes + at, bytes + at + 4) == "MTrk" &&
-            !TrackWalk(body, body + length).isWhole()) {
-            throw SongFileError("a track that is not whole");
-        }
-        at += kChunkHeader + length;
-    }
-}
-
-Melody melodyOf(smf_t* smf) {
-    for (int number = 1; number <= smf->number_of_tracks; ++number) {
-        smf_track_t* track = smf_get_track_by_number(smf, number);
-        if (track == nullptr) {
+    chunkBody(file, headerLength - 6);
+    // Tracks as they come, the header's count aside: unknown chunks are
+    // stepped over, bytes after the last chunk left.
+    std::vector<TempoChange> tempos;
+    std::vector<Track> tracks;
+    std::size_t events = 0;
+    while (file.left() >= 8) {
+        const bool isTrack = file.startsWith("MTrk");
+        std::uint32_t length = 0;
+        file.skip(4);
+        file.number(4, length);
+        const bool claimsMore = length > file.left();
+        Bytes body = chunkBody(file, length);
+        if (!isTrack) {
             continue;
         }
-        std::vector<MelodyNote> notes = notesOf(track);
+        tracks.push_back(readTrack(body, tempos, events));
+        if (format == 2) {
+            break;  // separate songs: the first is the one played
+        }
+        if (claimsMore) {
+            file = body;  // a length too large: the next chunk follows the track's end
+        }
+    }
+    const Clock clock(static_cast<std::uint16_t>(division), std::move(tempos));
+    if (!clock.ticks()) {
+        throw SongFileError("no time division");
+    }
+    for (const Track& track : tracks) {
+        std::vector<MelodyNote> notes = notesOf(track, clock);
         if (!notes.empty()) {
-            return highestNotes(std::move(notes));
+            return fitToKeys(highestNotes(std::move(notes)));
         }
     }
     throw SongFileError("no notes but drums, or none at all");
@@ -237,22 +364,14 @@ Melody melodyOf(smf_t* smf) {
 }  // namespace
 
 Melody readMelody(const void* bytes, std::size_t size) {
-    if (size > static_cast<std::size_t>(INT_MAX) - kSpareBytes) {
+    if (size > kMaxFileSize) {
         throw SongFileError("too large for a song");
     }
-    const auto* begin = static_cast<const unsigned char*>(bytes);
-    checkChunks(begin, size);
-    std::vector<unsigned char> spacious(begin, begin + size);
-    spacious.resize(size + kSpareBytes);
-    SmfHandle smf;
-    {
-        const KeptLogMessages messages;
-        smf.reset(smf_load_from_memory(spacious.data(), static_cast<int>(size)));
-        if (!smf) {
-            throw SongFileError(messages.firstOr("not a Standard MIDI File"));
-        }
+    try {
+        return readSong(Bytes(static_cast<const unsigned char*>(bytes), size));
+    } catch (const OverflowError&) {
+        throw SongFileError("times beyond counting");
     }
-    return melodyOf(smf.get());
 }
 
 Melody readMelody(const std::string& path) {
@@ -260,11 +379,14 @@ Melody readMelody(const std::string& path) {
     if (!file) {
         throw SongFileError("cannot be opened");
     }
-    const std::vector<char> bytes{std::istreambuf_iterator<char>(file),
-                                  std::istreambuf_iterator<char>()};
+    // One byte more than a song may have tells a file too large, without
+    // reading all of it (or an endless device behind a link).
+    std::vector<char> bytes(kMaxFileSize + 1);
+    file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (file.bad()) {
         throw SongFileError("cannot be read");
     }
+    bytes.resize(static_cast<std::size_t>(file.gcount()));
     return readMelody(bytes.data(), bytes.size());
 }
 

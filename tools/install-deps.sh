@@ -10,7 +10,7 @@ packages=(
   qt6-base-dev qt6-base-dev-tools qt6-webengine-dev qt6-webengine-dev-tools
   libgl-dev libfluidsynth-dev libasound2-dev libsdl2-dev libpipewire-0.3-dev libpulse-dev
   libxkbcommon-dev libxkbcommon-x11-dev libxcb-xkb-dev libwayland-dev
-  libsmf-dev abcmidi wayland-protocols qt6-base-private-dev
+  abcmidi wayland-protocols qt6-base-private-dev
   # run
   qt6-qpa-plugins qt6-wayland fluid-soundfont-gm fonts-noto-cjk
   # test and measure

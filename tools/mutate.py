@@ -9,6 +9,11 @@ their own purposes), and puts the line back. A mutant the suite fails on is
 killed; one it passes survives and names a missing test.
 
     tools/mutate.py [--only ID,ID...] [--extra FILE] [--work DIR] [--list]
+                    [--targets T,T...] [--tests REGEX]
+
+--targets builds only those targets and --tests runs only the tests whose
+names match, for mutants of one part on a busy machine: a mutant killed by
+those tests is killed by the whole suite.
 
 --extra adds mutants from a JSON file: a list of objects with "id", "file",
 "before", "after" and "what", as written by someone judging the suite from
@@ -463,43 +468,98 @@ MUTANTS = [
      "            sounding.length = note.start - sounding.start;\n", "",
      "a melody note sounds on under the next"),
     ("drums-in-melody", "songs/SongFile.cpp",
-     "if (channel == kDrumChannel || (status != 0x90 && status != 0x80)) {",
-     "if (status != 0x90 && status != 0x80) {",
+     "if ((kind == 0x90 || kind == 0x80) && channel != kDrumChannel) {",
+     "if (kind == 0x90 || kind == 0x80) {",
      "drums join the melody"),
     ("velocity-zero-strikes", "songs/SongFile.cpp",
-     "if (status == 0x90 && velocity > 0) {", "if (status == 0x90) {",
+     "track.notes.push_back({tick, channel, data[0], kind == 0x90 && data[1] > 0});",
+     "track.notes.push_back({tick, channel, data[0], kind == 0x90});",
      "a note-on of velocity 0 strikes a note instead of ending one"),
     ("last-track-with-notes", "songs/SongFile.cpp",
-     "for (int number = 1; number <= smf->number_of_tracks; ++number) {",
-     "for (int number = smf->number_of_tracks; number >= 1; --number) {",
+     "for (const Track& track : tracks) {",
+     "for (const Track& track : std::vector<Track>(tracks.rbegin(), tracks.rend())) {",
      "the melody comes from the last track with notes"),
     ("held-note-dropped", "songs/SongFile.cpp",
      "note.length = end - note.start;", "note.length = 0;",
      "a note held to the track's end is left out"),
-    ("cut-short-file-read", "songs/SongFile.cpp",
-     "if (size - at < kChunkHeader || length > size - at - kChunkHeader) {",
-     "if (size - at < kChunkHeader) {",
-     "a file cut short is read past its end"),
-    ("tracks-unchecked", "songs/SongFile.cpp",
-     "if (std::string(bytes + at, bytes + at + 4) == \"MTrk\" &&",
-     "if (false &&",
-     "a track without its end stops the program"),
-    ("running-status-after-meta", "songs/SongFile.cpp",
-     "running_ = 0;  // a meta or system exclusive event ends running status", "",
-     "data after a meta event reaches libsmf, which takes it for a meta event"),
-    ("escaped-bytes-read", "songs/SongFile.cpp",
-     "} else if (status == 0xF0) {", "} else if (status == 0xF0 || status == 0xF7) {",
-     "escaped bytes stop the program"),
-    ("library-complains", "songs/SongFile.cpp",
-     "KeptLogMessages() : previous_(g_log_set_default_handler(&KeptLogMessages::keep, this)) {}",
-     "KeptLogMessages() : previous_(nullptr) {}",
-     "libsmf prints its own complaints about a broken file"),
+    ("running-status-lost-at-sysex", "songs/SongFile.cpp",
+     "} else if (status == 0xF0 || status == 0xF7) {",
+     "} else if (status == 0xF0 || status == 0xF7) { running = 0;",
+     "a real file with SysEx between running-status notes loses its notes"),
+    ("running-status-lost-at-meta", "songs/SongFile.cpp",
+     "        if (status == 0xFF) {", "        if (status == 0xFF) { running = 0;",
+     "notes in running status after a text or tempo event are lost"),
+    ("escaped-bytes-unknown", "songs/SongFile.cpp",
+     "} else if (status == 0xF0 || status == 0xF7) {", "} else if (status == 0xF0) {",
+     "escaped bytes (F7) end the track"),
+    ("tempo-map-ignored", "songs/SongFile.cpp",
+     "tempos.push_back({tick, micros});", "(void)micros;",
+     "tempo changes are ignored: every song plays at 120 a minute"),
+    ("smpte-as-ticks", "songs/SongFile.cpp",
+     "if ((division & 0x8000) != 0) {", "if (false) {",
+     "a file in SMPTE time is read as ticks a beat"),
+    ("long-track-swallows-rest", "songs/SongFile.cpp",
+     "file = body;  // a length too large: the next chunk follows the track's end",
+     "(void)body;",
+     "a track claiming more than the file holds hides the tracks after it"),
+    ("long-chunk-dropped", "songs/SongFile.cpp",
+     "const std::size_t size = std::min<std::size_t>(length, file.left());",
+     "const std::size_t size = length <= file.left() ? length : 0;",
+     "a track that claims more than the file holds is dropped with its notes"),
+    ("header-read-past-end", "songs/SongFile.cpp",
+     "if (left() < static_cast<std::size_t>(count)) {", "if (false) {",
+     "a file cut short in its header is read past its end"),
+    ("unknown-chunk-as-track", "songs/SongFile.cpp",
+     "        if (!isTrack) {", "        if (false) {",
+     "an unknown chunk is read as a track"),
+    ("format-2-all-songs", "songs/SongFile.cpp",
+     "        if (format == 2) {", "        if (false) {",
+     "the second song of a format 2 file sets the first one's tempo"),
+    ("riff-unread", "songs/SongFile.cpp",
+     "    file = unwrapRiff(file);\n", "",
+     "RIFF-wrapped .rmi files are refused"),
+    ("riff-pad-byte-kept", "songs/SongFile.cpp",
+     "file.skip(length & 1);  // chunks are padded to an even length", "(void)length;",
+     "a RIFF chunk of odd length hides the song behind it"),
+    ("size-unlimited", "songs/SongFile.cpp",
+     "if (size > kMaxFileSize) {", "if (false) {",
+     "a file of any size is read"),
+    ("event-cap-off", "songs/SongFile.cpp",
+     "if (events >= kMaxEvents || !body.varying(delta) || !body.byte(status)) {",
+     "if (!body.varying(delta) || !body.byte(status)) {",
+     "a file of millions of events is read to its end"),
+    ("hours-unlimited", "songs/SongFile.cpp",
+     "        if (at > kMaxSeconds) {", "        if (false) {",
+     "notes days into a song are read"),
+    ("octave-not-folded-up", "songs/Melody.cpp",
+     "        while (key < kLowestKey) {", "        while (false) {",
+     "a note below what the computer keys reach stays there, and the lesson stalls on it"),
+    ("octave-shift-farthest", "songs/Melody.cpp",
+     "        if (count < fewest) {", "        if (count <= fewest) {",
+     "a melody that fits is moved by octaves all the same"),
+    ("melody-not-fitted", "songs/SongFile.cpp",
+     "return fitToKeys(highestNotes(std::move(notes)));",
+     "return highestNotes(std::move(notes));",
+     "a melody too high or too low keeps keys no child can press"),
+    ("book-read-on-gui-thread", "songs/SongBook.cpp",
+     "    start();\n}\n\nSongBook::~SongBook", "    start();\n    waitForRead();\n}\n\nSongBook::~SongBook",
+     "the folders are read before the window can show"),
+    ("refresh-during-read-lost", "songs/SongBook.cpp",
+     "        again_ = true;", "        (void)again_;",
+     "a song added while the folders are read never joins the menu"),
+    ("songs-not-in-menu", "mainwindow/MainFormSongs.cpp",
+     "connect(songBook_.get(), &songs::SongBook::songsRead, this, &MainForm::listSongs);",
+     "(void)0;",
+     "the songs never join the menu"),
+    ("book-song-not-awaited", "songs/SongBook.cpp",
+     "        waitForRead();\n    }\n}", "        return nullptr;\n    }\n}",
+     "the first menu's song is not played while the folders are still read"),
     ("titles-by-code-point", "songs/SongBook.cpp",
      "return collator.compare(a.completeBaseName(), b.completeBaseName()) < 0;",
      "return a.completeBaseName() < b.completeBaseName();",
      "Chinese titles in code-point order, not by their sound"),
     ("broken-file-said-again", "songs/SongBook.cpp",
-     "if (known != read_.end() && known->second.modified == file.lastModified() &&",
+     "if (old != known.end() && old->second.modified == file.lastModified() &&",
      "if (false &&",
      "every file is read again, and a broken one said again, each time the menu opens"),
     ("repeated-key-stays-down", "songs/Lessons.cpp",
@@ -540,7 +600,7 @@ MUTANTS = [
      "            settings.setValue(kSongModeKey, QLatin1String(entry.stored));\n", "",
      "the way to play songs is forgotten at the next start"),
     ("menu-not-reread", "mainwindow/MainFormSongs.cpp",
-     "        songBook_->refresh();\n", "",
+     "[this] { songBook_->refresh(); });", "[this] {});",
      "songs added while the program runs never reach the menu"),
     ("first-menu-songs-as-pages", "mainwindow/MainFormCommands.cpp",
      "if (!song.isEmpty() && startBookSong(song)) {", "if (false) {",
@@ -703,6 +763,8 @@ def main():
                         help="work folder (kept between runs, so later runs build less)")
     parser.add_argument("--list", action="store_true", help="list the mutants and stop")
     parser.add_argument("--extra", help="a JSON file of further mutants")
+    parser.add_argument("--targets", help="comma-separated targets to build (default: all)")
+    parser.add_argument("--tests", help="run only the tests matching this regular expression")
     args = parser.parse_args()
 
     mutants = MUTANTS
@@ -737,7 +799,11 @@ def main():
         raise SystemExit(f"mutate: configuring failed, see {work / 'configure.log'}")
     jobs = str(os.cpu_count() or 2)
     build_command = ["cmake", "--build", str(build), "-j", jobs]
+    if args.targets:
+        build_command += ["--target"] + args.targets.split(",")
     test_command = ["ctest", "--stop-on-failure", "--timeout", "300", "-E", SKIPPED_TESTS]
+    if args.tests:
+        test_command += ["-R", args.tests]
     if run(build_command, work, work / "build.log").returncode != 0:
         raise SystemExit(f"mutate: the unmutated tree does not build, see {work / 'build.log'}")
     if run(test_command, build, work / "baseline.log").returncode != 0:

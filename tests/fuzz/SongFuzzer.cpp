@@ -1,4 +1,5 @@
-// Any bytes as a song file: a melody or SongFileError, and nothing else.
+// Any bytes as a song file: a melody on keys a child can press, or
+// SongFileError, and nothing else.
 #include <cstddef>
 #include <cstdint>
 
@@ -8,7 +9,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         const tinko::songs::Melody melody = tinko::songs::readMelody(data, size);
         for (const tinko::songs::MelodyNote& note : melody) {
-            if (note.note > 127 || !(note.length > 0)) {
+            if (note.note < tinko::songs::kLowestKey || note.note > tinko::songs::kHighestKey ||
+                !(note.length > 0)) {
                 __builtin_trap();
             }
         }

@@ -27,7 +27,7 @@ fail() {
   status=1
 }
 depends=$(dpkg-deb -f "$package" Depends)
-for needed in libqt6widgets6 libfluidsynth3 libsmf0 fluid-soundfont-gm fonts-noto-cjk qt6-qpa-plugins; do
+for needed in libqt6widgets6 libfluidsynth3 fluid-soundfont-gm fonts-noto-cjk qt6-qpa-plugins; do
   [[ "$depends" == *"$needed"* ]] || fail "Depends lacks $needed: $depends"
 done
 grep -Eq ' (pre|post)(inst|rm) ' <<<"$(dpkg-deb -I "$package")" &&

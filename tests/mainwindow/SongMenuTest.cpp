@@ -31,8 +31,12 @@ protected:
         file.write(reinterpret_cast<const char*>(bytes.data()), static_cast<qint64>(bytes.size()));
     }
 
+    // Waits for it: the songs join the menu when they are read.
     void choose(const char* item) {
-        QAction* action = window->findChild<QAction*>(QString::fromUtf8(item));
+        QAction* action = nullptr;
+        testing::waitUntil([&] {
+            return (action = window->findChild<QAction*>(QString::fromUtf8(item))) != nullptr;
+        });
         ASSERT_NE(action, nullptr) << item;
         action->trigger();
     }
@@ -66,12 +70,16 @@ TEST_F(Songs, TheMenuListsTheSongsThenTheWaysOneKeptBetweenRunsThenStop) {
             QSettings(settingsFile, QSettings::IniFormat).setValue("songMode", run.stored);
         }
         makeWindow();
-        QStringList items;
-        for (QAction* item : window->findChild<QMenu*>(QStringLiteral("学弹儿歌"))->actions()) {
-            items << (item->isSeparator() ? QStringLiteral("|")
-                                          : item->text() + (item->isChecked() ? "*" : ""));
-        }
-        EXPECT_EQ(items.join(' ').toStdString(), run.menu);
+        const auto items = [&] {
+            QStringList listed;
+            for (QAction* item : window->findChild<QMenu*>(QStringLiteral("学弹儿歌"))->actions()) {
+                listed << (item->isSeparator() ? QStringLiteral("|")
+                                               : item->text() + (item->isChecked() ? "*" : ""));
+            }
+            return listed.join(' ').toStdString();
+        };
+        testing::waitUntil([&] { return items() == run.menu; });
+        EXPECT_EQ(items(), run.menu);
     }
     choose("听一遍");
     EXPECT_EQ(QSettings(settingsFile, QSettings::IniFormat).value("songMode"), "listen");
@@ -85,7 +93,8 @@ TEST_F(Songs, TheMenuListsTheSongsThenTheWaysOneKeptBetweenRunsThenStop) {
     // A song added while the program runs is there the next time the menu opens.
     addSong(QStringLiteral("新年好"), midiFile({{on(0, 60), off(480, 60)}}));
     emit window->findChild<QMenu*>(QStringLiteral("学弹儿歌"))->aboutToShow();
-    EXPECT_NE(window->findChild<QAction*>(QStringLiteral("新年好")), nullptr);
+    EXPECT_TRUE(testing::waitUntil(
+        [&] { return window->findChild<QAction*>(QStringLiteral("新年好")) != nullptr; }));
 }
 
 TEST_F(Songs, ListenPlaysTheMelodyWithItsLightsAndAPianoKeyStopsIt) {

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <algorithm>
 #include <initializer_list>
 #include <string>
 #include <vector>
@@ -26,6 +27,33 @@ using testing::on;
 Melody melodyOf(const Bytes& file) {
     return readMelody(file.data(), file.size());
 }
+
+Bytes operator+(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+// A chunk as the file format has it, its length highest byte first or, in
+// a RIFF file, last.
+Bytes chunk(const char* tag, const Bytes& body, bool riff = false) {
+    const auto size = static_cast<std::uint32_t>(body.size());
+    Bytes length = {std::uint8_t(size >> 24), std::uint8_t(size >> 16), std::uint8_t(size >> 8),
+                    std::uint8_t(size)};
+    if (riff) {
+        std::reverse(length.begin(), length.end());
+    }
+    return Bytes(tag, tag + 4) + length + body;
+}
+
+Bytes header(std::uint8_t format, std::uint8_t tracks, std::uint8_t division0,
+             std::uint8_t division1) {
+    return chunk("MThd", {0, format, 0, tracks, division0, division1});
+}
+
+// The 480 ticks a quarter note of the files above, as a delta time.
+const Bytes kQuarter = {0x83, 0x60};
+const Bytes kEndOfTrack = {0, 0xFF, 0x2F, 0};
+const Bytes kSlowTempo = {0, 0xFF, 0x51, 3, 0x0F, 0x42, 0x40};  // a second a quarter
 
 std::string text(const Melody& melody) {
     std::string written;
@@ -71,6 +99,63 @@ TEST(SongFile, TheMelodyIsTheHighestNoteOfTheFirstTrackWithNotesDrumsLeftOut) {
          "62@0+1000 64@1000+1000 "},
         {"a note still held at the track's end lasts until then",
          midiFile({{on(0, 60), {480, {0xFF, 0x01, 1, 'x'}}}}), "60@0+500 "},
+        // What real files do.
+        {"format 0: SysEx (F0, F7) and meta events between running-status notes keep the status",
+         header(0, 1, 0x01, 0xE0) +
+             chunk("MTrk", Bytes{0, 0x90, 60, 100, 0, 0xF0, 3, 0x7E, 0x7F, 0xF7} + kQuarter +
+                               Bytes{60, 0, 0, 0xF7, 1, 0xF8, 0, 0xFF, 1, 1, 'x', 0, 62, 100} +
+                               kQuarter + Bytes{62, 0} + kEndOfTrack),
+         "60@0+500 62@500+500 "},
+        {"a tempo map in the first track governs the next",
+         midiFile(
+             {{{0, {0xFF, 0x51, 3, 0x0F, 0x42, 0x40}}, {480, {0xFF, 0x51, 3, 0x03, 0xD0, 0x90}}},
+              {on(0, 60), off(480, 60), on(0, 62), off(480, 62)}}),
+         "60@0+1000 62@1000+250 "},
+        {"SMPTE time: 25 frames a second, 40 ticks a frame",
+         header(0, 1, 0xE7, 40) +
+             chunk("MTrk", Bytes{0, 0x90, 60, 100} + kQuarter + Bytes{0x80, 60, 64} + kEndOfTrack),
+         "60@0+480 "},
+        {"an unknown chunk, no end of track, and bytes after the last chunk",
+         header(1, 1, 0x01, 0xE0) + chunk("XFIH", Bytes{0, 0x90, 72, 100, 0x83, 0x60, 72, 0}) +
+             chunk("MTrk", Bytes{0, 0x90, 60, 100} + kQuarter + Bytes{0x80, 60, 64}) + Bytes{0, 0},
+         "60@0+500 "},
+        {"RIFF-wrapped (.rmi), after an odd-length chunk and its pad byte",
+         chunk("RIFF",
+               Bytes{'R', 'M', 'I', 'D'} + chunk("LIST", {'a', 'b', 'c'}, true) + Bytes{0} +
+                   chunk("data", midiFile({{on(0, 60), off(480, 60)}}), true),
+               true),
+         "60@0+500 "},
+        {"format 2: the first song, without the second one's tempo",
+         header(2, 2, 0x01, 0xE0) +
+             chunk("MTrk", Bytes{0, 0x90, 60, 100} + kQuarter + Bytes{60, 0} + kEndOfTrack) +
+             chunk("MTrk", kSlowTempo + kEndOfTrack),
+         "60@0+500 "},
+        // Crafted files.
+        {"a track claiming 2 GB: the next chunk follows its end of track",
+         header(1, 2, 0x01, 0xE0) + Bytes{'M', 'T', 'r', 'k', 0x7F, 0xFF, 0xFF, 0xFF} + kSlowTempo +
+             kEndOfTrack + chunk("MTrk", Bytes{0, 0x90, 60, 100} + kQuarter + Bytes{60, 0}),
+         "60@0+1000 "},
+        {"a tempo cut short by the file's end",
+         header(0, 1, 0x01, 0xE0) + chunk("MTrk", Bytes{0, 0x90, 60, 100} + kQuarter +
+                                                      Bytes{60, 0, 0, 0xFF, 0x51, 3, 0x07}),
+         "60@0+500 "},
+        {"nine events of the largest delta each: past four hours, left out",
+         header(0, 1, 0x01, 0xE0) +
+             chunk("MTrk", Bytes{0, 0x90, 60, 100} + kQuarter +
+                               Bytes{60, 0, 0xFF, 0xFF, 0xFF, 0x7F, 62, 100, 0xFF, 0xFF, 0xFF, 0x7F,
+                                     62, 0, 0xFF, 0xFF, 0xFF, 0x7F, 62, 100, 0xFF, 0xFF, 0xFF, 0x7F,
+                                     62, 0, 0xFF, 0xFF, 0xFF, 0x7F, 62, 100, 0xFF, 0xFF, 0xFF, 0x7F,
+                                     62, 0, 0xFF, 0xFF, 0xFF, 0x7F, 62, 100, 0xFF, 0xFF, 0xFF, 0x7F,
+                                     62, 0, 0xFF, 0xFF, 0xFF, 0x7F, 62, 100}),
+         "60@0+500 "},
+        // Melodies beyond the keys the computer keyboard reaches (36 to 96).
+        {"too high: an octave down",
+         midiFile({{on(0, 100), off(480, 100), on(0, 103), off(480, 103)}}),
+         "88@0+500 91@500+500 "},
+        {"too low: two octaves up", midiFile({{on(0, 20), off(480, 20), on(0, 28), off(480, 28)}}),
+         "44@0+500 52@500+500 "},
+        {"wider than the keys: the note outside folded in by an octave",
+         midiFile({{on(0, 30), off(480, 30), on(0, 95), off(480, 95)}}), "42@0+500 95@500+500 "},
     };
     for (const auto& song : cases) {
         SCOPED_TRACE(song.what);
@@ -79,13 +164,14 @@ TEST(SongFile, TheMelodyIsTheHighestNoteOfTheFirstTrackWithNotesDrumsLeftOut) {
 }
 
 TEST(SongFile, AFileWithoutASongIsRefusedWithTheReasonAndNothingPrinted) {
-    Bytes truncated = midiFile({{on(0, 60), off(480, 60)}});
-    truncated.resize(truncated.size() - 6);
-    Bytes timecode = midiFile({{on(0, 60), off(480, 60)}});
-    timecode[12] = 0xE7;  // 25 frames a second, not ticks a beat
     const char* const notMidi = "not a Standard MIDI File";
-    const char* const notWhole = "a track that is not whole";
     const char* const noNotes = "no notes but drums, or none at all";
+    Bytes tooLarge = midiFile({{on(0, 60), off(480, 60)}});
+    tooLarge.resize(4 * 1024 * 1024 + 1);
+    Bytes nineLargestDeltas;
+    for (int event = 0; event < 9; ++event) {
+        nineLargestDeltas = nineLargestDeltas + Bytes{0xFF, 0xFF, 0xFF, 0x7F, 0x90, 60, 100};
+    }
     const struct {
         Bytes file;
         const char* reason;
@@ -93,18 +179,14 @@ TEST(SongFile, AFileWithoutASongIsRefusedWithTheReasonAndNothingPrinted) {
         {{}, notMidi},
         {{'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1}, notMidi},
         {{'R', 'I', 'F', 'F', 0, 0, 0, 4, 'W', 'A', 'V', 'E', 0, 0}, notMidi},
-        {truncated, "cut short"},
+        {chunk("RIFF", Bytes{'R', 'M', 'I', 'D'} + chunk("LIST", {'a', 'b'}, true), true), notMidi},
         {midiFile({{on(0, 36, 9), off(480, 36, 9)}}), noNotes},  // drums alone
         {midiFile({{{0, {0xFF, 0x03, 1, 'x'}}}}), noNotes},
-        // Tracks that are not whole events ending in an end of track.
-        {{'M',  'T', 'h', 'd', 0,   0, 0, 6, 0, 0, 0,    1,  1,
-          0xE0, 'M', 'T', 'r', 'k', 0, 0, 0, 4, 0, 0x90, 60, 100},
-         notWhole},
-        {midiFile({{on(0, 60), {0, {0xF7, 1, 0xF8}}, off(480, 60)}}), notWhole},
-        {midiFile({{on(0, 60), {0, {0xFF, 0x01, 9, 'x'}}}}), notWhole},
-        {midiFile({{on(0, 60), {0, {0xFF, 0x01, 1, 'x'}}, {0, {60, 0}}}}), notWhole},
-        // What libsmf itself refuses, in its own words.
-        {timecode, "SMF file uses FPS timing instead of PPQN, no support for that yet."},
+        {header(0, 1, 0x01, 0xE0) + chunk("MTrk", Bytes{0, 60, 100} + kQuarter + Bytes{60, 0}),
+         noNotes},  // data without a status
+        {header(0, 1, 0x01, 0xE0) + chunk("MTrk", nineLargestDeltas), noNotes},
+        {header(0, 1, 0, 0) + chunk("MTrk", Bytes{0, 0x90, 60, 100}), "no time division"},
+        {tooLarge, "too large for a song"},
     };
     for (const auto& refused : cases) {
         SCOPED_TRACE(refused.reason);
@@ -120,6 +202,17 @@ TEST(SongFile, AFileWithoutASongIsRefusedWithTheReasonAndNothingPrinted) {
     EXPECT_THROW(readMelody("/nonexistent/song.mid"), SongFileError);
 }
 
+TEST(SongFile, NotesPastTheMillionthEventAreNotRead) {
+    // Notes of a tick each, just under 4 MiB of them: 1.36 million events.
+    Bytes events = {0, 0x90, 60, 100, 1, 60, 0};
+    events.reserve(4'100'000);
+    while (events.size() < 4'100'000) {
+        events.insert(events.end(), {0, 60, 100, 1, 60, 0});
+    }
+    const Melody melody = melodyOf(header(0, 1, 0x01, 0xE0) + chunk("MTrk", events));
+    EXPECT_EQ(melody.size(), 524288u);
+}
+
 TEST(SongBook, EachFolderInTitleOrderBrokenFilesLeftOutAndSaidOnceNewFilesOnRefresh) {
     QTemporaryDir own, users;
     const auto write = [](const QString& path, const Bytes& bytes) {
@@ -133,11 +226,18 @@ TEST(SongBook, EachFolderInTitleOrderBrokenFilesLeftOutAndSaidOnceNewFilesOnRefr
         write(own.filePath(QString::fromUtf8(title) + ".mid"), song);
     }
     write(own.filePath("readme.txt"), song);
-    write(users.filePath("Zebra song.mid"), song);
+    // Any of the names MIDI files go by, in any case.
+    write(users.filePath("Zebra song.MID"), song);
+    write(users.filePath("Yak.midi"), song);
+    write(users.filePath("Karaoke.kar"), song);
+    write(users.filePath("Riff.rmi"),
+          chunk("RIFF", Bytes{'R', 'M', 'I', 'D'} + chunk("data", song, true), true));
     write(users.filePath("broken.mid"), {'M', 'T', 'h', 'd'});
     QStringList said;
+    int reads = 0;
     SongBook book({own.path(), users.path(), own.filePath("missing")},
                   [&](const QString& line) { said << line; });
+    QObject::connect(&book, &SongBook::songsRead, [&] { ++reads; });
     const auto titles = [&] {
         QStringList listed;
         for (const Song& each : book.songs()) {
@@ -145,7 +245,12 @@ TEST(SongBook, EachFolderInTitleOrderBrokenFilesLeftOutAndSaidOnceNewFilesOnRefr
         }
         return listed.join(' ');
     };
-    EXPECT_EQ(titles(), QStringLiteral("欢乐颂 两只老虎 小星星 Zebra song"));
+    // Read on a thread of its own: nothing yet when the book is made.
+    EXPECT_TRUE(book.songs().empty() && said.empty());
+    // A song asked for meanwhile waits for the read.
+    ASSERT_NE(book.song(QStringLiteral("Yak")), nullptr);
+    EXPECT_EQ(reads, 1);
+    EXPECT_EQ(titles(), QStringLiteral("欢乐颂 两只老虎 小星星 Karaoke Riff Yak Zebra song"));
     EXPECT_EQ(text(book.songs().front().melody), "60@0+500 ");
     ASSERT_EQ(said.size(), 1);
     EXPECT_TRUE(said[0].startsWith("song left out: " + users.filePath("broken.mid") + " ("))
@@ -154,13 +259,20 @@ TEST(SongBook, EachFolderInTitleOrderBrokenFilesLeftOutAndSaidOnceNewFilesOnRefr
     write(users.filePath("Apple song.mid"), song);
     ASSERT_TRUE(QFile::remove(own.filePath("小星星.mid")));
     book.refresh();
-    EXPECT_EQ(titles(), QStringLiteral("欢乐颂 两只老虎 Apple song Zebra song"));
+    book.refresh();  // asked again during the read: read once more after it
+    book.waitForRead();
+    EXPECT_EQ(reads, 3);
+    EXPECT_EQ(titles(), QStringLiteral("欢乐颂 两只老虎 Apple song Karaoke Riff Yak Zebra song"));
     EXPECT_EQ(said.size(), 1) << "a broken file is said once";
+    ASSERT_NE(book.song(QStringLiteral("Yak")), nullptr);
+    EXPECT_EQ(text(book.song(QStringLiteral("Yak"))->melody), "60@0+500 ");
+    EXPECT_EQ(book.song(QStringLiteral("小星星")), nullptr);
 }
 
 TEST(SongBook, TheProgramsOwnSongsAreManyAndEachOnWhiteKeysTheComputerKeysReach) {
-    const SongBook book({QStringLiteral(TINKO_SONGS_DIR)},
-                        [](const QString& line) { ADD_FAILURE() << line.toStdString(); });
+    SongBook book({QStringLiteral(TINKO_SONGS_DIR)},
+                  [](const QString& line) { ADD_FAILURE() << line.toStdString(); });
+    book.waitForRead();
     EXPECT_GE(book.songs().size(), 20u);
     for (const Song& song : book.songs()) {
         SCOPED_TRACE(song.title.toStdString());
