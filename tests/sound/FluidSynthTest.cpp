@@ -72,10 +72,17 @@ TEST_F(OfflineSynth, MessagesChooseProgramsAndSoundAtOnce) {
     }
 }
 
-TEST_F(OfflineSynth, BothWaysOfEndingANoteLetItDieAway) {
+TEST_F(OfflineSynth, AProgramChangeLeavesANoteSoundingAndBothWaysOfEndingItLetItDieAway) {
+    synth->send(0x28C0);  // the violin, which sounds as long as it is held
     for (std::uint32_t end : {0x403C80U, 0x003C90U}) {
         synth->send(0x703C90);
-        peak(0.2);
+        const float held = peak(0.2);
+        // Another instrument chosen meanwhile, and the first again: the
+        // next note takes it, the one sounding goes on.
+        synth->send(0x00C0);
+        synth->send(0x28C0);
+        peak(0.8);
+        EXPECT_GT(peak(0.1), held / 4) << "cut by a program change";
         synth->send(end);
         peak(5.0);  // release and reverb
         EXPECT_LT(peak(0.1), 1e-4F) << std::hex << end;
