@@ -17,7 +17,7 @@ AudioConnection::AudioConnection(GmSynth& synth, const Opener& open, Opener reop
     } catch (const std::exception& failure) {
         // No sound yet: the keeper tries again until an output plays.
         diagnostics_.say(std::string("no sound: ") + failure.what());
-        lost_ = true;
+        lost_ = true;  // as if lost: the keeper tries again
     }
     keeper_ = std::thread(&AudioConnection::keep, this);
 }
