@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace tinko {
 
@@ -15,6 +16,16 @@ void MessageBoxes::warn(QWidget* parent, const QString& text) {
     QMessageBox box(QMessageBox::Warning, QApplication::applicationName(), text, QMessageBox::Ok,
                     parent);
     box.exec();
+}
+
+bool MessageBoxes::askToRetry(QWidget* parent, const QString& text) {
+    QMessageBox box(QMessageBox::Warning, QApplication::applicationName(), text,
+                    QMessageBox::NoButton, parent);
+    QPushButton* retry = box.addButton(QStringLiteral("重试"), QMessageBox::AcceptRole);
+    box.addButton(QStringLiteral("放弃"), QMessageBox::RejectRole);
+    box.setDefaultButton(retry);
+    box.exec();
+    return box.clickedButton() == retry;
 }
 
 }  // namespace tinko

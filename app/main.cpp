@@ -12,6 +12,7 @@
 #include "MidiPorts.h"
 #include "MidiThruOutput.h"
 #include "Pictures.h"
+#include "TakeRecorder.h"
 
 int main(int argc, char* argv[]) {
     // The user's environment, before the program sets anything for itself:
@@ -51,8 +52,12 @@ int main(int argc, char* argv[]) {
     const std::unique_ptr<tinko::midiports::MidiPorts> midiPorts =
         tinko::midiports::openDesktopMidiPorts();
     tinko::midiports::MidiThruOutput midiThru(synthesizer, midiPorts.get());
-    tinko::MainFormParts parts{midiThru, std::make_unique<tinko::LazyWebBrowser>(), externalBrowser,
+    // Where everything the keyboard plays passes, to be recorded.
+    tinko::recording::TakeRecorder recorder(midiThru);
+    tinko::MainFormParts parts{recorder, std::make_unique<tinko::LazyWebBrowser>(), externalBrowser,
                                aboutBox, hosts};
+    parts.recorder = &recorder;
+    parts.messages = &messages;
     parts.childLock = options.isSet(childLock);
     parts.midiPorts = midiPorts.get();
     auto* window = new tinko::MainForm(std::move(parts));

@@ -52,7 +52,9 @@ MainForm::MainForm(MainFormParts parts, QWidget* parent)
     buildMainMenu(*menuBar());
     buildControls(std::move(parts.browser), parts.pianoProperties);
     connectCommands();
+    songFolders_ = parts.songFolders;
     buildSongMenu(std::move(parts.songFolders));
+    buildRecordEntry(parts.recorder, parts.messages);
     // The stored place is that of the client area, below the title and the
     // menu bar; the frame goes round it.
     const int menuHeight = menuBar()->sizeHint().height();
@@ -159,6 +161,9 @@ void MainForm::Form_Unload() {
     if (!unloaded_) {
         unloaded_ = true;
         songPlayer_->stop();
+        if (recorder_ != nullptr && recorder_->recording()) {
+            finishRecording();  // what the child played is kept
+        }
         Piano1->CloseDevices();
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QMainWindow>
 #include <QStringList>
 #include <array>
@@ -14,18 +15,22 @@
 #include "SiteHosts.h"
 #include "SongBook.h"
 #include "SongPlayer.h"
+#include "TakeRecorder.h"
 #include "WebBrowser.h"
 
+class QAction;
 class QActionGroup;
 class QComboBox;
 class QMenu;
 class QPushButton;
+class QTimer;
 
 namespace tinko {
 
 class AboutBox;
 class ChildLock;
 class ExternalBrowser;
+class Messages;
 class Piano;
 struct SiteCommand;
 
@@ -56,6 +61,12 @@ struct MainFormParts {
     // The desktop's MIDI ports, whose input plays the keyboard; none when
     // null. They must outlive the window.
     midiports::MidiPorts* midiPorts = nullptr;
+    // Where what is played passes (midiOut or before it), kept while the
+    // menu's 录音 is checked; no recording when null. It must outlive the
+    // window.
+    recording::TakeRecorder* recorder = nullptr;
+    // Says what went wrong while recording; must outlive the window.
+    Messages* messages = nullptr;
 };
 
 // The program's window: the instrument list on top, the keyboard, a row of
@@ -93,6 +104,10 @@ private:
     bool startBookSong(const QString& title);
     void buildParentMenu(std::unique_ptr<KeyboardHold> keyboardHold, bool lockNow);
     void connectMidiPorts(midiports::MidiPorts* ports);
+    void buildRecordEntry(recording::TakeRecorder* recorder, Messages* messages);
+    void finishRecording();
+    // Writes the take as the user's song; throws FileWriteError.
+    void keepTake(const recording::Take& take, const QDateTime& started);
 
     SiteHosts hosts_;
     MidiOutput& midiOut_;
@@ -112,6 +127,12 @@ private:
     ChildLock* childLock_ = nullptr;  // a child
     std::unique_ptr<midiports::MidiKeyboard> midiKeyboard_;
     midiports::MidiPorts* midiPorts_ = nullptr;  // playing midiKeyboard_
+    QStringList songFolders_;                    // the user's is the last
+    recording::TakeRecorder* recorder_ = nullptr;
+    Messages* messages_ = nullptr;
+    QAction* recordEntry_ = nullptr;
+    QTimer* recordingLimit_ = nullptr;  // a child
+    QDateTime recordingStarted_;
 };
 
 }  // namespace tinko

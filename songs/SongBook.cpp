@@ -26,8 +26,16 @@ SongBook::Reading readFolders(const QStringList& folders, std::map<QString, Song
     for (const QString& folder : folders) {
         // Name filters take no notice of case: SONG.MID is a song too.
         QFileInfoList files = QDir(folder).entryInfoList(names, QDir::Files);
+        // The child's own recordings first, the newest first (their names
+        // hold when they were made); then the rest by title.
         std::sort(files.begin(), files.end(), [&](const QFileInfo& a, const QFileInfo& b) {
-            return collator.compare(a.completeBaseName(), b.completeBaseName()) < 0;
+            const QString first = a.completeBaseName();
+            const QString second = b.completeBaseName();
+            const bool recorded = first.startsWith(kRecordingTitle);
+            if (recorded != second.startsWith(kRecordingTitle)) {
+                return recorded;
+            }
+            return recorded ? second < first : collator.compare(first, second) < 0;
         });
         for (const QFileInfo& file : std::as_const(files)) {
             const QString path = file.absoluteFilePath();

@@ -14,6 +14,9 @@
 
 namespace tinko::songs {
 
+// How a recording's title begins: "我的曲子 2026-12-08 09-30".
+inline const QString kRecordingTitle = QStringLiteral("我的曲子 ");
+
 struct Song {
     QString title;  // the file's name without its extension
     Melody melody;

@@ -24,10 +24,11 @@ protected:
                     SiteHosts hosts = SiteHosts::defaults()) {
         auto browser = std::make_unique<RecordingWebBrowser>();
         this->browser = browser.get();
-        window = std::make_unique<MainForm>(MainFormParts{
-            midi, std::move(browser), externalBrowser, aboutBox, std::move(hosts), pianoProperties,
-            songFolders, settingsFile, std::make_unique<RecordingKeyboardHold>(keyboardHeld),
-            lockAtStart, &midiPorts});
+        window = std::make_unique<MainForm>(
+            MainFormParts{recorder, std::move(browser), externalBrowser, aboutBox, std::move(hosts),
+                          pianoProperties, songFolders, settingsFile,
+                          std::make_unique<RecordingKeyboardHold>(keyboardHeld), lockAtStart,
+                          &midiPorts, &recorder, &messages});
         piano = window->findChild<Piano*>(QStringLiteral("Piano1"));
         combo = window->findChild<QComboBox*>(QStringLiteral("Combo1"));
         picture = window->findChild<QWidget*>(QStringLiteral("Picture1"));
@@ -46,6 +47,7 @@ protected:
     }
 
     RecordingMidiOutput midi;
+    recording::TakeRecorder recorder{midi};  // all the window plays passes it
     RecordingMidiPorts midiPorts;
     RecordingExternalBrowser externalBrowser;
     XdgShellFolders folders;

@@ -2,10 +2,15 @@
 // followed by its lights and played with magic keys, with the notes sent
 // and the keys seen.
 #include <QAction>
+#include <QDir>
 #include <QFile>
 #include <QMenu>
 #include <QMenuBar>
+#include <QRegularExpression>
 #include <QSettings>
+#include <QTimer>
+#include <chrono>
+#include <functional>
 
 #include "InputScript.h"
 #include "MainFormFixture.h"
@@ -186,6 +191,157 @@ TEST_F(Songs, MagicKeysPlayTheNextNoteWhateverIsPressedUntilStopped) {
     midi.clearSent();
     testing::InputScript(*picture).play(QStringLiteral("press 100 150; hover 120 150"));
     EXPECT_EQ(midi.sentText(), "90 3C 70, 90 3C 00");
+}
+
+// A recording's file: its header, then its track's events as "at: bytes",
+// at in milliseconds (a tick is one), without the tempo and the end.
+QStringList recordedEvents(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {QStringLiteral("unreadable")};
+    }
+    const QByteArray bytes = file.readAll();
+    const QByteArray head("MThd\0\0\0\x06\0\0\0\x01\x03\xE8MTrk", 18);
+    const QByteArray tempo("\0\xFF\x51\x03\x0F\x42\x40", 7);
+    if (!bytes.startsWith(head) || bytes.mid(22, 7) != tempo ||
+        !bytes.endsWith(QByteArray("\xFF\x2F\x00", 3))) {
+        return {QStringLiteral("not format 0 with one tempo: ") + bytes.toHex(' ')};
+    }
+    QStringList events;
+    long at = 0;
+    for (int i = 29; i < bytes.size() - 4;) {
+        long delta = 0;
+        do {
+            delta = delta << 7 | (bytes[i] & 0x7F);
+        } while (bytes[i++] & 0x80);
+        at += delta;
+        const int size = (bytes[i] & 0xE0) == 0xC0 ? 2 : 3;
+        events << QStringLiteral("%1: %2").arg(at).arg(QString(bytes.mid(i, size).toHex(' ')));
+        i += size;
+    }
+    return events;
+}
+
+QStringList recordings(const QString& folder) {
+    return QDir(folder).entryList({QStringLiteral("我的曲子 *.mid")}, QDir::Files);
+}
+
+// What is played while 录音 is checked, every way a key goes down, becomes
+// the user's newest song: a format-0 file of the events played, each at the
+// time it was played (between the moments just before and after its step),
+// from the first note to the last one's end.
+TEST_F(Songs, ARecordingKeepsWhatIsPlayedAndJoinsTheSongsFirst) {
+    addSong(QStringLiteral("an old song"), midiFile({{on(0, 60), off(480, 60)}}));
+    makeWindow();
+    choose("一键一音");
+    choose("录音");
+    struct Step {
+        std::function<void()> play;
+        QStringList recorded;
+    };
+    const auto keys = [&](const char* script) {
+        return [&, script] { testing::InputScript(*picture).play(QString::fromLatin1(script)); };
+    };
+    const auto midiIn = [&](std::vector<std::uint32_t> messages) {
+        return [&, messages] {
+            midiPorts.play(messages);
+            QCoreApplication::processEvents();
+        };
+    };
+    const Step steps[] = {
+        {midiIn({0x7F40B1}), {}},  // the pedal before the first note: at its start
+        {keys("key K"), {"b1 40 7f", "90 3c 70"}},
+        {keys("press 560 150"), {"90 40 70"}},        // a chord with the mouse
+        {midiIn({0x643E91}), {"c1 00", "91 3e 64"}},  // a MIDI keyboard
+        {[&] {
+             combo->setCurrentIndex(40);
+             emit combo->activated(40);
+         },
+         {"c0 28"}},  // another instrument
+        {keys("up K; release 560 150"), {"90 3c 00", "90 40 00"}},
+        {midiIn({0x003E91, 0x0040B1}), {"91 3e 00", "b1 40 00"}},
+        {[&] { choose("an old song"); }, {}},
+        {keys("key A; up A"), {"90 3c 70", "90 3c 00"}},  // a magic key plays the tune
+        {midiIn({0x7F40B1}), {}},                         // after the last note: trimmed
+    };
+    using Clock = std::chrono::steady_clock;
+    std::vector<std::pair<Clock::time_point, Clock::time_point>> when;
+    for (const Step& step : steps) {
+        testing::waitUntil([] { return false; }, std::chrono::milliseconds(30));
+        const auto before = Clock::now();
+        step.play();
+        when.emplace_back(before, Clock::now());
+    }
+    choose("录音");
+    const QStringList made = recordings(ownFolder.path());
+    ASSERT_EQ(made.size(), 1) << made.join(u',').toStdString();
+    EXPECT_TRUE(
+        QRegularExpression(QStringLiteral("^我的曲子 \\d{4}-\\d\\d-\\d\\d \\d\\d-\\d\\d\\.mid$"))
+            .match(made[0])
+            .hasMatch());
+    const QStringList events = recordedEvents(ownFolder.filePath(made[0]));
+    QStringList expected = {QStringLiteral("0: c0 00")};  // the instrument at the start
+    const auto ms = [](Clock::duration span) {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(span).count();
+    };
+    std::size_t at = 1;
+    for (std::size_t i = 0; i < std::size(steps); ++i) {
+        for (const QString& bytes : steps[i].recorded) {
+            ASSERT_LT(at, static_cast<std::size_t>(events.size()))
+                << events.join(u'\n').toStdString();
+            const QStringList parts = events[static_cast<int>(at++)].split(QStringLiteral(": "));
+            EXPECT_EQ(parts[1], bytes) << "step " << i;
+            const long time = parts[0].toLong();
+            const long earliest = i <= 1 ? 0 : ms(when[i].first - when[1].second) - 1;
+            EXPECT_GE(time, earliest) << "step " << i << ": " << bytes.toStdString();
+            EXPECT_LE(time, ms(when[i].second - when[1].first) + 1) << "step " << i;
+        }
+    }
+    EXPECT_EQ(at, static_cast<std::size_t>(events.size())) << events.join(u'\n').toStdString();
+    // Joined the songs, first; listened to, it sounds from its first note.
+    emit window->findChild<QMenu*>(QStringLiteral("学弹儿歌"))->aboutToShow();
+    testing::waitUntil([&] { return window->findChild<QAction*>(made[0].chopped(4)) != nullptr; });
+    EXPECT_EQ(window->findChild<QMenu*>(QStringLiteral("学弹儿歌"))->actions().value(0)->text(),
+              made[0].chopped(4));
+    choose("停止");
+    choose("听一遍");
+    midi.clearSent();
+    choose(made[0].chopped(4).toUtf8().constData());
+    ASSERT_TRUE(sentAll(1));
+    EXPECT_EQ(midi.sentText().substr(0, 8), "90 3C 70") << midi.sentText();
+}
+
+// The folder cannot be made: said once, on standard error and in a box
+// that offers to try again; the take waits meanwhile, also when the ten
+// minutes end it, and is written once the grown-up has mended the folder.
+TEST_F(Songs, ARecordingThatCannotBeWrittenIsKeptUntilARetryWritesIt) {
+    songFolders = {ownFolder.filePath(QStringLiteral("blocked/songs"))};
+    QFile blocker(ownFolder.filePath(QStringLiteral("blocked")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    blocker.close();
+    makeWindow();
+    choose("录音");
+    auto* limit = window->findChild<QTimer*>(QStringLiteral("recordingLimit"));
+    ASSERT_NE(limit, nullptr);
+    EXPECT_TRUE(limit->isActive());
+    EXPECT_EQ(limit->interval(), 10 * 60 * 1000);
+    testing::InputScript(*picture).play(QStringLiteral("key K; up K"));
+    messages.retries = {true, true};
+    int asked = 0;
+    messages.whileAsked = [&] {
+        if (++asked == 2) {
+            QFile::remove(blocker.fileName());  // mended the second time
+        }
+    };
+    ::testing::internal::CaptureStderr();
+    limit->start(1);  // the ten minutes are up
+    testing::waitUntil([&] { return asked == 2; });
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    EXPECT_FALSE(window->findChild<QAction*>(QStringLiteral("录音"))->isChecked());
+    EXPECT_EQ(messages.shown.size(), 2);
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_NE(said.find("the recording could not be kept"), std::string::npos) << said;
+    EXPECT_EQ(recordings(songFolders[0]).size(), 1);
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QList>
 #include <QStringList>
 #include <QUrl>
@@ -57,16 +59,26 @@ public:
     bool succeeds = true;
 };
 
-// Shows nothing; remembers every message as "inform: text" or "warn: text"
-// and answers it at once.
+// Shows nothing; remembers every message as "inform: text", "warn: text" or
+// "retry? text" and answers it at once.
 class RecordingMessages : public Messages {
 public:
     void inform(QWidget*, const QString& text) override {
         shown << QStringLiteral("inform: ") + text;
     }
     void warn(QWidget*, const QString& text) override { shown << QStringLiteral("warn: ") + text; }
+    // Answers with the first of `retries`, then no.
+    bool askToRetry(QWidget*, const QString& text) override {
+        shown << QStringLiteral("retry? ") + text;
+        if (whileAsked) {
+            whileAsked();
+        }
+        return !retries.isEmpty() && retries.takeFirst();
+    }
 
     QStringList shown;
+    QList<bool> retries;
+    std::function<void()> whileAsked;  // what the user does meanwhile
 };
 
 }  // namespace tinko::testing
