@@ -5,11 +5,16 @@
 // out only when no notes can be read from it.
 #include "SongFile.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <deque>
-#include <fstream>
 #include <map>
 #include <string>
 #include <utility>
@@ -375,18 +380,40 @@ Melody readMelody(const void* bytes, std::size_t size) {
 }
 
 Melody readMelody(const std::string& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
+    // Opened without waiting, and read only when it is a plain file: a link
+    // to a pipe or a device would otherwise hold the reading for ever.
+    const int descriptor = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (descriptor < 0) {
         throw SongFileError("cannot be opened");
     }
-    // One byte more than a song may have tells a file too large, without
-    // reading all of it (or an endless device behind a link).
-    std::vector<char> bytes(kMaxFileSize + 1);
-    file.read(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (file.bad()) {
-        throw SongFileError("cannot be read");
+    const struct Closer {
+        int descriptor;
+        ~Closer() { ::close(descriptor); }
+    } closer{descriptor};
+    struct stat status {};
+    if (::fstat(descriptor, &status) != 0 || !S_ISREG(status.st_mode)) {
+        throw SongFileError("not a plain file");
     }
-    bytes.resize(static_cast<std::size_t>(file.gcount()));
+    if (status.st_size > static_cast<off_t>(kMaxFileSize)) {
+        throw SongFileError("too large for a song");
+    }
+    // One byte more than a song may have tells a file grown meanwhile.
+    std::vector<char> bytes(kMaxFileSize + 1);
+    std::size_t got = 0;
+    while (got < bytes.size()) {
+        const ssize_t read = ::read(descriptor, bytes.data() + got, bytes.size() - got);
+        if (read < 0 && errno == EINTR) {
+            continue;
+        }
+        if (read < 0) {
+            throw SongFileError("cannot be read");
+        }
+        if (read == 0) {
+            break;
+        }
+        got += static_cast<std::size_t>(read);
+    }
+    bytes.resize(got);
     return readMelody(bytes.data(), bytes.size());
 }
 

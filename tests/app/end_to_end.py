@@ -283,7 +283,7 @@ class EndToEnd(unittest.TestCase):
                        0x87, 0x40, 0x80, 72, 0, 0, 0xFF, 0x2F, 0])
         write_midi_file(data + "/tinko-piano/songs/测试.mid", track)
         self.launch(server, XDG_DATA_HOME=data)
-        listen, follow, magic, last_song = 4, 3, 2, 5  # from the menu's bottom
+        record, listen, follow, magic, last_song = 1, 5, 4, 3, 6  # from the menu's bottom
         # Each note's pitch on both channels, nearer to it than to either
         # neighbour (within half a semitone): the SoundFont's piano is tuned
         # as a real one is, its treble a little sharp (C5 is heard at 530 Hz).
@@ -342,6 +342,42 @@ class EndToEnd(unittest.TestCase):
                     self.assertAlmostEqual(each, hz, delta=near(hz), msg=key)
                 desktop.wait_for(lambda: recorder.onset(
                     recorder.frames() - desktop.RATE // 10) is None)
+
+        with self.subTest("recorded and heard back"):
+            # C4 then D4, recorded: a file in the user's folder that mftext
+            # reads as those notes, the user's first song, heard back at the
+            # same pitches and as far apart as they were played.
+            self.choose_in_song_menu(magic + 1)  # 停止: the magic keys' song ends
+            self.choose_in_song_menu(record)
+            self.x.run("xdotool", "keydown", "k", "sleep", "0.4", "keyup", "k", "sleep", "0.2",
+                       "keydown", "l", "sleep", "0.4", "keyup", "l")
+            self.choose_in_song_menu(record)
+            songs = data + "/tinko-piano/songs/"
+            self.assertTrue(desktop.wait_for(lambda: any(
+                name.startswith("我的曲子 ") for name in os.listdir(songs))), "nothing written")
+            made = next(name for name in os.listdir(songs) if name.startswith("我的曲子 "))
+            events = subprocess.run(["mftext", songs + made], capture_output=True,
+                                    text=True).stdout
+            notes = [line.split() for line in events.splitlines() if "Note on" in line]
+            self.assertEqual([(note[-2], note[-1]) for note in notes],
+                             [("pitch=60", "vol=112"), ("pitch=60", "vol=0"),
+                              ("pitch=62", "vol=112"), ("pitch=62", "vol=0")], events)
+            apart = int(notes[2][0].split("=")[-1]) - int(notes[0][0].split("=")[-1])  # in ms
+            self.choose_in_song_menu(listen)
+            desktop.wait_for(lambda: recorder.onset(recorder.frames() - desktop.RATE // 10) is None)
+            start = recorder.frames()
+            self.choose_in_song_menu(last_song + 1)  # the user's first song
+            self.assertTrue(desktop.wait_for(lambda: self.white_notes_pressed() == [62], 10))
+            self.assertTrue(desktop.wait_for(lambda: self.white_notes_pressed() == []))
+            desktop.wait_for(lambda: recorder.frames() > start + 2 * desktop.RATE)
+            struck = recorder.strikes(start, recorder.frames())
+            print("STRUCK", [(s - start) * 1000 // desktop.RATE for s in struck], [recorder.loudest(start + i * 480, start + i * 480 + 480) for i in range(150)], file=sys.stderr)
+            struck = struck[:2]
+            self.assertEqual(len(struck), 2, struck)
+            self.assertAlmostEqual((struck[1] - struck[0]) * 1000 / desktop.RATE, apart, delta=10)
+            for at, hz in zip(struck, (262, 294)):
+                for each in pitch(at + desktop.RATE // 8):
+                    self.assertAlmostEqual(each, hz, delta=near(hz), msg=str(struck))
         self.assertNotIn("song left out", self.program.stderr())
 
     def held(self):

@@ -1,6 +1,7 @@
 // The song book: melodies read from Standard MIDI Files, the folders the
 // songs come from, and the three ways of playing a song as plain state.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QDir>
 #include <QFile>
@@ -233,6 +234,12 @@ TEST(SongBook, EachFolderInTitleOrderBrokenFilesLeftOutAndSaidOnceNewFilesOnRefr
     write(users.filePath("Riff.rmi"),
           chunk("RIFF", Bytes{'R', 'M', 'I', 'D'} + chunk("data", song, true), true));
     write(users.filePath("broken.mid"), {'M', 'T', 'h', 'd'});
+    // The child's recordings first, the newest first.
+    write(users.filePath("我的曲子 2026-01-02 10-00.mid"), song);
+    write(users.filePath("我的曲子 2026-03-04 09-00.mid"), song);
+    // A link to a pipe nobody writes: passed over, not waited for.
+    ASSERT_EQ(mkfifo(users.filePath("fifo").toLocal8Bit().constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(users.filePath("fifo"), users.filePath("pipe.mid")));
     QStringList said;
     int reads = 0;
     SongBook book({own.path(), users.path(), own.filePath("missing")},
@@ -250,11 +257,14 @@ TEST(SongBook, EachFolderInTitleOrderBrokenFilesLeftOutAndSaidOnceNewFilesOnRefr
     // A song asked for meanwhile waits for the read.
     ASSERT_NE(book.song(QStringLiteral("Yak")), nullptr);
     EXPECT_EQ(reads, 1);
-    EXPECT_EQ(titles(), QStringLiteral("欢乐颂 两只老虎 小星星 Karaoke Riff Yak Zebra song"));
+    const QString recordings =
+        QStringLiteral("我的曲子 2026-03-04 09-00 我的曲子 2026-01-02 10-00 ");
+    EXPECT_EQ(titles(), "欢乐颂 两只老虎 小星星 " + recordings + "Karaoke Riff Yak Zebra song");
     EXPECT_EQ(text(book.songs().front().melody), "60@0+500 ");
-    ASSERT_EQ(said.size(), 1);
+    ASSERT_EQ(said.size(), 2);
     EXPECT_TRUE(said[0].startsWith("song left out: " + users.filePath("broken.mid") + " ("))
         << said[0].toStdString();
+    EXPECT_EQ(said[1], "song left out: " + users.filePath("pipe.mid") + " (not a plain file)");
 
     write(users.filePath("Apple song.mid"), song);
     ASSERT_TRUE(QFile::remove(own.filePath("小星星.mid")));
@@ -262,8 +272,8 @@ TEST(SongBook, EachFolderInTitleOrderBrokenFilesLeftOutAndSaidOnceNewFilesOnRefr
     book.refresh();  // asked again during the read: read once more after it
     book.waitForRead();
     EXPECT_EQ(reads, 3);
-    EXPECT_EQ(titles(), QStringLiteral("欢乐颂 两只老虎 Apple song Karaoke Riff Yak Zebra song"));
-    EXPECT_EQ(said.size(), 1) << "a broken file is said once";
+    EXPECT_EQ(titles(), "欢乐颂 两只老虎 " + recordings + "Apple song Karaoke Riff Yak Zebra song");
+    EXPECT_EQ(said.size(), 2) << "a broken file is said once";
     ASSERT_NE(book.song(QStringLiteral("Yak")), nullptr);
     EXPECT_EQ(text(book.song(QStringLiteral("Yak"))->melody), "60@0+500 ");
     EXPECT_EQ(book.song(QStringLiteral("小星星")), nullptr);
