@@ -95,6 +95,9 @@ void MainForm::buildControls(std::unique_ptr<WebBrowser> browser,
     Combo1->setObjectName(QStringLiteral("Combo1"));
     Combo1->setEditable(false);
     Combo1->setGeometry(twipsRect(0, 0, 17175, 315));
+    // The wheel over it chooses without taking the keys: a key held on the
+    // keyboard meanwhile sounds on.
+    Combo1->setFocusPolicy(Qt::StrongFocus);
 
     WebBrowser1 = browser.release();
     WebBrowser1->setParent(client);

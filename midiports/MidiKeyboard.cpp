@@ -10,7 +10,11 @@ constexpr std::uint8_t kNoteOn = 0x90;
 constexpr std::uint8_t kControlChange = 0xB0;
 constexpr std::uint8_t kProgramChange = 0xC0;
 constexpr std::uint8_t kSustain = 64;
-constexpr std::uint8_t kDrums = 9;  // General MIDI's channel 10 has a kit, not an instrument
+constexpr std::uint8_t kDrums = 9;
+// The channel the keyboard itself plays on: a source's release there must
+// not end a note the mouse, the computer keys or a song still hold.
+constexpr std::uint8_t kPianosChannel =
+    0;  // General MIDI's channel 10 has a kit, not an instrument
 constexpr std::uint8_t kLowestKey = 21;
 constexpr std::uint8_t kHighestKey = 108;
 
@@ -35,6 +39,9 @@ void MidiKeyboard::received(std::uint32_t message) {
         noteOn(channel, first);
     } else if (status == kNoteOn || status == kNoteOff) {
         noteOff(channel, first);
+        if (channel == kPianosChannel && piano_.isHeldByOtherThan(first, Holder::MidiSource)) {
+            return;  // the key the child holds sounds on
+        }
     } else if (status == kProgramChange) {
         sourceInstrument_.set(channel);
     } else if (status == kControlChange && first == kSustain) {
@@ -48,7 +55,10 @@ void MidiKeyboard::sourceLeft() {
         for (std::uint8_t note = 0; note < 128; ++note) {
             if (held_[channel].test(note)) {
                 noteOff(channel, note);
-                piano_.PlayMsg(static_cast<std::int32_t>(packed(kNoteOff | channel, note)));
+                if (channel != kPianosChannel ||
+                    !piano_.isHeldByOtherThan(note, Holder::MidiSource)) {
+                    piano_.PlayMsg(static_cast<std::int32_t>(packed(kNoteOff | channel, note)));
+                }
             }
         }
         if (pedalDown_.test(channel)) {

@@ -27,15 +27,17 @@ void MidiPorts::handOverSourceLeft() {
 
 namespace {
 
-// Longer than the longest cycle a desktop's MIDI graph runs at (2048 frames
-// at 48 kHz, 43 ms), with room for the hand-over to this thread; shorter
-// than a person strikes the same key twice.
-constexpr auto kEchoWithin = std::chrono::milliseconds(80);
+// Room for the hand-over to this thread, beside the graph's cycles.
+constexpr auto kHandOver = std::chrono::milliseconds(80);
+
+bool endsANote(std::uint32_t message) {
+    return (message & 0xE0U) == 0x80 && ((message & 0xF0U) == 0x80 || (message >> 16) == 0);
+}
 
 }  // namespace
 
 void MidiPorts::send(std::uint32_t message) {
-    if (delivering_ && !thru_) {
+    if (delivering_ && (!thru_ || echoing_)) {
         return;
     }
     recentlySent_[nextSent_] = {message, std::chrono::steady_clock::now()};
@@ -45,8 +47,9 @@ void MidiPorts::send(std::uint32_t message) {
 
 bool MidiPorts::isEcho(std::uint32_t message) {
     const auto now = std::chrono::steady_clock::now();
+    const auto within = kHandOver + 3 * std::chrono::microseconds(cycle_.load());
     for (Sent& sent : recentlySent_) {
-        if (sent.message == message && now - sent.at <= kEchoWithin) {
+        if (sent.message == message && now - sent.at <= within) {
             sent.message = 0;  // one echo for each message sent
             return true;
         }
@@ -55,25 +58,36 @@ bool MidiPorts::isEcho(std::uint32_t message) {
 }
 
 template <typename Call>
-void MidiPorts::answering(Call call) {
+void MidiPorts::answering(bool echo, Call call) {
     // What the receiver sends meanwhile answers what came in.
     struct Delivering {
-        explicit Delivering(bool& flag) : flag_(flag) { flag_ = true; }
-        ~Delivering() { flag_ = false; }
-        bool& flag_;
-    } delivering(delivering_);
+        Delivering(MidiPorts& ports, bool echo) : ports_(ports) {
+            ports_.delivering_ = true;
+            ports_.echoing_ = echo;
+        }
+        ~Delivering() { ports_.delivering_ = ports_.echoing_ = false; }
+        MidiPorts& ports_;
+    } delivering(*this, echo);
     call();
 }
 
 void MidiPorts::deliver(std::uint32_t message) {
-    if (receiver_ != nullptr && !isEcho(message)) {
-        answering([&] { receiver_->received(message); });
+    if (receiver_ == nullptr) {
+        return;
+    }
+    const bool echo = isEcho(message);
+    // Our own, back again, plays nothing; but the end of a note is let
+    // through (it cannot end a key the child holds, the keyboard keeps
+    // those), so that a late echo of its start is never left sounding. An
+    // echo never goes out again: no loop carries it round.
+    if (!echo || endsANote(message)) {
+        answering(echo, [&] { receiver_->received(message); });
     }
 }
 
 void MidiPorts::deliverSourceLeft() {
     if (receiver_ != nullptr) {
-        answering([&] { receiver_->sourceLeft(); });
+        answering(false, [&] { receiver_->sourceLeft(); });
     }
 }
 

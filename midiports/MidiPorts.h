@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
@@ -57,6 +58,9 @@ public:
 protected:
     // For a backend: puts a message on the wire.
     virtual void sendOut(std::uint32_t message) = 0;
+    // For a backend, from any thread: a cycle of its graph now lasts
+    // `cycle`; a message of ours may come back for up to three of them.
+    void setCycle(std::chrono::microseconds cycle) { cycle_.store(cycle.count()); }
 
     // For a backend, from any thread: the receiver gets these on the thread
     // that opened the ports, unless the ports are gone by then.
@@ -69,13 +73,15 @@ protected:
 private:
     bool isEcho(std::uint32_t message);
     template <typename Call>
-    void answering(Call call);
+    void answering(bool echo, Call call);
 
     QObject thread_;  // posted calls die with it
     MidiReceiver* receiver_ = nullptr;
     // The rest is that thread's own.
     bool thru_ = false;
     bool delivering_ = false;
+    bool echoing_ = false;                // what is delivered is our own, back again
+    std::atomic<std::int64_t> cycle_{0};  // microseconds
     struct Sent {
         std::uint32_t message = 0;
         std::chrono::steady_clock::time_point at;

@@ -29,6 +29,12 @@ public:
     std::vector<std::uint8_t> heldBy(Holder who) const;
     bool isHeldBy(std::uint8_t note, Holder who) const;
     bool isHeld(std::uint8_t note) const { return holders_.at(note).any(); }
+    // Whether any holder but `who` holds `note`.
+    bool isHeldByOtherThan(std::uint8_t note, Holder who) const {
+        auto others = holders_.at(note);
+        others.reset(static_cast<std::size_t>(who));
+        return others.any();
+    }
 
 private:
     static constexpr std::size_t kHolders = 4;

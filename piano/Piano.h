@@ -50,6 +50,9 @@ public:
     void letGo(std::uint8_t note, Holder who);
     void letGoAll(Holder who);
     bool isHeldBy(std::uint8_t note, Holder who) const;
+    bool isHeldByOtherThan(std::uint8_t note, Holder who) const {
+        return note < 129 && holds_.isHeldByOtherThan(note, who);
+    }
     // A release by `who`, where it may hold nothing: a key that no one holds
     // still has its note ended, as unSelc does; a key another holds stays.
     void release(std::uint8_t note, Holder who);

@@ -175,8 +175,13 @@ void PipeWireMidiPorts::dropOutgoing() {
     outgoing_.clear();
 }
 
-void PipeWireMidiPorts::onProcess(void* self, spa_io_position*) {
+void PipeWireMidiPorts::onProcess(void* self, spa_io_position* position) {
     auto& ports = *static_cast<PipeWireMidiPorts*>(self);
+    if (position != nullptr && position->clock.rate.denom != 0) {
+        ports.setCycle(std::chrono::microseconds(position->clock.duration * 1000000 *
+                                                 position->clock.rate.num /
+                                                 position->clock.rate.denom));
+    }
     ports.readInput();
     ports.writeOutput();
 }

@@ -66,9 +66,9 @@ TEST_F(Songs, TheMenuListsTheSongsThenTheWaysOneKeptBetweenRunsThenStop) {
         const char* stored;
         const char* menu;  // * marks the way checked, | a separator
     } runs[] = {
-        {nullptr, "两只老虎 小星星 | 听一遍 跟着灯弹* 一键一音 | 停止"},
-        {"magic", "两只老虎 小星星 | 听一遍 跟着灯弹 一键一音* | 停止"},
-        {"bogus", "两只老虎 小星星 | 听一遍 跟着灯弹* 一键一音 | 停止"},
+        {nullptr, "两只老虎 小星星 | 听一遍 跟着灯弹* 一键一音 | 停止 | 录音"},
+        {"magic", "两只老虎 小星星 | 听一遍 跟着灯弹 一键一音* | 停止 | 录音"},
+        {"bogus", "两只老虎 小星星 | 听一遍 跟着灯弹* 一键一音 | 停止 | 录音"},
     };
     for (const auto& run : runs) {
         if (run.stored) {
@@ -189,8 +189,9 @@ TEST_F(Songs, MagicKeysPlayTheNextNoteWhateverIsPressedUntilStopped) {
     // button lets its note go.
     choose("song");
     midi.clearSent();
-    testing::InputScript(*picture).play(QStringLiteral("press 100 150; hover 120 150"));
-    EXPECT_EQ(midi.sentText(), "90 3C 70, 90 3C 00");
+    testing::InputScript(*picture).play(
+        QStringLiteral("press 100 150; hover 120 150; press 100 150; release 100 150"));
+    EXPECT_EQ(midi.sentText(), "90 3C 70, 90 3C 00, 90 3E 70, 90 3E 00");
 }
 
 // A recording's file: its header, then its track's events as "at: bytes",

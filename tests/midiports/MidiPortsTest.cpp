@@ -142,9 +142,12 @@ TEST(MidiKeyboard, AKeyTheComputerHoldsStaysLitAndNothingReachesAWindowGone) {
     piano.hold(60, Holder::ComputerKey);
     testing::RecordingMidiPorts ports;
     ports.listen(&keyboard);
-    ports.play({0x643C90, 0x003C80});
+    synthesizer.clearSent();
+    ports.play({0x643C90, 0x003C80, 0x643C90}, true);  // struck, let go, struck, and gone
     QCoreApplication::processEvents();
     EXPECT_TRUE(piano.isSelc(60));
+    EXPECT_EQ(synthesizer.sentText(), "C0 00, 90 3C 64, 90 3C 64")
+        << "the source's releases end the note the computer key holds";
     // Handed over, then no one listens, or the ports are gone.
     synthesizer.clearSent();
     ports.play({0x643E90});
@@ -202,6 +205,7 @@ TEST(MidiPorts, WhatComesInGoesOutOnlyWithThruAndOurOwnNeverPlaysTwice) {
         {"a source's note, thru on", true, 0x644291, false, "91 42 64", {0x644291}},
         {"and looped back", true, 0x644291, false, "", {}},
         {"its release, thru on", true, 0x004291, false, "91 42 00", {0x004291}},
+        {"and looped back: let go, never out again", true, 0x004291, false, "91 42 00", {}},
         {"the source gone, thru off", false, 0, false, "81 40 00", {}},
     };
     for (const Step& step : steps) {

@@ -135,23 +135,26 @@ TEST(FluidSynthMidiOutput, ASilentStartDropsNotesAndSoundsOnceAServerComes) {
     std::atomic<bool> serverThere{false};
     std::atomic<GmSynth*> synth{nullptr};
     FluidSynthMidiOutput::Options options;
+    FluidSynthMidiOutput* device = nullptr;
+    MidiOutput::Handle handle = 0;
     options.openAudio = [&](GmSynth& made, Diagnostics&) -> std::unique_ptr<AudioOutput> {
         synth = &made;
         if (!serverThere) {
             throw NoAudioServer("not there");
         }
+        // A storm of keys while the server's output is being opened, and
+        // the violin chosen meanwhile.
+        for (std::uint32_t note = 40; note < 100; ++note) {
+            device->sendShortMessage(handle, 0x700090 | note << 8);
+        }
+        device->sendShortMessage(handle, 0x28C0);
         return std::make_unique<StandInOutput>();
     };
     options.reopenAudio = options.openAudio;
     options.retryEvery = 1ms;
     FluidSynthMidiOutput output(options, &said);
-    MidiOutput::Handle handle = 0;
+    device = &output;
     ASSERT_EQ(output.open(handle, 0), MidiOutput::Ok) << "a piano without sound still plays";
-    // A storm of keys while silent, and the violin chosen meanwhile.
-    for (std::uint32_t note = 40; note < 100; ++note) {
-        output.sendShortMessage(handle, 0x700090 | note << 8);
-    }
-    output.sendShortMessage(handle, 0x28C0);
     serverThere = true;
     ASSERT_TRUE(waitUntil([&] { return output.audio(handle)->driverName() == "stand-in"; }));
     EXPECT_LT(loudestOf(*synth, 0.2), 1e-4F) << "notes played while silent sound late";
