@@ -1,6 +1,7 @@
 // The MIDI ports in the window: a source at the input plays the keyboard,
 // and the grown-ups' menu chooses whether what comes in also goes out.
 #include <QAction>
+#include <QComboBox>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSettings>
@@ -23,6 +24,12 @@ void MainForm::connectMidiPorts(midiports::MidiPorts* ports) {
     // A key struck there counts in a song as one clicked.
     midiKeyboard_ = std::make_unique<midiports::MidiKeyboard>(
         *Piano1, [this](std::uint8_t note) { songPlayer_->pressed(note); });
+    // The list shows what the keyboard plays, whoever chose it.
+    midiKeyboard_->whenInstrumentChosen([this](std::int32_t program) {
+        CurYinSe = program;
+        Combo1->setCurrentIndex(program);
+        midiKeyboard_->setInstrument(program);
+    });
     midiPorts_ = ports;
     midiPorts_->listen(midiKeyboard_.get());
 

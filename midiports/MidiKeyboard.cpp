@@ -44,6 +44,11 @@ void MidiKeyboard::received(std::uint32_t message) {
         }
     } else if (status == kProgramChange) {
         sourceInstrument_.set(channel);
+        if (channel == kPianosChannel && instrumentChosen_) {
+            piano_.PlayMsg(static_cast<std::int32_t>(message));
+            instrumentChosen_(first);
+            return;
+        }
     } else if (status == kControlChange && first == kSustain) {
         pedalDown_.set(channel, second >= 64);
     }

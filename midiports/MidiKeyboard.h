@@ -26,6 +26,11 @@ public:
 
     // The instrument chosen in the window.
     void setInstrument(std::int32_t program) { instrument_ = program; }
+    // Hears the instrument a source chooses for the keyboard's own channel,
+    // which the mouse and the computer keys play too: the window shows it.
+    void whenInstrumentChosen(std::function<void(std::int32_t program)> chosen) {
+        instrumentChosen_ = std::move(chosen);
+    }
 
     void received(std::uint32_t message) override;
     // Lets go every note and pedal the sources hold.
@@ -40,6 +45,7 @@ private:
 
     Piano& piano_;
     std::function<void(std::uint8_t)> pressed_;
+    std::function<void(std::int32_t)> instrumentChosen_;
     std::int32_t instrument_ = 0;
     std::array<std::bitset<128>, 16> held_{};  // notes down, by channel
     std::bitset<16> sourceInstrument_;         // channels whose instrument the source chose

@@ -171,10 +171,12 @@ TEST_F(InstrumentChoice, PickingAnEntrySendsItAndGivesTheKeysBack) {
     // A letter now plays instead of choosing an instrument by its name.
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_K);
     EXPECT_EQ(combo->currentIndex(), 40);
-    // A MIDI keyboard on another channel plays it too.
-    midiPorts.play({0x643C92});
+    // A MIDI keyboard on another channel plays it too; one that chooses the
+    // keyboard's own instrument is shown in the list.
+    midiPorts.play({0x643C92, 0x10C0});
     QCoreApplication::processEvents();
-    EXPECT_EQ(midi.sentText(), "C0 28, C0 28, 90 3C 70, 90 3C 00, C2 28, 92 3C 64");
+    EXPECT_EQ(midi.sentText(), "C0 28, C0 28, 90 3C 70, 90 3C 00, C2 28, 92 3C 64, C0 10");
+    EXPECT_EQ(combo->currentIndex(), 16);
     EXPECT_EQ(piano->mYinSe(), 0) << "the choice is not stored";
 }
 
