@@ -57,6 +57,9 @@ bool ChildLock::unlock() {
     locked_ = false;
     retry_.stop();
     hold_->giveBack();
+    if (window_.windowHandle() != nullptr && window_.isVisible()) {
+        hold_->keepOnEveryDesktop(*window_.windowHandle(), false);
+    }
     window_.setContentsMargins(0, 0, 0, 0);
     window_.setWindowState(window_.windowState() & ~Qt::WindowFullScreen);
     window_.setFixedSize(layoutSize_);
@@ -94,6 +97,12 @@ bool ChildLock::eventFilter(QObject* watched, QEvent* event) {
             static_cast<QWidget*>(watched)->windowType() == Qt::Popup) {
             // After the popup has let the keyboard go.
             QTimer::singleShot(0, this, &ChildLock::holdKeyboard);
+        } else if (event->type() == QEvent::WindowActivate && locked_ && watched->isWidgetType() &&
+                   static_cast<QWidget*>(watched)->isWindow() &&
+                   static_cast<QWidget*>(watched)->windowHandle() != nullptr) {
+            // A dialog of the program's, which has the keys: in sight on
+            // whatever desktop the child goes to.
+            hold_->keepOnEveryDesktop(*static_cast<QWidget*>(watched)->windowHandle(), true);
         }
         return false;
     }
@@ -166,7 +175,9 @@ void ChildLock::holdKeyboard() {
     }
     if (!hold_->take(*window_.windowHandle())) {
         retry_.start();
+        return;
     }
+    hold_->keepOnEveryDesktop(*window_.windowHandle(), true);
 }
 
 void ChildLock::takeFocusBack() {

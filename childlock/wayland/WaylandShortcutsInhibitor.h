@@ -28,6 +28,8 @@ public:
     // again: true.
     bool take(QWindow& window) override;
     void giveBack() override;
+    // Workspaces are the compositor's alone.
+    void keepOnEveryDesktop(QWindow&, bool) override {}
 
     // Binds the protocol's manager when the compositor announces it.
     static void announced(void* self, wl_registry* registry, std::uint32_t name,

@@ -420,6 +420,16 @@ class EndToEnd(unittest.TestCase):
         self.x.run("xdotool", "key", "alt+F4")
         self.keys_play(["k"], [60])
         self.assertEqual(self.held(), (True,) * 5)
+        # While the question has the keys, the desktop has its shortcuts:
+        # going to the next desktop leaves the piano and the question in sight.
+        self.x.run("xdotool", "key", "ctrl+alt+shift+u")
+        question = self.opened(shown, "question")
+        self.x.run("xdotool", "key", "ctrl+alt+Right")
+        self.assertTrue(desktop.wait_for(lambda: self.x.run("xdotool", "get_desktop") == "1"))
+        self.assertEqual(self.windows(), shown | question)
+        self.x.run("xdotool", "key", "Escape")
+        self.closed(question, "the question")
+        self.assertEqual(self.held(), (True,) * 5)
 
     def test_a_key_storm_leaves_the_piano_locked_and_silent(self):
         # A child at the keyboard and mouse, at random (the seed repeats a

@@ -40,6 +40,7 @@ public:
 
     bool take(QWindow&) override { return held_ = true; }
     void giveBack() override { held_ = false; }
+    void keepOnEveryDesktop(QWindow&, bool) override {}
 
 private:
     bool& held_;
