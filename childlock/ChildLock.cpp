@@ -12,6 +12,14 @@ namespace {
 
 const QColor kBackdrop(64, 64, 64);
 constexpr std::chrono::milliseconds kRetryEvery(100);
+constexpr std::chrono::milliseconds kActivateEvery(1000);
+
+// A window of the program's that may hold the keys: not a menu, which holds
+// its own, nor a tool tip, which never has them.
+bool mayHoldKeys(const QWidget* widget) {
+    return widget != nullptr && widget->isVisible() && widget->windowHandle() != nullptr &&
+           widget->windowType() != Qt::Popup && widget->windowType() != Qt::ToolTip;
+}
 
 }  // namespace
 
@@ -24,6 +32,15 @@ ChildLock::ChildLock(QWidget& window, std::unique_ptr<KeyboardHold> hold,
     retry_.setSingleShot(true);
     retry_.setInterval(kRetryEvery);
     connect(&retry_, &QTimer::timeout, this, &ChildLock::holdKeyboard);
+    // A start in an autostart session, or a focus the window manager gave
+    // elsewhere: asked for again until the window manager grants it.
+    activate_.setInterval(kActivateEvery);
+    connect(&activate_, &QTimer::timeout, this, [this] {
+        if (QGuiApplication::applicationState() != Qt::ApplicationActive) {
+            takeFocusBack();
+        }
+        holdKeyboard();
+    });
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState s) {
         if (s != Qt::ApplicationActive) {
             takeFocusBack();
@@ -44,6 +61,7 @@ void ChildLock::lock() {
     window_.setMinimumSize(0, 0);
     window_.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     fillScreen();
+    activate_.start();
     emit lockedChanged(true);
 }
 
@@ -56,6 +74,7 @@ bool ChildLock::unlock() {
     }
     locked_ = false;
     retry_.stop();
+    activate_.stop();
     hold_->giveBack();
     if (window_.windowHandle() != nullptr && window_.isVisible()) {
         hold_->keepOnEveryDesktop(*window_.windowHandle(), false);
@@ -82,9 +101,9 @@ bool ChildLock::askOnce() {
     if (asking_) {
         return false;
     }
-    // The question's own window takes the keys, from the desktop too.
+    // The question takes the hold as it becomes active, and the window
+    // takes it back as soon as it is gone.
     asking_ = true;
-    hold_->giveBack();
     const bool answered = askGrownUp_();
     asking_ = false;
     holdKeyboard();
@@ -93,16 +112,18 @@ bool ChildLock::askOnce() {
 
 bool ChildLock::eventFilter(QObject* watched, QEvent* event) {
     if (watched != &window_) {
-        if (event->type() == QEvent::Hide && watched->isWidgetType() &&
-            static_cast<QWidget*>(watched)->windowType() == Qt::Popup) {
-            // After the popup has let the keyboard go.
+        if (!locked_ || !watched->isWidgetType() || !static_cast<QWidget*>(watched)->isWindow()) {
+            return false;
+        }
+        if (event->type() == QEvent::WindowActivate) {
+            // A dialog of the program's: the hold moves to it, so that the
+            // desktop's shortcuts stay away while it is open.
+            holdKeyboard();
+        } else if (event->type() == QEvent::Hide &&
+                   static_cast<QWidget*>(watched)->windowType() != Qt::ToolTip) {
+            // A menu has let the keyboard go, or a dialog has closed: the
+            // piano holds it again at once, active or not yet.
             QTimer::singleShot(0, this, &ChildLock::holdKeyboard);
-        } else if (event->type() == QEvent::WindowActivate && locked_ && watched->isWidgetType() &&
-                   static_cast<QWidget*>(watched)->isWindow() &&
-                   static_cast<QWidget*>(watched)->windowHandle() != nullptr) {
-            // A dialog of the program's, which has the keys: in sight on
-            // whatever desktop the child goes to.
-            hold_->keepOnEveryDesktop(*static_cast<QWidget*>(watched)->windowHandle(), true);
         }
         return false;
     }
@@ -116,7 +137,11 @@ bool ChildLock::eventFilter(QObject* watched, QEvent* event) {
             holdKeyboard();
             break;
         case QEvent::WindowDeactivate:
-            hold_->giveBack();
+            // To a dialog of the program's, which takes the hold as it
+            // becomes active; elsewhere the piano keeps it.
+            if (away_) {
+                hold_->giveBack();
+            }
             break;
         case QEvent::WindowStateChange:
             if (locked_ && !away_ &&
@@ -167,17 +192,29 @@ void ChildLock::paintBackdrop() {
 }
 
 void ChildLock::holdKeyboard() {
-    // Not while a dialog of the program's or a menu has the keys: they hold
-    // their own.
-    if (!locked_ || !window_.isActiveWindow() || QApplication::activePopupWidget() != nullptr ||
-        QApplication::activeModalWidget() != nullptr || window_.windowHandle() == nullptr) {
+    if (!locked_ || away_) {
         return;
     }
-    if (!hold_->take(*window_.windowHandle())) {
+    // A menu holds the keys itself while it is open.
+    if (QApplication::activePopupWidget() != nullptr) {
+        return;
+    }
+    // The question, a message or the about box while it is active; the
+    // piano otherwise, also while it waits for the window manager to make
+    // it active.
+    QWidget* holder = QApplication::activeWindow();
+    if (!mayHoldKeys(holder)) {
+        holder = &window_;
+    }
+    if (!mayHoldKeys(holder)) {
+        return;
+    }
+    if (!hold_->take(*holder->windowHandle())) {
         retry_.start();
         return;
     }
-    hold_->keepOnEveryDesktop(*window_.windowHandle(), true);
+    // In sight on whatever desktop a shortcut that got past might go to.
+    hold_->keepOnEveryDesktop(*holder->windowHandle(), true);
 }
 
 void ChildLock::takeFocusBack() {

@@ -11,12 +11,14 @@
 # hinted until pressed, and played by whatever key a child presses.
 #
 # TINKO_PROGRAM=build/app/tinko-piano end_to_end.py [EndToEnd.test_...]
+import http.server
 import os
 import random
 import signal
 import struct
 import subprocess
 import sys
+import threading
 import time
 import unittest
 
@@ -386,7 +388,9 @@ class EndToEnd(unittest.TestCase):
         self.processes.start(["xeyes"], self.x.env)
         self.assertTrue(desktop.wait_for(
             lambda: self.x.run("xdotool", "search", "--onlyvisible", "--name", "xeyes")))
-        self.launch(args=["--child-lock"])
+        flags, requests = self.serve_pages()
+        self.launch(args=["--child-lock"], QTWEBENGINE_DISABLE_SANDBOX="1",
+                    QTWEBENGINE_CHROMIUM_FLAGS=flags)
         self.assertEqual(self.held(), (True,) * 5)
         # The layout (1148 pixels wide, the menu bar over 693 of client area)
         # in the middle of the 1400 x 800 screen.
@@ -420,16 +424,94 @@ class EndToEnd(unittest.TestCase):
         self.x.run("xdotool", "key", "alt+F4")
         self.keys_play(["k"], [60])
         self.assertEqual(self.held(), (True,) * 5)
-        # While the question has the keys, the desktop has its shortcuts:
-        # going to the next desktop leaves the piano and the question in sight.
-        self.x.run("xdotool", "key", "ctrl+alt+shift+u")
-        question = self.opened(shown, "question")
-        self.x.run("xdotool", "key", "ctrl+alt+Right")
-        self.assertTrue(desktop.wait_for(lambda: self.x.run("xdotool", "get_desktop") == "1"))
-        self.assertEqual(self.windows(), shown | question)
-        self.x.run("xdotool", "key", "Escape")
-        self.closed(question, "the question")
-        self.assertEqual(self.held(), (True,) * 5)
+        # With each window of the program's open (the question, the about
+        # box), or a page's script asking for one (alert, confirm and prompt
+        # are refused as Cancel would, a file input opens no chooser), the
+        # window manager's bindings and another program made active (as a
+        # taskbar does) leave the piano on the screen, and active and locked
+        # once the window is closed. Another program switching desktops (a
+        # pager) finds them all on the new one.
+        xeyes = self.x.run("xdotool", "search", "--onlyvisible", "--name", "xeyes")
+        self.x.run("xdotool", *self.click_at(424, 224))  # "儿 童 学 习 网 址"
+        self.assertTrue(desktop.wait_for(lambda: self.program.screenshot().pixel(
+            self.left + 100, self.client + 400) == (0, 255, 0), 60), "no page: %s" % requests)
+
+        def page(x, told):
+            self.x.run("xdotool", *self.click_at(x, 400))
+            self.assertTrue(desktop.wait_for(lambda: any(r.endswith(told) for r in requests)),
+                            requests)
+
+        dialogs = (
+            ("question", lambda: self.x.run("xdotool", "key", "ctrl+alt+shift+u"),
+             lambda opened: self.x.run("xdotool", "windowactivate", "--sync", *opened, "key",
+                                       "Escape")),
+            ("about box",  # "TinkoV9.9.9版本"
+             lambda: self.x.run("xdotool", *self.click_at(1080, 224)),
+             lambda opened: self.x.run("wmctrl", "-i", "-c", *opened)),
+            ("page's alert", lambda: page(100, "/said?false,null"), None),
+            ("page's file input", lambda: page(1000, "/chose"), None))
+        for what, opening, closing in dialogs:
+            with self.subTest(dialog=what):
+                shown = self.windows()
+                opening()
+                opened = self.opened(shown, what) if closing else set()
+                for action in (["key", "ctrl+alt+Right"], ["key", "alt+Tab"],
+                               ["key", "super+d"], ["key", "alt+F4"],
+                               ["windowactivate", xeyes]):
+                    self.x.run("xdotool", *action)
+                    self.assertTrue(desktop.wait_for(lambda: self.x.run(
+                        "xdotool", "getwindowfocus") in opened | {self.program.window}), action)
+                    self.assertEqual(self.windows(), shown | opened, action)
+                    self.assertEqual(self.x.run("xdotool", "get_desktop"), "0", action)
+                self.x.run("xdotool", "set_desktop", "1")
+                self.assertTrue(desktop.wait_for(
+                    lambda: self.x.run("xdotool", "get_desktop") == "1"))
+                self.assertEqual(self.windows(), shown | opened)
+                for window in opened | {self.program.window}:
+                    self.assertIn("4294967295", self.x.run("xprop", "-id", window,
+                                                           "_NET_WM_DESKTOP"))
+                self.x.run("xdotool", "set_desktop", "0")
+                if closing:
+                    closing(opened)
+                    self.closed(opened, what)
+                self.assertTrue(desktop.wait_for(lambda: self.held() == (True,) * 5),
+                                self.held())
+
+    def click_at(self, x, y):
+        # xdotool's words for a click at (x, y) of the client area, the
+        # pointer then put aside (where no tool tip shows).
+        return ["mousemove", str(self.left + x), str(self.client + y), "click", "1",
+                "mousemove", "0", "0"]
+
+    def serve_pages(self):
+        # Serves a page of two halves to every address, as if the sites were
+        # here (their proxy): the left half asks for an alert, a confirm and
+        # a prompt, the right half for a file; each then tells the site. The
+        # browser's flags that send every request here, and the addresses
+        # asked for (whole, as a proxy is asked).
+        requests = []
+
+        class Site(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):
+                requests.append(self.path)
+                self.send_response(200)
+                self.send_header("Content-Type", "text/html")
+                self.end_headers()
+                self.wfile.write(
+                    b"<body style='margin:0'><input id=f type=file style='display:none'>"
+                    b"<div style='position:fixed;left:0;width:50%;height:100%;background:#0f0'"
+                    b" onclick='alert(1); var c = confirm(2); var p = prompt(3, 4);"
+                    b" fetch(\"/said?\" + c + \",\" + p)'></div>"
+                    b"<div style='position:fixed;right:0;width:50%;height:100%;background:#00f'"
+                    b" onclick='document.getElementById(\"f\").click(); fetch(\"/chose\")'>")
+
+            def log_message(self, *args):
+                pass
+
+        server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Site)
+        threading.Thread(target=server.serve_forever, daemon=True).start()
+        self.addCleanup(server.shutdown)
+        return "--proxy-server=127.0.0.1:%d" % server.server_address[1], requests
 
     def test_a_key_storm_leaves_the_piano_locked_and_silent(self):
         # A child at the keyboard and mouse, at random (the seed repeats a

@@ -26,7 +26,8 @@ protected:
         this->browser = browser.get();
         window = std::make_unique<MainForm>(MainFormParts{
             midi, std::move(browser), externalBrowser, aboutBox, std::move(hosts), pianoProperties,
-            songFolders, settingsFile, std::make_unique<RecordingKeyboardHold>(keyboardHeld),
+            songFolders, settingsFile,
+            std::make_unique<RecordingKeyboardHold>(keyboardHeld, &keyboardHeldOn, &onEveryDesktop),
             lockAtStart, &midiPorts});
         piano = window->findChild<Piano*>(QStringLiteral("Piano1"));
         combo = window->findChild<QComboBox*>(QStringLiteral("Combo1"));
@@ -56,6 +57,8 @@ protected:
     QStringList songFolders;
     QString settingsFile = ownFolder.filePath(QStringLiteral("tinko-piano.conf"));
     bool keyboardHeld = false;
+    QWindow* keyboardHeldOn = nullptr;
+    QSet<const QWindow*> onEveryDesktop;
     bool lockAtStart = false;  // as --child-lock does
     RecordingWebBrowser* browser = nullptr;
     std::unique_ptr<MainForm> window;
