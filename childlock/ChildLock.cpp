@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QWidget>
 #include <QWindow>
 #include <chrono>
@@ -48,6 +49,9 @@ ChildLock::ChildLock(QWidget& window, std::unique_ptr<KeyboardHold> hold,
     });
     // The program's popups too: a menu closing ends any keyboard grab.
     qApp->installEventFilter(this);
+    // A projector plugged in while locked is covered as it comes.
+    connect(qApp, &QGuiApplication::screenAdded, this, &ChildLock::coverOtherScreens);
+    connect(qApp, &QGuiApplication::screenRemoved, this, &ChildLock::coverOtherScreens);
 }
 
 void ChildLock::lock() {
@@ -61,6 +65,7 @@ void ChildLock::lock() {
     window_.setMinimumSize(0, 0);
     window_.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     fillScreen();
+    coverOtherScreens();
     activate_.start();
     emit lockedChanged(true);
 }
@@ -75,6 +80,7 @@ bool ChildLock::unlock() {
     locked_ = false;
     retry_.stop();
     activate_.stop();
+    covers_.clear();
     hold_->giveBack();
     if (window_.windowHandle() != nullptr && window_.isVisible()) {
         hold_->keepOnEveryDesktop(*window_.windowHandle(), false);
@@ -150,6 +156,9 @@ bool ChildLock::eventFilter(QObject* watched, QEvent* event) {
                 QTimer::singleShot(0, this, &ChildLock::fillScreen);
             }
             break;
+        case QEvent::Show:
+            coverOtherScreens();
+            break;
         case QEvent::Resize:
             centreLayout();
             break;
@@ -171,6 +180,35 @@ void ChildLock::fillScreen() {
     if (window_.isVisible()) {
         window_.raise();
         window_.activateWindow();
+    }
+}
+
+void ChildLock::coverOtherScreens() {
+    covers_.clear();
+    // Once the window is on its screen, which is not covered.
+    if (!locked_ || !window_.isVisible()) {
+        return;
+    }
+    QScreen* own = window_.screen();
+    for (QScreen* screen : QGuiApplication::screens()) {
+        if (screen == own) {
+            continue;
+        }
+        // Plain, and never focused: a click there leaves the piano the keys.
+        auto cover = std::make_unique<QWidget>(
+            nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+        cover->setObjectName(QStringLiteral("screenCover"));
+        cover->setAttribute(Qt::WA_ShowWithoutActivating);
+        QPalette colours = cover->palette();
+        colours.setColor(QPalette::Window, kBackdrop);
+        cover->setPalette(colours);
+        cover->setAutoFillBackground(true);
+        cover->setScreen(screen);
+        cover->setGeometry(screen->geometry());
+        cover->setWindowState(Qt::WindowFullScreen);
+        cover->show();
+        hold_->keepOnEveryDesktop(*cover->windowHandle(), true);
+        covers_.push_back(std::move(cover));
     }
 }
 

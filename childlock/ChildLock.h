@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "KeyboardHold.h"
 
@@ -18,7 +19,8 @@ namespace tinko {
 // or for the dialog of the program's that is active, on every virtual
 // desktop; takes the focus back from other programs' windows, and asks for
 // it until the window manager grants it; and fills the screen again when
-// the window manager minimizes it or makes it smaller. Leaving the window
+// the window manager minimizes it or makes it smaller. Every other screen
+// gets a plain window of the same grey, holding nothing. Leaving the window
 // and unlocking need a grown-up's answer.
 class ChildLock : public QObject {
     Q_OBJECT
@@ -49,6 +51,7 @@ private:
     bool askOnce();
     void fillScreen();
     void centreLayout();
+    void coverOtherScreens();
     void paintBackdrop();
     void holdKeyboard();
     void takeFocusBack();
@@ -63,6 +66,7 @@ private:
     QRect normalGeometry_;
     QTimer retry_;     // for a keyboard another program held
     QTimer activate_;  // asks the window manager to make the window active
+    std::vector<std::unique_ptr<QWidget>> covers_;  // one on each other screen
 };
 
 }  // namespace tinko

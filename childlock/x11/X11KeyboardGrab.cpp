@@ -34,14 +34,19 @@ void X11KeyboardGrab::giveBack() {
 }
 
 void X11KeyboardGrab::keepOnEveryDesktop(QWindow& window, bool every) {
-    // A shown window moves by a request to the window manager; 0xFFFFFFFF
-    // is every desktop.
+    // A window not yet shown says it in its property, which the window
+    // manager reads as it shows it; a shown one moves by a request to the
+    // window manager. 0xFFFFFFFF is every desktop.
+    const std::uint32_t desktop = every ? 0xFFFFFFFFU : currentDesktop();
+    const auto id = static_cast<xcb_window_t>(window.winId());
+    xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, id, atom("_NET_WM_DESKTOP"),
+                        XCB_ATOM_CARDINAL, 32, 1, &desktop);
     xcb_client_message_event_t request{};
     request.response_type = XCB_CLIENT_MESSAGE;
     request.format = 32;
-    request.window = static_cast<xcb_window_t>(window.winId());
+    request.window = id;
     request.type = atom("_NET_WM_DESKTOP");
-    request.data.data32[0] = every ? 0xFFFFFFFFU : currentDesktop();
+    request.data.data32[0] = desktop;
     request.data.data32[1] = 2;  // asked for by the user's side
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
     xcb_send_event(connection_, 0, root,

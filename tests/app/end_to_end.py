@@ -54,7 +54,11 @@ class EndToEnd(unittest.TestCase):
         self.assertTrue(self.program.start(focus), "no window: " + self.program.stderr())
         # Where the menu bar and the client area are: at the window's top
         # left, or centred on the screen's backdrop.
-        shot = self.program.screenshot()
+        shots = []
+        self.assertTrue(desktop.wait_for(lambda: shots.append(self.program.screenshot()) or any(
+            shots[-1].pixel(shots[-1].width // 2, y) != BACKDROP
+            for y in range(shots[-1].height))), "nothing drawn")
+        shot = shots[-1]
         self.top = next(y for y in range(shot.height) if shot.pixel(shot.width // 2, y) != BACKDROP)
         self.left = next(x for x in range(shot.width) if shot.pixel(x, self.top) != BACKDROP)
         self.client = next(y for y in range(self.top, shot.height)
@@ -379,7 +383,13 @@ class EndToEnd(unittest.TestCase):
                          events)
 
     def test_a_locked_piano_keeps_the_desktops_shortcuts_from_the_child(self):
-        # A window manager that focuses a new window only when asked to.
+        # Two monitors side by side, and a window manager that focuses a new
+        # window only when asked to.
+        self.x = desktop.XServer(self.processes, "2800x800")
+        self.x.run("xset", "r", "rate", "500", "30")
+        monitor = ["1400/370x800/210+0+0", "screen", "1400/370x800/210+1400+0", "none"]
+        self.x.run("xrandr", "--setmonitor", "left", *monitor[:2])
+        self.x.run("xrandr", "--setmonitor", "right", *monitor[2:])
         desktop.window_manager(self.processes, self.x, focus_new=False)
         # Unlocked, the window manager's Alt+F4 closes the piano.
         self.launch()
@@ -395,8 +405,19 @@ class EndToEnd(unittest.TestCase):
         self.launch(args=["--child-lock"], focus=False, QTWEBENGINE_DISABLE_SANDBOX="1",
                     QTWEBENGINE_CHROMIUM_FLAGS=flags)
         self.assertTrue(desktop.wait_for(lambda: self.held() == (True,) * 5), self.held())
+        # The other monitor, plain grey, and again once plugged in anew; a
+        # click there leaves the piano the focus.
+        for plugged in ("at the start", "while locked"):
+            with self.subTest(monitor=plugged):
+                if plugged != "at the start":
+                    self.x.run("xrandr", "--delmonitor", "right")
+                    self.assertTrue(desktop.wait_for(lambda: self.cover() is None))
+                    self.x.run("xrandr", "--setmonitor", "right", *monitor[2:])
+                self.assertTrue(desktop.wait_for(lambda: self.cover() is not None))
+                self.x.run("xdotool", "mousemove", "2100", "400", "click", "1")
+                self.assertTrue(desktop.wait_for(lambda: self.held() == (True,) * 5), self.held())
         # The layout (1148 pixels wide, the menu bar over 693 of client area)
-        # in the middle of the 1400 x 800 screen.
+        # in the middle of the 1400 x 800 monitor.
         height = self.client - self.top + 693
         self.assertEqual((self.left, self.top), ((1400 - 1148) // 2, (800 - height) // 2))
         # Each of openbox's own bindings (closing the window, going to the
@@ -479,6 +500,16 @@ class EndToEnd(unittest.TestCase):
                     self.closed(opened, what)
                 self.assertTrue(desktop.wait_for(lambda: self.held() == (True,) * 5),
                                 self.held())
+
+    def cover(self):
+        # The window of the program's that covers the right-hand monitor, grey.
+        for window in self.windows() - {self.program.window}:
+            place = self.x.run("xdotool", "getwindowgeometry", window)
+            if "Position: 1400,0" in place and "Geometry: 1400x800" in place and desktop.Image(
+                    self.x.run("xwd", "-silent", "-id", window, text=False)).pixel(
+                        700, 400) == BACKDROP:
+                return window
+        return None
 
     def click_at(self, x, y):
         # xdotool's words for a click at (x, y) of the client area, the

@@ -357,8 +357,9 @@ class Program:
 
     def start(self, focus=True):
         def window():
+            # The first made: not a plain window covering another monitor.
             found = self.x.run("xdotool", "search", "--onlyvisible", "--class", self.window_class)
-            self.window = found.split()[-1] if found else None
+            self.window = min(found.split(), key=int) if found else None
             return self.window is not None or self.process.poll() is not None
         if not wait_for(window, 30) or self.window is None:
             return False
