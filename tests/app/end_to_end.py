@@ -621,8 +621,11 @@ class EndToEnd(unittest.TestCase):
                             "bindsym --inhibited alt+F5 exec touch %s\n" % (shortcut, read))
         self.assertTrue(sway.running, "sway did not start")
         inhibitors = "Adding keyboard shortcuts inhibitor"
-        for args, marked in (([], True), (["--child-lock"], False)):
-            with self.subTest(args=args):
+        # Locked, also while the grown-up's question is open: it holds the
+        # keys in turn.
+        for args, asked, marked in (([], False, True), (["--child-lock"], False, False),
+                                    (["--child-lock"], True, False)):
+            with self.subTest(args=args, asked=asked):
                 for mark in (shortcut, read):
                     if os.path.exists(mark):
                         os.remove(mark)
@@ -633,6 +636,16 @@ class EndToEnd(unittest.TestCase):
                 self.assertTrue(desktop.wait_for(
                     lambda: sway.said("tinko-piano") and (not args or sway.said(inhibitors) > before),
                     30), program.stderr())
+                if asked:
+                    # Shown over the full-screen piano, focused as a click
+                    # on it would.
+                    before = sway.said(inhibitors)
+                    sway.type("-M", "ctrl", "-M", "alt", "-M", "shift", "-k", "u", "-m", "shift",
+                              "-m", "alt", "-m", "ctrl")
+                    self.assertTrue(desktop.wait_for(lambda: sway.said("家长验证")), "not asked")
+                    sway.command("[title=家长验证]", "focus")
+                    self.assertTrue(desktop.wait_for(lambda: sway.said(inhibitors) > before),
+                                    "the question holds nothing")
                 sway.type("-M", "alt", "-k", "F4", "-k", "F5", "-m", "alt")
                 self.assertTrue(desktop.wait_for(lambda: os.path.exists(read)), "keys not read")
                 self.assertEqual(os.path.exists(shortcut), marked)

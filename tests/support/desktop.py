@@ -160,6 +160,13 @@ class Sway:
     def type(self, *arguments):
         subprocess.run(("wtype",) + arguments, env=self.env, timeout=20)
 
+    def command(self, *arguments):
+        # Runs a sway command over its IPC socket, as a user's binding would.
+        folder = os.path.dirname(self.log)
+        socket = next(name for name in os.listdir(folder) if name.startswith("sway-ipc"))
+        subprocess.run(("swaymsg", "-s", os.path.join(folder, socket)) + arguments,
+                       stdout=DEVNULL, timeout=20)
+
 
 class AudioServer:
     # A server with the null sink; `env` points a client at it, `daemons`
