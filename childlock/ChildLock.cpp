@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QEvent>
 #include <QPainter>
+#include <QScreen>
 #include <QWidget>
 #include <QWindow>
 #include <chrono>
@@ -12,6 +13,14 @@ namespace {
 
 const QColor kBackdrop(64, 64, 64);
 constexpr std::chrono::milliseconds kRetryEvery(100);
+constexpr std::chrono::milliseconds kActivateEvery(1000);
+
+// A window of the program's that may hold the keys: not a menu, which holds
+// its own, nor a tool tip, which never has them.
+bool mayHoldKeys(const QWidget* widget) {
+    return widget != nullptr && widget->isVisible() && widget->windowHandle() != nullptr &&
+           widget->windowType() != Qt::Popup && widget->windowType() != Qt::ToolTip;
+}
 
 }  // namespace
 
@@ -24,6 +33,15 @@ ChildLock::ChildLock(QWidget& window, std::unique_ptr<KeyboardHold> hold,
     retry_.setSingleShot(true);
     retry_.setInterval(kRetryEvery);
     connect(&retry_, &QTimer::timeout, this, &ChildLock::holdKeyboard);
+    // A start in an autostart session, or a focus the window manager gave
+    // elsewhere: asked for again until the window manager grants it.
+    activate_.setInterval(kActivateEvery);
+    connect(&activate_, &QTimer::timeout, this, [this] {
+        if (QGuiApplication::applicationState() != Qt::ApplicationActive) {
+            takeFocusBack();
+        }
+        holdKeyboard();
+    });
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState s) {
         if (s != Qt::ApplicationActive) {
             takeFocusBack();
@@ -31,6 +49,9 @@ ChildLock::ChildLock(QWidget& window, std::unique_ptr<KeyboardHold> hold,
     });
     // The program's popups too: a menu closing ends any keyboard grab.
     qApp->installEventFilter(this);
+    // A projector plugged in while locked is covered as it comes.
+    connect(qApp, &QGuiApplication::screenAdded, this, &ChildLock::coverOtherScreens);
+    connect(qApp, &QGuiApplication::screenRemoved, this, &ChildLock::coverOtherScreens);
 }
 
 void ChildLock::lock() {
@@ -44,6 +65,8 @@ void ChildLock::lock() {
     window_.setMinimumSize(0, 0);
     window_.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     fillScreen();
+    coverOtherScreens();
+    activate_.start();
     emit lockedChanged(true);
 }
 
@@ -56,7 +79,12 @@ bool ChildLock::unlock() {
     }
     locked_ = false;
     retry_.stop();
+    activate_.stop();
+    covers_.clear();
     hold_->giveBack();
+    if (window_.windowHandle() != nullptr && window_.isVisible()) {
+        hold_->keepOnEveryDesktop(*window_.windowHandle(), false);
+    }
     window_.setContentsMargins(0, 0, 0, 0);
     window_.setWindowState(window_.windowState() & ~Qt::WindowFullScreen);
     window_.setFixedSize(layoutSize_);
@@ -79,9 +107,9 @@ bool ChildLock::askOnce() {
     if (asking_) {
         return false;
     }
-    // The question's own window takes the keys, from the desktop too.
+    // The question takes the hold as it becomes active, and the window
+    // takes it back as soon as it is gone.
     asking_ = true;
-    hold_->giveBack();
     const bool answered = askGrownUp_();
     asking_ = false;
     holdKeyboard();
@@ -90,9 +118,17 @@ bool ChildLock::askOnce() {
 
 bool ChildLock::eventFilter(QObject* watched, QEvent* event) {
     if (watched != &window_) {
-        if (event->type() == QEvent::Hide && watched->isWidgetType() &&
-            static_cast<QWidget*>(watched)->windowType() == Qt::Popup) {
-            // After the popup has let the keyboard go.
+        if (!locked_ || !watched->isWidgetType() || !static_cast<QWidget*>(watched)->isWindow()) {
+            return false;
+        }
+        if (event->type() == QEvent::WindowActivate) {
+            // A dialog of the program's: the hold moves to it, so that the
+            // desktop's shortcuts stay away while it is open.
+            holdKeyboard();
+        } else if (event->type() == QEvent::Hide &&
+                   static_cast<QWidget*>(watched)->windowType() != Qt::ToolTip) {
+            // A menu has let the keyboard go, or a dialog has closed: the
+            // piano holds it again at once, active or not yet.
             QTimer::singleShot(0, this, &ChildLock::holdKeyboard);
         }
         return false;
@@ -107,7 +143,11 @@ bool ChildLock::eventFilter(QObject* watched, QEvent* event) {
             holdKeyboard();
             break;
         case QEvent::WindowDeactivate:
-            hold_->giveBack();
+            // To a dialog of the program's, which takes the hold as it
+            // becomes active; elsewhere the piano keeps it.
+            if (away_) {
+                hold_->giveBack();
+            }
             break;
         case QEvent::WindowStateChange:
             if (locked_ && !away_ &&
@@ -115,6 +155,9 @@ bool ChildLock::eventFilter(QObject* watched, QEvent* event) {
                     Qt::WindowFullScreen) {
                 QTimer::singleShot(0, this, &ChildLock::fillScreen);
             }
+            break;
+        case QEvent::Show:
+            coverOtherScreens();
             break;
         case QEvent::Resize:
             centreLayout();
@@ -140,6 +183,35 @@ void ChildLock::fillScreen() {
     }
 }
 
+void ChildLock::coverOtherScreens() {
+    covers_.clear();
+    // Once the window is on its screen, which is not covered.
+    if (!locked_ || !window_.isVisible()) {
+        return;
+    }
+    QScreen* own = window_.screen();
+    for (QScreen* screen : QGuiApplication::screens()) {
+        if (screen == own) {
+            continue;
+        }
+        // Plain, and never focused: a click there leaves the piano the keys.
+        auto cover = std::make_unique<QWidget>(
+            nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+        cover->setObjectName(QStringLiteral("screenCover"));
+        cover->setAttribute(Qt::WA_ShowWithoutActivating);
+        QPalette colours = cover->palette();
+        colours.setColor(QPalette::Window, kBackdrop);
+        cover->setPalette(colours);
+        cover->setAutoFillBackground(true);
+        cover->setScreen(screen);
+        cover->setGeometry(screen->geometry());
+        cover->setWindowState(Qt::WindowFullScreen);
+        cover->show();
+        hold_->keepOnEveryDesktop(*cover->windowHandle(), true);
+        covers_.push_back(std::move(cover));
+    }
+}
+
 void ChildLock::centreLayout() {
     if (!locked_) {
         return;
@@ -158,15 +230,29 @@ void ChildLock::paintBackdrop() {
 }
 
 void ChildLock::holdKeyboard() {
-    // Not while a dialog of the program's or a menu has the keys: they hold
-    // their own.
-    if (!locked_ || !window_.isActiveWindow() || QApplication::activePopupWidget() != nullptr ||
-        QApplication::activeModalWidget() != nullptr || window_.windowHandle() == nullptr) {
+    if (!locked_ || away_) {
         return;
     }
-    if (!hold_->take(*window_.windowHandle())) {
-        retry_.start();
+    // A menu holds the keys itself while it is open.
+    if (QApplication::activePopupWidget() != nullptr) {
+        return;
     }
+    // The question, a message or the about box while it is active; the
+    // piano otherwise, also while it waits for the window manager to make
+    // it active.
+    QWidget* holder = QApplication::activeWindow();
+    if (!mayHoldKeys(holder)) {
+        holder = &window_;
+    }
+    if (!mayHoldKeys(holder)) {
+        return;
+    }
+    if (!hold_->take(*holder->windowHandle())) {
+        retry_.start();
+        return;
+    }
+    // In sight on whatever desktop a shortcut that got past might go to.
+    hold_->keepOnEveryDesktop(*holder->windowHandle(), true);
 }
 
 void ChildLock::takeFocusBack() {

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "KeyboardHold.h"
 
@@ -14,10 +15,12 @@ class QWidget;
 namespace tinko {
 
 // Keeps a child in a window. While locked the window fills the screen, its
-// fixed layout centred on a plain background; holds the keyboard while it is
-// active, and gives it back while a dialog of the program's is; takes the
-// focus back from other programs' windows; and fills the screen again when
-// the window manager minimizes it or makes it smaller. Leaving the window
+// fixed layout centred on a plain background; holds the keyboard for itself,
+// or for the dialog of the program's that is active, on every virtual
+// desktop; takes the focus back from other programs' windows, and asks for
+// it until the window manager grants it; and fills the screen again when
+// the window manager minimizes it or makes it smaller. Every other screen
+// gets a plain window of the same grey, holding nothing. Leaving the window
 // and unlocking need a grown-up's answer.
 class ChildLock : public QObject {
     Q_OBJECT
@@ -48,6 +51,7 @@ private:
     bool askOnce();
     void fillScreen();
     void centreLayout();
+    void coverOtherScreens();
     void paintBackdrop();
     void holdKeyboard();
     void takeFocusBack();
@@ -60,7 +64,9 @@ private:
     bool asking_ = false;  // the question is on the screen
     QSize layoutSize_;     // the window's own fixed size
     QRect normalGeometry_;
-    QTimer retry_;  // for a keyboard another program held
+    QTimer retry_;     // for a keyboard another program held
+    QTimer activate_;  // asks the window manager to make the window active
+    std::vector<std::unique_ptr<QWidget>> covers_;  // one on each other screen
 };
 
 }  // namespace tinko

@@ -14,6 +14,7 @@ class NoKeyboardHold : public KeyboardHold {
 public:
     bool take(QWindow&) override { return true; }
     void giveBack() override {}
+    void keepOnEveryDesktop(QWindow&, bool) override {}
 };
 
 }  // namespace

@@ -18,6 +18,11 @@ public:
     virtual bool take(QWindow& window) = 0;
     // Lets the desktop have its shortcuts again.
     virtual void giveBack() = 0;
+    // Shows `window` on every virtual desktop, or on the current one again.
+    // A shortcut that gets past the hold (while a dialog has the keys) may
+    // switch desktops: the window stays in sight. Nothing where the desktop
+    // has no such thing for clients.
+    virtual void keepOnEveryDesktop(QWindow& window, bool every) = 0;
 };
 
 // The hold this desktop offers: an active keyboard grab on X11, the

@@ -15,7 +15,7 @@ packages=(
   qt6-qpa-plugins qt6-wayland fluid-soundfont-gm fonts-noto-cjk
   # test and measure
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
-  xvfb xauth xdotool x11-utils x11-apps x11-xkb-utils x11-xserver-utils xkb-data openbox weston sway wtype
+  xvfb xauth xdotool wmctrl x11-utils x11-apps x11-xkb-utils x11-xserver-utils xkb-data openbox weston sway wtype
   pulseaudio pulseaudio-utils pipewire pipewire-bin pipewire-pulse wireplumber dbus stress-ng
   # check the Debian package
   lintian desktop-file-utils appstream

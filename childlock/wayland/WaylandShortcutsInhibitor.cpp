@@ -59,14 +59,20 @@ void WaylandShortcutsInhibitor::announced(void* self, wl_registry* registry, std
 }
 
 bool WaylandShortcutsInhibitor::take(QWindow& window) {
-    if (manager_ == nullptr || inhibitor_ != nullptr) {
-        return true;  // nothing to hold with, or held: a second is an error
+    if (manager_ == nullptr) {
+        return true;  // nothing to hold with
     }
     auto* surface = static_cast<wl_surface*>(waylandResource("surface", &window));
     auto* seat = static_cast<wl_seat*>(waylandResource("wl_seat"));
     if (surface == nullptr || seat == nullptr) {
         return false;  // the window is not on the screen yet
     }
+    if (surface == surface_ && inhibitor_ != nullptr) {
+        return true;  // held: a second for the same surface is an error
+    }
+    // Moving to another window of the program's (a dialog, and back).
+    giveBack();
+    surface_ = surface;
     inhibitor_ =
         zwp_keyboard_shortcuts_inhibit_manager_v1_inhibit_shortcuts(manager_, surface, seat);
     wl_display_flush(display_);

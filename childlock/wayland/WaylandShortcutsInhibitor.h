@@ -7,6 +7,7 @@
 struct wl_display;
 struct wl_event_queue;
 struct wl_registry;
+struct wl_surface;
 struct zwp_keyboard_shortcuts_inhibit_manager_v1;
 struct zwp_keyboard_shortcuts_inhibitor_v1;
 
@@ -28,6 +29,9 @@ public:
     // again: true.
     bool take(QWindow& window) override;
     void giveBack() override;
+    // Workspaces are the compositor's alone: no protocol lets a client
+    // show a window on all of them.
+    void keepOnEveryDesktop(QWindow&, bool) override {}
 
     // Binds the protocol's manager when the compositor announces it.
     static void announced(void* self, wl_registry* registry, std::uint32_t name,
@@ -40,6 +44,7 @@ private:
     wl_registry* registry_ = nullptr;
     zwp_keyboard_shortcuts_inhibit_manager_v1* manager_ = nullptr;
     zwp_keyboard_shortcuts_inhibitor_v1* inhibitor_ = nullptr;
+    wl_surface* surface_ = nullptr;  // the window's the inhibitor is for
 };
 
 }  // namespace tinko

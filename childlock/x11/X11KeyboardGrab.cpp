@@ -2,6 +2,7 @@
 
 #include <QWindow>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 namespace tinko {
@@ -30,6 +31,52 @@ void X11KeyboardGrab::giveBack() {
         xcb_ungrab_keyboard(connection_, XCB_CURRENT_TIME);
         xcb_flush(connection_);
     }
+}
+
+void X11KeyboardGrab::keepOnEveryDesktop(QWindow& window, bool every) {
+    // A window not yet shown says it in its property, which the window
+    // manager reads as it shows it; a shown one moves by a request to the
+    // window manager. 0xFFFFFFFF is every desktop.
+    const std::uint32_t desktop = every ? 0xFFFFFFFFU : currentDesktop();
+    const auto id = static_cast<xcb_window_t>(window.winId());
+    xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, id, atom("_NET_WM_DESKTOP"),
+                        XCB_ATOM_CARDINAL, 32, 1, &desktop);
+    xcb_client_message_event_t request{};
+    request.response_type = XCB_CLIENT_MESSAGE;
+    request.format = 32;
+    request.window = id;
+    request.type = atom("_NET_WM_DESKTOP");
+    request.data.data32[0] = desktop;
+    request.data.data32[1] = 2;  // asked for by the user's side
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+    xcb_send_event(connection_, 0, root,
+                   XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&request));
+    xcb_flush(connection_);
+}
+
+xcb_atom_t X11KeyboardGrab::atom(const char* name) {
+    const std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> reply(
+        xcb_intern_atom_reply(
+            connection_,
+            xcb_intern_atom(connection_, 0, static_cast<std::uint16_t>(std::strlen(name)), name),
+            nullptr),
+        &std::free);
+    return reply != nullptr ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
+}
+
+std::uint32_t X11KeyboardGrab::currentDesktop() {
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+    const std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> reply(
+        xcb_get_property_reply(connection_,
+                               xcb_get_property(connection_, 0, root, atom("_NET_CURRENT_DESKTOP"),
+                                                XCB_ATOM_CARDINAL, 0, 1),
+                               nullptr),
+        &std::free);
+    if (reply == nullptr || xcb_get_property_value_length(reply.get()) < 4) {
+        return 0;
+    }
+    return *static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
 }
 
 }  // namespace tinko

@@ -2,6 +2,8 @@
 
 #include <xcb/xcb.h>
 
+#include <cstdint>
+
 #include "KeyboardHold.h"
 
 namespace tinko {
@@ -17,8 +19,12 @@ public:
 
     bool take(QWindow& window) override;
     void giveBack() override;
+    void keepOnEveryDesktop(QWindow& window, bool every) override;
 
 private:
+    xcb_atom_t atom(const char* name);
+    std::uint32_t currentDesktop();
+
     xcb_connection_t* connection_;  // the application's, closed by it
     bool held_ = false;
 };

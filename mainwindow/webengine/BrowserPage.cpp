@@ -54,7 +54,7 @@ BrowserPage::BrowserPage(QWebEngineProfile* profile, bool canPlayFlash, QObject*
 
 bool BrowserPage::acceptNavigationRequest(const QUrl& url, NavigationType /*type*/,
                                           bool isMainFrame) {
-    if (isMainFrame && !isKeptTo(url, parent()->property("keptToHosts").toStringList())) {
+    if (isMainFrame && !isKeptTo(url, keptTo())) {
         return false;
     }
     // The page put in a movie's place comes as a "data:" address, also when
@@ -68,6 +68,35 @@ bool BrowserPage::acceptNavigationRequest(const QUrl& url, NavigationType /*type
                                : QStringLiteral(":/tinko/no-flash-player.html")),
             url);
     return false;
+}
+
+QStringList BrowserPage::chooseFiles(FileSelectionMode mode, const QStringList& oldFiles,
+                                     const QStringList& acceptedMimeTypes) {
+    if (!keptTo().isEmpty()) {
+        return {};  // as if cancelled: the upload sends nothing
+    }
+    return QWebEnginePage::chooseFiles(mode, oldFiles, acceptedMimeTypes);
+}
+
+void BrowserPage::javaScriptAlert(const QUrl& securityOrigin, const QString& msg) {
+    if (keptTo().isEmpty()) {
+        QWebEnginePage::javaScriptAlert(securityOrigin, msg);
+    }
+}
+
+bool BrowserPage::javaScriptConfirm(const QUrl& securityOrigin, const QString& msg) {
+    // Refused: the page goes on as if Cancel was pressed.
+    return keptTo().isEmpty() && QWebEnginePage::javaScriptConfirm(securityOrigin, msg);
+}
+
+bool BrowserPage::javaScriptPrompt(const QUrl& securityOrigin, const QString& msg,
+                                   const QString& defaultValue, QString* result) {
+    return keptTo().isEmpty() &&
+           QWebEnginePage::javaScriptPrompt(securityOrigin, msg, defaultValue, result);
+}
+
+QStringList BrowserPage::keptTo() const {
+    return parent()->property("keptToHosts").toStringList();
 }
 
 }  // namespace tinko

@@ -11,12 +11,14 @@
 # hinted until pressed, and played by whatever key a child presses.
 #
 # TINKO_PROGRAM=build/app/tinko-piano end_to_end.py [EndToEnd.test_...]
+import http.server
 import os
 import random
 import signal
 import struct
 import subprocess
 import sys
+import threading
 import time
 import unittest
 
@@ -44,15 +46,19 @@ class EndToEnd(unittest.TestCase):
         self.x = desktop.XServer(self.processes)
         self.x.run("xset", "r", "rate", "500", "30")  # held keys repeat, and fast
 
-    def launch(self, server=None, args=(), **env):
+    def launch(self, server=None, args=(), focus=True, **env):
         self.program = desktop.Program(os.environ["TINKO_PROGRAM"], self.x, self.processes,
                                        dict(server.env if server else {}, **env),
                                        "weston" if "WAYLAND_DISPLAY" in env else "tinko-piano",
                                        args)
-        self.assertTrue(self.program.start(), "no window: " + self.program.stderr())
+        self.assertTrue(self.program.start(focus), "no window: " + self.program.stderr())
         # Where the menu bar and the client area are: at the window's top
         # left, or centred on the screen's backdrop.
-        shot = self.program.screenshot()
+        shots = []
+        self.assertTrue(desktop.wait_for(lambda: shots.append(self.program.screenshot()) or any(
+            shots[-1].pixel(shots[-1].width // 2, y) != BACKDROP
+            for y in range(shots[-1].height))), "nothing drawn")
+        shot = shots[-1]
         self.top = next(y for y in range(shot.height) if shot.pixel(shot.width // 2, y) != BACKDROP)
         self.left = next(x for x in range(shot.width) if shot.pixel(x, self.top) != BACKDROP)
         self.client = next(y for y in range(self.top, shot.height)
@@ -472,19 +478,37 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual(len(recorder.strikes(onset, onset + desktop.RATE)), 1, "struck again")
 
     def test_a_locked_piano_keeps_the_desktops_shortcuts_from_the_child(self):
-        desktop.window_manager(self.processes, self.x)
+        # Two monitors, and a window manager that focuses a new window only
+        # when asked to.
+        right = self.two_monitors()
+        desktop.window_manager(self.processes, self.x, focus_new=False)
         # Unlocked, the window manager's Alt+F4 closes the piano.
         self.launch()
         self.x.run("xdotool", "key", "alt+F4")
         self.assertTrue(desktop.wait_for(lambda: self.program.process.poll() is not None))
-        # A second window, opened first, never gets the focus.
+        # A second window, opened first and active, never gets the focus:
+        # the piano asks for it.
         self.processes.start(["xeyes"], self.x.env)
         self.assertTrue(desktop.wait_for(
             lambda: self.x.run("xdotool", "search", "--onlyvisible", "--name", "xeyes")))
-        self.launch(args=["--child-lock"])
-        self.assertEqual(self.held(), (True,) * 5)
+        self.x.run("xdotool", "search", "--name", "xeyes", "windowactivate", "--sync")
+        flags, requests = self.serve_pages()
+        self.launch(args=["--child-lock"], focus=False, QTWEBENGINE_DISABLE_SANDBOX="1",
+                    QTWEBENGINE_CHROMIUM_FLAGS=flags)
+        self.assertTrue(desktop.wait_for(lambda: self.held() == (True,) * 5), self.held())
+        # The other monitor, plain grey, and again once plugged in anew; a
+        # click there leaves the piano the focus.
+        for plugged in ("at the start", "while locked"):
+            with self.subTest(monitor=plugged):
+                if plugged != "at the start":
+                    self.x.run("xrandr", "--delmonitor", "right")
+                    self.assertTrue(desktop.wait_for(lambda: self.cover() is None))
+                    self.x.run("xrandr", "--setmonitor", "right", *right)
+                self.assertTrue(desktop.wait_for(lambda: self.cover() is not None))
+                self.x.run("xdotool", "mousemove", "2100", "400", "click", "1")
+                self.assertTrue(desktop.wait_for(lambda: self.held() == (True,) * 5), self.held())
         # The layout (1148 pixels wide, the menu bar over 693 of client area)
-        # in the middle of the 1400 x 800 screen.
+        # in the middle of the 1400 x 800 monitor.
         height = self.client - self.top + 693
         self.assertEqual((self.left, self.top), ((1400 - 1148) // 2, (800 - height) // 2))
         # Each of openbox's own bindings (closing the window, going to the
@@ -515,13 +539,122 @@ class EndToEnd(unittest.TestCase):
         self.x.run("xdotool", "key", "alt+F4")
         self.keys_play(["k"], [60])
         self.assertEqual(self.held(), (True,) * 5)
+        # With each window of the program's open (the question, the about
+        # box), or a page's script asking for one (alert, confirm and prompt
+        # are refused as Cancel would, a file input opens no chooser), the
+        # window manager's bindings and another program made active (as a
+        # taskbar does) leave the piano on the screen, and active and locked
+        # once the window is closed. Another program switching desktops (a
+        # pager) finds them all on the new one.
+        xeyes = self.x.run("xdotool", "search", "--onlyvisible", "--name", "xeyes")
+        self.x.run("xdotool", *self.click_at(424, 224))  # "儿 童 学 习 网 址"
+        self.assertTrue(desktop.wait_for(lambda: self.program.screenshot().pixel(
+            self.left + 100, self.client + 400) == (0, 255, 0), 60), "no page: %s" % requests)
+
+        def page(x, told):
+            self.x.run("xdotool", *self.click_at(x, 400))
+            self.assertTrue(desktop.wait_for(lambda: any(r.endswith(told) for r in requests)),
+                            requests)
+
+        dialogs = (
+            ("question", lambda: self.x.run("xdotool", "key", "ctrl+alt+shift+u"),
+             lambda opened: self.x.run("xdotool", "windowactivate", "--sync", *opened, "key",
+                                       "Escape")),
+            ("about box",  # "TinkoV9.9.9版本"
+             lambda: self.x.run("xdotool", *self.click_at(1080, 224)),
+             lambda opened: self.x.run("wmctrl", "-i", "-c", *opened)),
+            ("page's alert", lambda: page(100, "/said?false,null"), None),
+            ("page's file input", lambda: page(1000, "/chose"), None))
+        for what, opening, closing in dialogs:
+            with self.subTest(dialog=what):
+                shown = self.windows()
+                opening()
+                opened = self.opened(shown, what) if closing else set()
+                for action in (["key", "ctrl+alt+Right"], ["key", "alt+Tab"],
+                               ["key", "super+d"], ["key", "alt+F4"],
+                               ["windowactivate", xeyes]):
+                    self.x.run("xdotool", *action)
+                    self.assertTrue(desktop.wait_for(lambda: self.x.run(
+                        "xdotool", "getwindowfocus") in opened | {self.program.window}), action)
+                    self.assertEqual(self.windows(), shown | opened, action)
+                    self.assertEqual(self.x.run("xdotool", "get_desktop"), "0", action)
+                self.x.run("xdotool", "set_desktop", "1")
+                self.assertTrue(desktop.wait_for(
+                    lambda: self.x.run("xdotool", "get_desktop") == "1"))
+                self.assertEqual(self.windows(), shown | opened)
+                for window in opened | {self.program.window}:
+                    self.assertIn("4294967295", self.x.run("xprop", "-id", window,
+                                                           "_NET_WM_DESKTOP"))
+                self.x.run("xdotool", "set_desktop", "0")
+                if closing:
+                    closing(opened)
+                    self.closed(opened, what)
+                self.assertTrue(desktop.wait_for(lambda: self.held() == (True,) * 5),
+                                self.held())
+
+    def two_monitors(self):
+        # An X server of two 1400 x 800 monitors side by side, the left one
+        # the screen's own; the right one's geometry, for xrandr.
+        self.x = desktop.XServer(self.processes, "2800x800")
+        self.x.run("xset", "r", "rate", "500", "30")
+        self.x.run("xrandr", "--setmonitor", "left", "1400/370x800/210+0+0", "screen")
+        self.x.run("xrandr", "--setmonitor", "right", "1400/370x800/210+1400+0", "none")
+        return "1400/370x800/210+1400+0", "none"
+
+    def cover(self):
+        # The window of the program's that covers the right-hand monitor, grey.
+        for window in self.windows() - {self.program.window}:
+            place = self.x.run("xdotool", "getwindowgeometry", window)
+            if "Position: 1400,0" in place and "Geometry: 1400x800" in place and desktop.Image(
+                    self.x.run("xwd", "-silent", "-id", window, text=False)).pixel(
+                        700, 400) == BACKDROP:
+                return window
+        return None
+
+    def click_at(self, x, y):
+        # xdotool's words for a click at (x, y) of the client area, the
+        # pointer then put aside (where no tool tip shows).
+        return ["mousemove", str(self.left + x), str(self.client + y), "click", "1",
+                "mousemove", "0", "0"]
+
+    def serve_pages(self):
+        # Serves a page of two halves to every address, as if the sites were
+        # here (their proxy): the left half asks for an alert, a confirm and
+        # a prompt, the right half for a file; each then tells the site. The
+        # browser's flags that send every request here, and the addresses
+        # asked for (whole, as a proxy is asked).
+        requests = []
+
+        class Site(http.server.BaseHTTPRequestHandler):
+            def do_GET(self):
+                requests.append(self.path)
+                self.send_response(200)
+                self.send_header("Content-Type", "text/html")
+                self.end_headers()
+                self.wfile.write(
+                    b"<body style='margin:0'><input id=f type=file style='display:none'>"
+                    b"<div style='position:fixed;left:0;width:50%;height:100%;background:#0f0'"
+                    b" onclick='alert(1); var c = confirm(2); var p = prompt(3, 4);"
+                    b" fetch(\"/said?\" + c + \",\" + p)'></div>"
+                    b"<div style='position:fixed;right:0;width:50%;height:100%;background:#00f'"
+                    b" onclick='document.getElementById(\"f\").click(); fetch(\"/chose\")'>")
+
+            def log_message(self, *args):
+                pass
+
+        server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Site)
+        threading.Thread(target=server.serve_forever, daemon=True).start()
+        self.addCleanup(server.shutdown)
+        return "--proxy-server=127.0.0.1:%d" % server.server_address[1], requests
 
     def test_a_key_storm_leaves_the_piano_locked_and_silent(self):
         # A child at the keyboard and mouse, at random (the seed repeats a
         # storm): keys, function keys, modifier chords with the desktop's
         # shortcuts among them, and clicks anywhere on the screen, on menus,
-        # buttons and pages too. Only the grown-up's Ctrl+Alt+Shift+U is left
-        # out, whose question a wrong answer closes.
+        # buttons and pages too, on both monitors, with the about box open
+        # as it begins. Only the grown-up's Ctrl+Alt+Shift+U is left out,
+        # whose question a wrong answer closes.
+        self.two_monitors()
         desktop.window_manager(self.processes, self.x)
         server = desktop.PulseAudio(self.processes)
         recorder = desktop.Recorder(self.processes, server.env)
@@ -531,6 +664,10 @@ class EndToEnd(unittest.TestCase):
         self.launch(server, args=["--child-lock"], QTWEBENGINE_DISABLE_SANDBOX="1",
                     ASAN_OPTIONS=os.environ.get("ASAN_OPTIONS", "") +
                     ":new_delete_type_mismatch=0")
+        self.assertTrue(desktop.wait_for(lambda: self.cover() is not None), "no cover")
+        kept = {self.program.window, self.cover()}
+        self.x.run("xdotool", *self.click_at(1080, 224))  # "TinkoV9.9.9版本"
+        self.opened(kept, "about box")
         seed = int(os.environ.get("TINKO_STORM_SEED", random.randrange(1 << 32)))
         print("storm: seed", seed, file=sys.stderr)
         storm = random.Random(seed)
@@ -546,7 +683,7 @@ class EndToEnd(unittest.TestCase):
             command = ["xdotool"]
             for _ in range(250):
                 if storm.random() < 0.03:
-                    command += ["mousemove", str(storm.randrange(1400)), str(storm.randrange(800)),
+                    command += ["mousemove", str(storm.randrange(2800)), str(storm.randrange(800)),
                                 "click", storm.choice(["1", "1", "3"])]
                     clicks += 1
                 else:
@@ -556,20 +693,20 @@ class EndToEnd(unittest.TestCase):
                     events += 2 * len(key.split("+"))  # each key of a chord pressed and let go
             self.x.run(*command)
         # What the storm opened is closed as a grown-up would (menus and the
-        # question by Escape, the about box and its messages by Alt+F4,
-        # theirs while they are active), a song it started stopped ("停止",
-        # the song menu's last entry): then nothing sounds.
+        # question by Escape, the about box and its messages by their title
+        # bar's close button, while the lock keeps Alt+F4 from the window
+        # manager), a song it started stopped ("停止", the song menu's last
+        # entry): then nothing sounds. The other monitor stays covered.
+        self.assertTrue(kept <= self.windows(), "the other monitor uncovered")
         for turn in range(20):
-            others = sorted(self.windows() - {self.program.window})
+            others = sorted(self.windows() - kept)
             if not others:
                 break
             self.x.run("xdotool", "key", "Escape")
-            if not desktop.wait_for(lambda: self.windows() < set(others) | {self.program.window},
-                                    1):
-                # Each in turn: a tool tip among them takes neither.
-                self.x.run("xdotool", "windowactivate", "--sync", others[turn % len(others)],
-                           "key", "alt+F4")
-                desktop.wait_for(lambda: len(self.windows()) <= len(others), 2)
+            if not desktop.wait_for(lambda: self.windows() < set(others) | kept, 1):
+                # Each in turn: a tool tip among them has no close button.
+                self.x.run("wmctrl", "-i", "-c", others[turn % len(others)])
+                desktop.wait_for(lambda: len(self.windows() - kept) < len(others), 2)
         self.assertIsNone(self.program.process.poll(), self.program.stderr()[-4000:])
         self.choose_in_song_menu(1)
         said = "seed %d, %d strokes (%d key events), %d clicks in %.0f s" % (
@@ -590,8 +727,11 @@ class EndToEnd(unittest.TestCase):
                             "bindsym --inhibited alt+F5 exec touch %s\n" % (shortcut, read))
         self.assertTrue(sway.running, "sway did not start")
         inhibitors = "Adding keyboard shortcuts inhibitor"
-        for args, marked in (([], True), (["--child-lock"], False)):
-            with self.subTest(args=args):
+        # Locked, also while the grown-up's question is open: it holds the
+        # keys in turn.
+        for args, asked, marked in (([], False, True), (["--child-lock"], False, False),
+                                    (["--child-lock"], True, False)):
+            with self.subTest(args=args, asked=asked):
                 for mark in (shortcut, read):
                     if os.path.exists(mark):
                         os.remove(mark)
@@ -602,6 +742,16 @@ class EndToEnd(unittest.TestCase):
                 self.assertTrue(desktop.wait_for(
                     lambda: sway.said("tinko-piano") and (not args or sway.said(inhibitors) > before),
                     30), program.stderr())
+                if asked:
+                    # Shown over the full-screen piano, focused as a click
+                    # on it would.
+                    before = sway.said(inhibitors)
+                    sway.type("-M", "ctrl", "-M", "alt", "-M", "shift", "-k", "u", "-m", "shift",
+                              "-m", "alt", "-m", "ctrl")
+                    self.assertTrue(desktop.wait_for(lambda: sway.said("家长验证")), "not asked")
+                    sway.command("[title=家长验证]", "focus")
+                    self.assertTrue(desktop.wait_for(lambda: sway.said(inhibitors) > before),
+                                    "the question holds nothing")
                 sway.type("-M", "alt", "-k", "F4", "-k", "F5", "-m", "alt")
                 self.assertTrue(desktop.wait_for(lambda: os.path.exists(read)), "keys not read")
                 self.assertEqual(os.path.exists(shortcut), marked)

@@ -29,17 +29,22 @@ std::pair<int, int> numbersAsked(const GrownUpGate& gate) {
     return {asked.captured(1).toInt(), asked.captured(2).toInt()};
 }
 
-// Answers the next question shown: `answer` gets the right sum and says
-// what to type, or nothing to press Escape.
-void answerNextQuestion(std::function<QString(int)> answer) {
+// Answers the next question shown, once it is active: `answer` gets the
+// right sum and says what to type, or nothing to press Escape; `seen`, if
+// given, looks at the question first.
+void answerNextQuestion(std::function<QString(int)> answer,
+                        std::function<void(GrownUpGate&)> seen = {}) {
     auto* poll = new QTimer(qApp);
     QObject::connect(poll, &QTimer::timeout, poll, [=] {
         auto* gate = qobject_cast<GrownUpGate*>(QApplication::activeModalWidget());
-        if (gate == nullptr) {
+        if (gate == nullptr || !gate->isActiveWindow()) {
             return;
         }
         poll->deleteLater();
         poll->stop();
+        if (seen) {
+            seen(*gate);
+        }
         const auto [first, second] = numbersAsked(*gate);
         const QString typed = answer(first + second);
         auto* field = gate->findChild<QLineEdit*>(QStringLiteral("answer"));
@@ -48,25 +53,6 @@ void answerNextQuestion(std::function<QString(int)> answer) {
     });
     poll->start(5);
 }
-
-// Whether the keyboard was held as the last question came on the screen,
-// before the desktop made it active.
-class HeldAsAsked : public QObject {
-public:
-    explicit HeldAsAsked(const bool& held) : held_(held) { qApp->installEventFilter(this); }
-    bool wasHeld = true;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Show && qobject_cast<GrownUpGate*>(watched) != nullptr) {
-            wasHeld = held_;
-        }
-        return false;
-    }
-
-private:
-    const bool& held_;
-};
 
 const std::function<QString(int)> kRight = [](int sum) { return QString::number(sum); };
 const std::function<QString(int)> kWrong = [](int sum) { return QString::number(sum + 1); };
@@ -161,26 +147,46 @@ TEST_F(ChildLockTest, OffByDefaultTheGrownUpsMenuLocksAndTheLockIsKeptAndUnlocks
     EXPECT_TRUE(locked());
 }
 
-TEST_F(ChildLockTest, ClosingAndTheUsersBrowserNeedTheSumAndDialogsGetTheKeyboardBack) {
+TEST_F(ChildLockTest, ClosingAndTheUsersBrowserNeedTheSumAndDialogsHoldTheKeyboardOnEveryDesktop) {
     lockAtStart = true;
     makeWindow();
     window->show();
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
-    EXPECT_TRUE(keyboardHeld);
+    EXPECT_EQ(keyboardHeldOn, window->windowHandle());
+    EXPECT_TRUE(onEveryDesktop.contains(window->windowHandle()));
     QAction* update = window->findChild<QAction*>(QStringLiteral("软件在线更新"));
     for (const bool right : {false, true}) {
-        HeldAsAsked asked(keyboardHeld);
-        answerNextQuestion(right ? kRight : kWrong);
+        // The question holds the keyboard while it is active, on every
+        // desktop; the window again as soon as it is gone.
+        const QWindow* heldAsAsked = nullptr;
+        bool askedOnEveryDesktop = false;
+        answerNextQuestion(right ? kRight : kWrong, [&](GrownUpGate& gate) {
+            heldAsAsked = keyboardHeldOn;
+            askedOnEveryDesktop = onEveryDesktop.contains(gate.windowHandle());
+            EXPECT_EQ(heldAsAsked, gate.windowHandle());
+        });
         update->trigger();
-        EXPECT_FALSE(asked.wasHeld);
+        EXPECT_NE(heldAsAsked, nullptr);
+        EXPECT_TRUE(askedOnEveryDesktop);
         EXPECT_EQ(externalBrowser.opened.size(), right ? 1 : 0);
         EXPECT_EQ(window->isMinimized(), right);
+        if (!right) {
+            EXPECT_EQ(keyboardHeldOn, window->windowHandle());
+        }
         // Active again (the window manager's doing), it holds the keyboard.
         keyboardHeld = false;
         window->activateWindow();
         EXPECT_TRUE(waitUntil([&] { return keyboardHeld; }));
     }
+    // The about box, a window of its own: held while it is active, on every
+    // desktop; closed, the window holds it again without being activated.
+    aboutBox.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(aboutBox.form()));
+    EXPECT_EQ(keyboardHeldOn, aboutBox.form()->windowHandle());
+    EXPECT_TRUE(onEveryDesktop.contains(aboutBox.form()->windowHandle()));
+    aboutBox.form()->close();
+    EXPECT_TRUE(waitUntil([&] { return keyboardHeldOn == window->windowHandle(); }));
     for (const bool right : {false, true}) {
         answerNextQuestion(right ? kRight : kWrong);
         EXPECT_EQ(window->close(), right);

@@ -24,11 +24,11 @@ protected:
                     SiteHosts hosts = SiteHosts::defaults()) {
         auto browser = std::make_unique<RecordingWebBrowser>();
         this->browser = browser.get();
-        window = std::make_unique<MainForm>(
-            MainFormParts{recorder, std::move(browser), externalBrowser, aboutBox, std::move(hosts),
-                          pianoProperties, songFolders, settingsFile,
-                          std::make_unique<RecordingKeyboardHold>(keyboardHeld), lockAtStart,
-                          &midiPorts, &recorder, &messages});
+        window = std::make_unique<MainForm>(MainFormParts{
+            recorder, std::move(browser), externalBrowser, aboutBox, std::move(hosts),
+            pianoProperties, songFolders, settingsFile,
+            std::make_unique<RecordingKeyboardHold>(keyboardHeld, &keyboardHeldOn, &onEveryDesktop),
+            lockAtStart, &midiPorts, &recorder, &messages});
         piano = window->findChild<Piano*>(QStringLiteral("Piano1"));
         combo = window->findChild<QComboBox*>(QStringLiteral("Combo1"));
         picture = window->findChild<QWidget*>(QStringLiteral("Picture1"));
@@ -58,6 +58,8 @@ protected:
     QStringList songFolders;
     QString settingsFile = ownFolder.filePath(QStringLiteral("tinko-piano.conf"));
     bool keyboardHeld = false;
+    QWindow* keyboardHeldOn = nullptr;
+    QSet<const QWindow*> onEveryDesktop;
     bool lockAtStart = false;  // as --child-lock does
     RecordingWebBrowser* browser = nullptr;
     std::unique_ptr<MainForm> window;

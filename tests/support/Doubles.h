@@ -3,6 +3,7 @@
 #include <functional>
 
 #include <QList>
+#include <QSet>
 #include <QStringList>
 #include <QUrl>
 
@@ -35,16 +36,39 @@ private:
     QStringList keptTo_;
 };
 
-// Holds nothing; says in `held` whether the keyboard would be held now.
+// Holds nothing; says in `held` whether the keyboard would be held now, in
+// `heldOn` for which window, and in `onEveryDesktop` which windows were
+// asked to show on every virtual desktop.
 class RecordingKeyboardHold : public KeyboardHold {
 public:
-    explicit RecordingKeyboardHold(bool& held) : held_(held) {}
+    explicit RecordingKeyboardHold(bool& held, QWindow** heldOn = nullptr,
+                                   QSet<const QWindow*>* onEveryDesktop = nullptr)
+        : held_(held), heldOn_(heldOn), onEveryDesktop_(onEveryDesktop) {}
 
-    bool take(QWindow&) override { return held_ = true; }
-    void giveBack() override { held_ = false; }
+    bool take(QWindow& window) override {
+        if (heldOn_ != nullptr) {
+            *heldOn_ = &window;
+        }
+        return held_ = true;
+    }
+    void giveBack() override {
+        held_ = false;
+        if (heldOn_ != nullptr) {
+            *heldOn_ = nullptr;
+        }
+    }
+    void keepOnEveryDesktop(QWindow& window, bool every) override {
+        if (onEveryDesktop_ != nullptr && every) {
+            onEveryDesktop_->insert(&window);
+        } else if (onEveryDesktop_ != nullptr) {
+            onEveryDesktop_->remove(&window);
+        }
+    }
 
 private:
     bool& held_;
+    QWindow** heldOn_;
+    QSet<const QWindow*>* onEveryDesktop_;
 };
 
 // Opens nothing; remembers every address it was asked to open.

@@ -84,9 +84,17 @@ class XServer:
         return done.stdout.strip() if text else done.stdout
 
 
-def window_manager(processes, x):
-    # Starts openbox on `x`, and waits until it manages windows.
-    processes.start(["openbox", "--sm-disable"], x.env)
+def window_manager(processes, x, focus_new=True):
+    # Starts openbox on `x`, and waits until it manages windows; without
+    # `focus_new` it gives a new window the focus only when asked to (as
+    # when the program starts before the session has settled).
+    config = []
+    if not focus_new:
+        config = ["--config-file", processes.folder() + "/rc.xml"]
+        with open("/etc/xdg/openbox/rc.xml") as default, open(config[1], "w") as changed:
+            changed.write(default.read().replace("<focusNew>yes</focusNew>",
+                                                 "<focusNew>no</focusNew>"))
+    processes.start(["openbox", "--sm-disable", *config], x.env)
     wait_for(lambda: "window id" in x.run("xprop", "-root", "_NET_SUPPORTING_WM_CHECK"))
 
 
@@ -151,6 +159,13 @@ class Sway:
 
     def type(self, *arguments):
         subprocess.run(("wtype",) + arguments, env=self.env, timeout=20)
+
+    def command(self, *arguments):
+        # Runs a sway command over its IPC socket, as a user's binding would.
+        folder = os.path.dirname(self.log)
+        socket = next(name for name in os.listdir(folder) if name.startswith("sway-ipc"))
+        subprocess.run(("swaymsg", "-s", os.path.join(folder, socket)) + arguments,
+                       stdout=DEVNULL, timeout=20)
 
 
 class AudioServer:
@@ -347,14 +362,16 @@ class Program:
             self.process = processes.start([path, *args], self.env, stderr=log)
         self.window = None
 
-    def start(self):
+    def start(self, focus=True):
         def window():
+            # The first made: not a plain window covering another monitor.
             found = self.x.run("xdotool", "search", "--onlyvisible", "--class", self.window_class)
-            self.window = found.split()[-1] if found else None
+            self.window = min(found.split(), key=int) if found else None
             return self.window is not None or self.process.poll() is not None
         if not wait_for(window, 30) or self.window is None:
             return False
-        self.x.run("xdotool", "windowfocus", "--sync", self.window)
+        if focus:
+            self.x.run("xdotool", "windowfocus", "--sync", self.window)
         return wait_for(lambda: self.screenshot().pixel(0, 0) not in (None, (0, 0, 0)), 5)
 
     def screenshot(self):
