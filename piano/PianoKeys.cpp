@@ -1,5 +1,7 @@
 // Selecting keys and drawing them: every change recomposes the whole
 // keyboard off screen and shows it in one piece.
+#include <QPainter>
+#include <array>
 #include <cmath>
 #include <string>
 
@@ -13,7 +15,108 @@ namespace {
 // Amber: unlike a key at rest (white or black) and a pressed one (grey).
 constexpr QRgb kHintColour = 0xFFFFB000U;
 
+// Label colours: on a light face, and on a dark one (a black key, or a white
+// key pressed).
+constexpr QRgb kLabelOnLight = 0xFF202020U;
+constexpr QRgb kLabelOnDark = 0xFFF4F4F4U;
+
+bool isBlack(int note) {
+    static constexpr std::array<bool, 12> kBlack = {false, true,  false, true,  false, false,
+                                                    true,  false, true,  false, true,  false};
+    return kBlack[static_cast<std::size_t>(note % 12)];
+}
+
+// The white keys left of `note`, from the lowest key.
+int whiteKeysBelow(int note) {
+    int count = 0;
+    for (int below = keyboard::kLowestNote; below < note; ++below) {
+        count += isBlack(below) ? 0 : 1;
+    }
+    return count;
+}
+
+QFont labelFont(int pixels) {
+    QFont font;
+    font.setFamilies({QStringLiteral("Noto Sans CJK SC"), QStringLiteral("DejaVu Sans"),
+                      QStringLiteral("sans-serif")});
+    font.setPixelSize(pixels);
+    return font;
+}
+
 }  // namespace
+
+void Piano::setKeyLabels(std::map<std::uint8_t, KeyLabel> labels) {
+    labels_ = std::move(labels);
+    DrawKeys();
+}
+
+QString Piano::keyDescription(std::uint8_t note) const {
+    static constexpr std::array<const char*, 12> kNames = {"C",  "C♯", "D",  "D♯", "E",  "F",
+                                                           "F♯", "G",  "G♯", "A",  "A♯", "B"};
+    QString description = QString::fromUtf8(kNames[note % 12]) + QString::number(note / 12 - 1);
+    const auto label = labels_.find(note);
+    if (label != labels_.end()) {
+        description += QLatin1Char(' ') + label->second.text;
+        if (label->second.dots != 0) {
+            description += QString(std::abs(label->second.dots),
+                                   label->second.dots > 0 ? QLatin1Char('\'') : QLatin1Char(','));
+        }
+    }
+    return description;
+}
+
+void Piano::drawLabels() {
+    QPainter painter(&Buffer);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setRenderHint(QPainter::TextAntialiasing);
+    const double scale = Buffer.devicePixelRatio();
+    for (const auto& [note, label] : labels_) {
+        if (note < keyboard::kLowestNote || note > keyboard::kHighestNote) {
+            continue;
+        }
+        const bool black = isBlack(note);
+        const int left = whiteKeysBelow(note) * keyboard::kKeyPitch -
+                         (black ? keyboard::kKeyPitch - keyboard::kBlackKeyOffset : 0);
+        // The face the label stands on: the white key's foot below the black
+        // keys, or the black key's lower face, one character a line.
+        const QRectF face = black ? QRectF(left + 2, 52, keyboard::kBlackKeyWidth - 4, 56)
+                                  : QRectF(left + 1, 122, keyboard::kKeyPitch - 2, 46);
+        const QPoint sample(static_cast<int>((face.left() + 1) * scale),
+                            static_cast<int>((face.bottom() - 1) * scale));
+        const bool dark = qGray(Buffer.pixel(sample)) < 150;  // a pressed white key is mid-grey
+        const QColor ink(dark ? kLabelOnDark : kLabelOnLight);
+        painter.setClipRect(face);
+        painter.setPen(ink);
+        painter.setBrush(ink);
+        const QStringList lines =
+            black ? QStringList(label.text.begin(), label.text.end()) : QStringList{label.text};
+        QFont font = labelFont(black ? 9 : 11);
+        // A word too wide for its key gets smaller.
+        while (font.pixelSize() > 6 &&
+               QFontMetricsF(font).horizontalAdvance(lines.join(QString())) /
+                       (black ? lines.size() : 1) >
+                   face.width() - 1) {
+            font.setPixelSize(font.pixelSize() - 1);
+        }
+        painter.setFont(font);
+        const QFontMetricsF metrics(font);
+        const double lineHeight = metrics.height() * 0.85;
+        const double dotSpace = 4.0 * std::abs(label.dots);
+        double bottom = face.bottom() - 2 - (label.dots < 0 ? dotSpace : 0);
+        const double textTop = bottom - lineHeight * lines.size();
+        for (int line = 0; line < lines.size(); ++line) {
+            painter.drawText(
+                QRectF(face.left(), textTop + line * lineHeight, face.width(), lineHeight),
+                Qt::AlignCenter, lines[line]);
+        }
+        const double centre = face.center().x();
+        painter.setPen(Qt::NoPen);
+        for (int dot = 0; dot < std::abs(label.dots); ++dot) {
+            const double y = label.dots > 0 ? textTop - 2 - 4 * dot : bottom + 3 + 4 * dot;
+            painter.drawEllipse(QPointF(centre, y), 1.4, 1.4);
+        }
+    }
+}
 
 void Piano::checkIndex(std::uint8_t Index, const char* member) const {
     if (Index >= KeyState.size()) {
@@ -79,6 +182,9 @@ void Piano::composeKeys() {
             const QPoint at = keyAt(note, shape);
             xorPixels(Buffer, KW[static_cast<std::size_t>(shape)], at);
         }
+    }
+    if (!labels_.empty()) {
+        drawLabels();
     }
     copyPixels(Picture1->image(), Buffer);
 }

@@ -220,6 +220,51 @@ void checkChunks(const unsigned char* bytes, std::size_t size) {
     }
 }
 
+// The tempo changes, time signatures and first key signature of every
+// track, for the melody's score. Of two at one time the later in the file
+// holds.
+void readScoreMarks(smf_t* smf, Melody& melody) {
+    if (smf->ppqn <= 0) {
+        return;  // timed in frames: no beats to find
+    }
+    const auto kept = [](auto& list, auto mark) {
+        auto at = std::find_if(list.begin(), list.end(),
+                               [&](const auto& other) { return other.quarter >= mark.quarter; });
+        if (at != list.end() && at->quarter == mark.quarter) {
+            *at = mark;
+        } else {
+            list.insert(at, mark);
+        }
+    };
+    bool keyFound = false;
+    for (int number = 1; number <= smf->number_of_tracks; ++number) {
+        smf_track_t* track = smf_get_track_by_number(smf, number);
+        for (int index = 1; track != nullptr && index <= track->number_of_events; ++index) {
+            const smf_event_t* event = smf_track_get_event_by_number(track, index);
+            if (event == nullptr || !smf_event_is_metadata(event) ||
+                event->midi_buffer_length < 4) {
+                continue;
+            }
+            const unsigned char* bytes = event->midi_buffer;
+            const int length = event->midi_buffer_length;
+            const double quarter = static_cast<double>(event->time_pulses) / smf->ppqn;
+            if (bytes[1] == 0x51 && bytes[2] == 3 && length >= 6) {
+                kept(melody.tempi, TempoChange{event->time_seconds, quarter,
+                                               static_cast<double>(bigEndian(bytes + 3, 3)) / 1e6});
+            } else if (bytes[1] == 0x58 && bytes[2] == 4 && length >= 7 && bytes[3] > 0 &&
+                       bytes[4] < 7) {
+                kept(melody.metres, TimeSignature{quarter, bytes[3], 1 << bytes[4]});
+            } else if (bytes[1] == 0x59 && bytes[2] == 2 && length >= 5 && !keyFound) {
+                const int sharps = static_cast<std::int8_t>(bytes[3]);
+                if (sharps >= -7 && sharps <= 7) {
+                    melody.sharps = sharps;
+                    keyFound = true;
+                }
+            }
+        }
+    }
+}
+
 Melody melodyOf(smf_t* smf) {
     for (int number = 1; number <= smf->number_of_tracks; ++number) {
         smf_track_t* track = smf_get_track_by_number(smf, number);
@@ -228,7 +273,9 @@ Melody melodyOf(smf_t* smf) {
         }
         std::vector<MelodyNote> notes = notesOf(track);
         if (!notes.empty()) {
-            return highestNotes(std::move(notes));
+            Melody melody = highestNotes(std::move(notes));
+            readScoreMarks(smf, melody);
+            return melody;
         }
     }
     throw SongFileError("no notes but drums, or none at all");

@@ -47,14 +47,17 @@ void SongPlayer::start(const Melody& melody) {
     melody_ = melody;
     switch (mode_) {
         case SongMode::Listen:
+            listened_ = -1;
             play(melody);
             break;
         case SongMode::Follow:
             lesson_.emplace(melody);
             piano_.setHint(lesson_->hint());
+            mark(0);
             break;
         case SongMode::Magic:
             magic_.emplace(melody);
+            mark(0);
             break;
     }
 }
@@ -68,6 +71,14 @@ void SongPlayer::stop() {
     letAllGo();
     if (piano_.hint() != 0) {
         piano_.setHint(0);
+    }
+    mark(-1);
+}
+
+void SongPlayer::mark(int note) {
+    if (note != marked_) {
+        marked_ = note;
+        emit marked(note);
     }
 }
 
@@ -84,6 +95,9 @@ void SongPlayer::playDueSteps() {
     const double now = static_cast<double>(clock_.nsecsElapsed()) / 1e9;
     for (const ListenPlayback::Step& step : playback_->due(now)) {
         if (step.down) {
+            if (mode_ == SongMode::Listen) {
+                mark(++listened_);
+            }
             press(step.note);
         } else {
             letGo(step.note);
@@ -98,6 +112,7 @@ void SongPlayer::playDueSteps() {
         if (mode_ == SongMode::Listen || (lesson_ && lesson_->finished())) {
             melody_.reset();
             lesson_.reset();
+            mark(-1);
         }
     }
 }
@@ -107,6 +122,7 @@ bool SongPlayer::keyDown(std::int16_t code, std::uint8_t note) {
     if (magic_) {
         if (const std::uint8_t next = magic_->press(code)) {
             press(next);
+            mark(static_cast<int>(magic_->position()));
         }
         magicKeys_.insert(code);
         return true;
@@ -137,6 +153,7 @@ void SongPlayer::pressed(std::uint8_t note) {
         stop();  // the child takes over
     } else if (lesson_ && !playback_ && lesson_->press(note)) {
         piano_.setHint(lesson_->hint());
+        mark(lesson_->finished() ? -1 : static_cast<int>(lesson_->position()));
         if (lesson_->finished()) {
             play(cheer());
         }
@@ -176,6 +193,7 @@ bool SongPlayer::mouseOnKeyboard(QEvent* event) {
             if (magic_) {
                 if (const std::uint8_t next = magic_->press(kMouse)) {
                     press(next);
+                    mark(static_cast<int>(magic_->position()));
                 }
                 return true;
             } else {
