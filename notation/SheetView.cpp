@@ -15,10 +15,10 @@ namespace {
 constexpr double kMargin = 12;
 constexpr double kTitleHeight = 34;
 constexpr double kHeaderHeight = 64;  // title, then key and metre
-constexpr double kLineHeight = 64;
-constexpr double kBaseline = 34;  // of the numbers, from a line's top
-constexpr double kDigitSize = 22;
-constexpr double kDot = 2.2;  // radius of an octave or augmentation dot
+constexpr double kLineHeight = 80;
+constexpr double kBaseline = 44;  // of the numbers, from a line's top
+constexpr double kDigitSize = 28;
+constexpr double kDot = 2.6;  // radius of an octave or augmentation dot
 
 // Amber, as the key to press next on the keyboard.
 const QColor kMarkColour(0xFF, 0xB0, 0x00);
@@ -38,16 +38,16 @@ double widthOf(const Sign& sign) {
     switch (sign.kind) {
         case Sign::Kind::BarLine:
         case Sign::Kind::EndLine:
-            return 20;
+            return 24;
         case Sign::Kind::Metre:
-            return 44;
+            return 50;
         case Sign::Kind::Dash:
-            return 30;
+            return 38;
         case Sign::Kind::Note:
         case Sign::Kind::Rest:
             break;
     }
-    double width = sign.underlines == 0 ? 30 : sign.underlines == 1 ? 24 : 20;
+    double width = sign.underlines == 0 ? 38 : sign.underlines == 1 ? 30 : 25;
     return width + (sign.dotted ? 8 : 0) + (sign.accidental != 0 ? 10 : 0);
 }
 
@@ -182,7 +182,7 @@ void SheetView::paintEvent(QPaintEvent*) {
                                      Qt::AlignCenter, sign.metre);
                     continue;
                 case Sign::Kind::Dash:
-                    painter.fillRect(QRectF(cell.x + 6, baseline - digitWidth * 0.55, 16, 2.5),
+                    painter.fillRect(QRectF(cell.x + 8, baseline - digitWidth * 0.55, 20, 2.5),
                                      kInk);
                     continue;
                 case Sign::Kind::Note:

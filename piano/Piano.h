@@ -122,6 +122,7 @@ private:
     std::int32_t yinSe_ = 0;           // program sent whenever a device opens
     std::uint8_t hint_ = 0;            // the key shown as the one to press next
     std::map<std::uint8_t, KeyLabel> labels_;
+    std::array<QImage, 2> labelLayers_;  // every label in dark ink, and in light ink
 };
 
 }  // namespace tinko

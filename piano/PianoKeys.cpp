@@ -43,10 +43,63 @@ QFont labelFont(int pixels) {
     return font;
 }
 
+// Where a key's label stands: the white key's foot below the black keys,
+// or the black key's lower face, one character a line.
+QRectF labelFaceOf(int note) {
+    const bool black = isBlack(note);
+    const int left = whiteKeysBelow(note) * keyboard::kKeyPitch -
+                     (black ? keyboard::kKeyPitch - keyboard::kBlackKeyOffset : 0);
+    return black ? QRectF(left + 2, 52, keyboard::kBlackKeyWidth - 4, 56)
+                 : QRectF(left + 1, 122, keyboard::kKeyPitch - 2, 46);
+}
+
+void drawLabel(QPainter& painter, int note, const KeyLabel& label, QColor ink) {
+    const bool black = isBlack(note);
+    const QRectF face = labelFaceOf(note);
+    painter.setClipRect(face);
+    painter.setPen(ink);
+    painter.setBrush(ink);
+    QStringList lines;
+    if (black) {
+        for (QChar character : label.text) {
+            lines << QString(character);
+        }
+    } else {
+        lines << label.text;
+    }
+    QFont font = labelFont(black ? 9 : 11);
+    // A word too wide for its key gets smaller.
+    while (font.pixelSize() > 6) {
+        const QFontMetricsF metrics(font);
+        double widest = 0;
+        for (const QString& line : lines) {
+            widest = std::max(widest, metrics.horizontalAdvance(line));
+        }
+        if (widest <= face.width() - 1) {
+            break;
+        }
+        font.setPixelSize(font.pixelSize() - 1);
+    }
+    painter.setFont(font);
+    const double lineHeight = QFontMetricsF(font).height() * 0.85;
+    const double bottom = face.bottom() - 2 - (label.dots < 0 ? 4.0 * -label.dots : 0);
+    const double textTop = bottom - lineHeight * lines.size();
+    for (int line = 0; line < lines.size(); ++line) {
+        painter.drawText(QRectF(face.left(), textTop + line * lineHeight, face.width(), lineHeight),
+                         Qt::AlignCenter, lines[line]);
+    }
+    painter.setPen(Qt::NoPen);
+    for (int dot = 0; dot < std::abs(label.dots); ++dot) {
+        const double y = label.dots > 0 ? textTop - 2 - 4 * dot : bottom + 3 + 4 * dot;
+        painter.drawEllipse(QPointF(face.center().x(), y), 1.4, 1.4);
+    }
+}
+
 }  // namespace
 
 void Piano::setKeyLabels(std::map<std::uint8_t, KeyLabel> labels) {
     labels_ = std::move(labels);
+    labelLayers_ = {};  // drawn anew at the next redraw
     DrawKeys();
 }
 
@@ -66,55 +119,39 @@ QString Piano::keyDescription(std::uint8_t note) const {
 }
 
 void Piano::drawLabels() {
-    QPainter painter(&Buffer);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setRenderHint(QPainter::TextAntialiasing);
     const double scale = Buffer.devicePixelRatio();
+    // Every label drawn once in each ink, onto clear layers; a redraw only
+    // copies each key's from the layer whose ink stands out on its face now.
+    if (labelLayers_[0].size() != Buffer.size() || labelLayers_[0].devicePixelRatio() != scale) {
+        for (std::size_t ink = 0; ink < labelLayers_.size(); ++ink) {
+            QImage& layer = labelLayers_[ink];
+            layer = QImage(Buffer.size(), QImage::Format_ARGB32_Premultiplied);
+            layer.setDevicePixelRatio(scale);
+            layer.fill(Qt::transparent);
+            QPainter painter(&layer);
+            painter.setRenderHint(QPainter::Antialiasing);
+            for (const auto& [note, label] : labels_) {
+                if (note >= keyboard::kLowestNote && note <= keyboard::kHighestNote) {
+                    drawLabel(painter, note, label,
+                              QColor(ink == 0 ? kLabelOnLight : kLabelOnDark));
+                }
+            }
+        }
+    }
+    QPainter painter(&Buffer);
     for (const auto& [note, label] : labels_) {
         if (note < keyboard::kLowestNote || note > keyboard::kHighestNote) {
             continue;
         }
-        const bool black = isBlack(note);
-        const int left = whiteKeysBelow(note) * keyboard::kKeyPitch -
-                         (black ? keyboard::kKeyPitch - keyboard::kBlackKeyOffset : 0);
-        // The face the label stands on: the white key's foot below the black
-        // keys, or the black key's lower face, one character a line.
-        const QRectF face = black ? QRectF(left + 2, 52, keyboard::kBlackKeyWidth - 4, 56)
-                                  : QRectF(left + 1, 122, keyboard::kKeyPitch - 2, 46);
-        const QPoint sample(static_cast<int>((face.left() + 1) * scale),
-                            static_cast<int>((face.bottom() - 1) * scale));
+        const QRectF face = labelFaceOf(note);
+        const QRect device(static_cast<int>(std::floor(face.left() * scale)),
+                           static_cast<int>(std::floor(face.top() * scale)),
+                           static_cast<int>(std::ceil(face.width() * scale)),
+                           static_cast<int>(std::ceil(face.height() * scale)));
+        const QPoint sample(device.left() + 1, device.bottom() - 1);
         const bool dark = qGray(Buffer.pixel(sample)) < 150;  // a pressed white key is mid-grey
-        const QColor ink(dark ? kLabelOnDark : kLabelOnLight);
-        painter.setClipRect(face);
-        painter.setPen(ink);
-        painter.setBrush(ink);
-        const QStringList lines =
-            black ? QStringList(label.text.begin(), label.text.end()) : QStringList{label.text};
-        QFont font = labelFont(black ? 9 : 11);
-        // A word too wide for its key gets smaller.
-        while (font.pixelSize() > 6 &&
-               QFontMetricsF(font).horizontalAdvance(lines.join(QString())) /
-                       (black ? lines.size() : 1) >
-                   face.width() - 1) {
-            font.setPixelSize(font.pixelSize() - 1);
-        }
-        painter.setFont(font);
-        const QFontMetricsF metrics(font);
-        const double lineHeight = metrics.height() * 0.85;
-        const double dotSpace = 4.0 * std::abs(label.dots);
-        double bottom = face.bottom() - 2 - (label.dots < 0 ? dotSpace : 0);
-        const double textTop = bottom - lineHeight * lines.size();
-        for (int line = 0; line < lines.size(); ++line) {
-            painter.drawText(
-                QRectF(face.left(), textTop + line * lineHeight, face.width(), lineHeight),
-                Qt::AlignCenter, lines[line]);
-        }
-        const double centre = face.center().x();
-        painter.setPen(Qt::NoPen);
-        for (int dot = 0; dot < std::abs(label.dots); ++dot) {
-            const double y = label.dots > 0 ? textTop - 2 - 4 * dot : bottom + 3 + 4 * dot;
-            painter.drawEllipse(QPointF(centre, y), 1.4, 1.4);
-        }
+        painter.drawImage(QRectF(device.topLeft() / scale, device.size() / scale),
+                          labelLayers_[dark ? 1 : 0], device);
     }
 }
 

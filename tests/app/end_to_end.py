@@ -283,7 +283,7 @@ class EndToEnd(unittest.TestCase):
                        0x87, 0x40, 0x80, 72, 0, 0, 0xFF, 0x2F, 0])
         write_midi_file(data + "/tinko-piano/songs/测试.mid", track)
         self.launch(server, XDG_DATA_HOME=data)
-        listen, follow, magic, last_song = 4, 3, 2, 5  # from the menu's bottom
+        listen, follow, magic, last_song = 5, 4, 3, 6  # from the menu's bottom, below 琴键标记
         # Each note's pitch on both channels, nearer to it than to either
         # neighbour (within half a semitone): the SoundFont's piano is tuned
         # as a real one is, its treble a little sharp (C5 is heard at 530 Hz).
@@ -455,7 +455,7 @@ class EndToEnd(unittest.TestCase):
         # also after a menu of the piano's has taken the keyboard and given
         # it back ("跟着灯弹", the mode already chosen): the piano still has
         # the keys.
-        self.choose_in_song_menu(3)
+        self.choose_in_song_menu(4)
         for keys in ("alt+F4", "alt+Tab", "super+d", "alt+space", "ctrl+alt+Left",
                      "ctrl+alt+Right"):
             with self.subTest(keys=keys):
@@ -521,7 +521,7 @@ class EndToEnd(unittest.TestCase):
         # What the storm opened is closed as a grown-up would (menus and the
         # question by Escape, the about box and its messages by Alt+F4,
         # theirs while they are active), a song it started stopped ("停止",
-        # the song menu's last entry): then nothing sounds.
+        # the song menu's entry above its last, 琴键标记): then nothing sounds.
         for turn in range(20):
             others = sorted(self.windows() - {self.program.window})
             if not others:
@@ -534,7 +534,7 @@ class EndToEnd(unittest.TestCase):
                            "key", "alt+F4")
                 desktop.wait_for(lambda: len(self.windows()) <= len(others), 2)
         self.assertIsNone(self.program.process.poll(), self.program.stderr()[-4000:])
-        self.choose_in_song_menu(1)
+        self.choose_in_song_menu(2)
         said = "seed %d, %d strokes (%d key events), %d clicks in %.0f s" % (
             seed, strokes, events, clicks, time.monotonic() - began)
         print("storm:", said, file=sys.stderr)
