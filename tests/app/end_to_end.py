@@ -8,7 +8,8 @@
 # server leaves a piano that still plays silently and says once why, and
 # that sounds again once the server is back; and the program says nothing
 # else. A song a grown-up added is heard and lit as it plays, its next key
-# hinted until pressed, and played by whatever key a child presses.
+# hinted until pressed, and played by whatever key a child presses; its 简谱
+# sheet shows below the keyboard, and a screen reader reads it and the keys.
 #
 # TINKO_PROGRAM=build/app/tinko-piano end_to_end.py [EndToEnd.test_...]
 import os
@@ -282,7 +283,8 @@ class EndToEnd(unittest.TestCase):
         track = bytes([0, 0x90, 69, 100, 0x87, 0x40, 0x80, 69, 0, 0, 0x90, 72, 100,
                        0x87, 0x40, 0x80, 72, 0, 0, 0xFF, 0x2F, 0])
         write_midi_file(data + "/tinko-piano/songs/测试.mid", track)
-        self.launch(server, XDG_DATA_HOME=data)
+        self.launch(server, XDG_DATA_HOME=data, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
+                    QT_ACCESSIBILITY="1")
         listen, follow, magic, last_song = 5, 4, 3, 6  # from the menu's bottom, below 琴键标记
         # Each note's pitch on both channels, nearer to it than to either
         # neighbour (within half a semitone): the SoundFont's piano is tuned
@@ -304,6 +306,14 @@ class EndToEnd(unittest.TestCase):
                               (pitch(onset + desktop.RATE * 5 // 4), 523)):
                 for each in heard:
                     self.assertAlmostEqual(each, hz, delta=near(hz), msg=str(heard))
+
+        with self.subTest("its sheet, read on the accessibility bus"):
+            # A4 and C5 for two beats each at 1=C: 6, a dash, the 1 an octave
+            # up, a dash; and middle C's key among the keyboard's.
+            sheet = ("6 - 1' - ||", "测试 1=C 4/4")
+            self.assertTrue(desktop.wait_for(lambda: sheet in self.accessible()),
+                            self.accessible())
+            self.assertIn(("C4", ""), self.accessible())
 
         with self.subTest("follow"):
             self.choose_in_song_menu(follow)
@@ -343,6 +353,16 @@ class EndToEnd(unittest.TestCase):
                 desktop.wait_for(lambda: recorder.onset(
                     recorder.frames() - desktop.RATE // 10) is None)
         self.assertNotIn("song left out", self.program.stderr())
+
+    def accessible(self):
+        # What a screen reader reads of the program (tests/support/accessible.py):
+        # each object's name and description.
+        said = subprocess.run(
+            ["/usr/bin/python3", os.path.join(os.path.dirname(os.path.abspath(__file__)), "..",
+                                              "support", "accessible.py")],
+            env=self.program.env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
+            timeout=60).stdout.splitlines()
+        return [tuple(line.split("\t")[1:]) for line in said]
 
     def held(self):
         # Whether the piano is running, shown, full screen, focused and kept
