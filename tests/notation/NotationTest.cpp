@@ -2,12 +2,14 @@
 // teacher writes for it.
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <QString>
 #include <string>
 #include <vector>
 
 #include "Jianpu.h"
 #include "MidiFiles.h"
+#include "SheetView.h"
 #include "SongFile.h"
 
 namespace tinko::notation {
@@ -121,6 +123,37 @@ TEST(Jianpu, SongsAreWrittenAsATeacherWritesThem) {
         EXPECT_EQ(sheet.metre.toStdString(), c.metre);
         EXPECT_EQ(textOf(sheet).toStdString(), c.sheet);
     }
+}
+
+TEST(SheetView, TheMarkedNoteShowsInAmberAndThePageTurnsToItsLine) {
+    const songs::Melody melody = songs::readMelody(std::string(TINKO_SONGS_DIR) + "/小星星.mid");
+    SheetView view;
+    view.resize(400, 230);  // room for two lines a page
+    view.setSheet(QStringLiteral("小星星"), sheetOf(melody));
+    EXPECT_GE(view.lines(), 5);
+    const auto amberRows = [&] {
+        const QImage shown = view.grab().toImage();
+        int rows = 0;
+        for (int y = 0; y < shown.height(); ++y) {
+            for (int x = 0; x < shown.width(); ++x) {
+                if (shown.pixel(x, y) == qRgb(255, 176, 0)) {
+                    ++rows;
+                    break;
+                }
+            }
+        }
+        return rows;
+    };
+    EXPECT_EQ(amberRows(), 0);
+    view.mark(0);
+    EXPECT_EQ(view.firstLine(), 0);
+    EXPECT_GT(amberRows(), 20);
+    view.mark(static_cast<int>(melody.size()) - 1);
+    EXPECT_EQ(view.firstLine(), (view.lines() - 1) / 2 * 2) << "the last line's page";
+    EXPECT_GT(amberRows(), 20);
+    view.mark(-1);
+    EXPECT_EQ(view.firstLine(), (view.lines() - 1) / 2 * 2) << "no mark: the page stays";
+    EXPECT_EQ(amberRows(), 0);
 }
 
 }  // namespace
