@@ -12,6 +12,7 @@
 #include "KeyFaces.h"
 #include "MainFormFixture.h"
 #include "MidiFiles.h"
+#include "SheetView.h"
 #include "Wait.h"
 
 namespace tinko {
@@ -139,7 +140,10 @@ TEST_F(Songs, ListenPlaysTheMelodyWithItsLightsAndAPianoKeyStopsIt) {
     midi.clearSent();
     choose("short");
     EXPECT_TRUE(piano->isSelc(60)) << "the first note at once";
+    const auto* sheet = window->findChild<notation::SheetView*>();
+    EXPECT_EQ(sheet->marked(), 0) << "marked as it sounds";
     ASSERT_TRUE(sentAll(4));
+    EXPECT_TRUE(testing::waitUntil([&] { return sheet->marked() == -1; })) << "none at the end";
     EXPECT_EQ(midi.sentText(), "90 3C 70, 90 3C 00, 90 40 70, 90 40 00");
     EXPECT_FALSE(piano->isSelc(64));
 
@@ -215,7 +219,12 @@ TEST_F(Songs, MagicKeysPlayTheNextNoteWhateverIsPressedUntilStopped) {
     choose("一键一音");
     choose("song");
     midi.clearSent();
-    testing::InputScript(*picture).play(QStringLiteral("key F5; repeat F5; key A"));
+    const auto* sheet = window->findChild<notation::SheetView*>();
+    EXPECT_EQ(sheet->marked(), 0);
+    testing::InputScript(*picture).play(QStringLiteral("key F5; repeat F5"));
+    EXPECT_EQ(sheet->marked(), 1) << "the note the next key plays";
+    testing::InputScript(*picture).play(QStringLiteral("key A"));
+    EXPECT_EQ(sheet->marked(), 0) << "the song starts again";
     EXPECT_TRUE(piano->isSelc(60));
     EXPECT_FALSE(piano->isSelc(48)) << "not the key pressed";
     testing::InputScript(*picture).play(

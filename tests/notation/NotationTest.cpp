@@ -106,10 +106,12 @@ TEST(Jianpu, SongsAreWrittenAsATeacherWritesThem) {
                            {72, 2}},
                           20, 50)}),
          "1=C", "4/4", "1. 2_ 3 0_ 7,_ | 5__ 5__ 5__ 5__ 6_. 5__ 1' - ||"},
-        {"three-four in G, a sharp, after a silent bar", "",
+        {"three-four in G at a second a beat, a sharp, after a silent bar", "",
          midiFile({played(
              {{0, 3}, {0, 1}, {67, 1}, {69, 1}, {71, 1}, {74, 2}, {73, 1}, {66, 1}, {67, 1}}, 0, 0,
-             {timeSignature(3, 2), {0, {0xFF, 0x59, 2, 1, 0}}})}),
+             {timeSignature(3, 2),
+              {0, {0xFF, 0x59, 2, 1, 0}},
+              {0, {0xFF, 0x51, 3, 0x0F, 0x42, 0x40}}})}),
          "1=G", "3/4", "0 1 2 | 3 5 - | ♯4 7, 1 ||"},
     };
     for (const Case& c : cases) {
