@@ -1,16 +1,23 @@
 // What a redraw of the keyboard costs, beside two plain copies of the same
-// images (the least any off-screen composition can do), and what one drag
-// step from key to key costs from the mouse event on.
+// images (the least any off-screen composition can do) and beside a redraw
+// with every key labelled, what one drag step from key to key costs from the
+// mouse event on, and what writing and laying out the longest song's 简谱
+// sheet costs.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
 #include <QCursor>
+#include <QDir>
 #include <QMouseEvent>
 
 #include "DiscardingMidiOutput.h"
+#include "Jianpu.h"
+#include "KeyLabels.h"
 #include "KeyboardArt.h"
 #include "Piano.h"
 #include "PixelCopy.h"
+#include "SheetView.h"
+#include "SongFile.h"
 
 namespace {
 
@@ -40,6 +47,41 @@ void BM_Redraw(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_Redraw)->Arg(1)->Arg(10);
+
+// The same with every key labelled: 0 in 简谱 (dots drawn), 1 with note
+// names (black keys too).
+void BM_RedrawWithLabels(benchmark::State& state) {
+    tinko::testing::DiscardingMidiOutput output;
+    tinko::Piano piano(output);
+    piano.show();
+    piano.setKeyLabels(tinko::notation::keyLabels(state.range(0) == 0
+                                                      ? tinko::notation::LabelMode::Jianpu
+                                                      : tinko::notation::LabelMode::NoteName));
+    for (auto _ : state) {
+        piano.selc(48);
+    }
+}
+BENCHMARK(BM_RedrawWithLabels)->Arg(0)->Arg(1);
+
+// The song book's longest song: its sheet written, then laid out in the
+// page area's size.
+void BM_LongestSongSheet(benchmark::State& state) {
+    tinko::songs::Melody longest;
+    for (const QString& file : QDir(QStringLiteral(TINKO_SONGS_DIR)).entryList({"*.mid"})) {
+        tinko::songs::Melody melody =
+            tinko::songs::readMelody((QStringLiteral(TINKO_SONGS_DIR "/") + file).toStdString());
+        if (melody.size() > longest.size()) {
+            longest = std::move(melody);
+        }
+    }
+    tinko::notation::SheetView view;
+    view.resize(1129, 425);
+    for (auto _ : state) {
+        view.setSheet(QStringLiteral("longest"), tinko::notation::sheetOf(longest));
+    }
+    state.counters["notes"] = static_cast<double>(longest.size());
+}
+BENCHMARK(BM_LongestSongSheet);
 
 // A drag step that leaves one key for the next: hit test, release and
 // redraw, select and redraw, the Move event, and two MIDI messages.

@@ -13,6 +13,7 @@
 #include "ErrorReport.h"
 #include "MainFormLayout.h"
 #include "Piano.h"
+#include "SheetView.h"
 #include "Twips.h"
 
 namespace tinko {
@@ -104,6 +105,9 @@ void MainForm::buildControls(std::unique_ptr<WebBrowser> browser,
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
     WebBrowser1->setGeometry(twipsRect(120, 3720, 16935, 6375));
     WebBrowser1->setFocusPolicy(Qt::StrongFocus);
+    sheet_ = new notation::SheetView(client);
+    sheet_->setGeometry(WebBrowser1->geometry());
+    sheet_->hide();
 
     tabOrder_ = {Piano1, Combo1, WebBrowser1};
     for (const CommandButton& entry : kCommandButtons) {

@@ -8,6 +8,7 @@
 #include <memory>
 #include <vector>
 
+#include "KeyLabels.h"
 #include "KeyboardHold.h"
 #include "MidiKeyboard.h"
 #include "MidiOutput.h"
@@ -33,6 +34,9 @@ class ExternalBrowser;
 class Messages;
 class Piano;
 struct SiteCommand;
+namespace notation {
+class SheetView;
+}
 
 // The keyboard's saved properties in the window: AutoPlay off, instrument 0.
 PropertyBag savedPianoProperties();
@@ -102,6 +106,10 @@ private:
     void chooseSongMode(songs::SongMode mode);
     // Starts the song book's song called `title`; false when there is none.
     bool startBookSong(const QString& title);
+    // Starts `song`, its sheet shown in the page area.
+    void startSong(const songs::Song& song);
+    void buildLabelMenu();
+    void labelKeys(notation::LabelMode mode);
     void buildParentMenu(std::unique_ptr<KeyboardHold> keyboardHold, bool lockNow);
     void connectMidiPorts(midiports::MidiPorts* ports);
     void buildRecordEntry(recording::TakeRecorder* recorder, Messages* messages);
@@ -116,8 +124,9 @@ private:
     Piano* Piano1 = nullptr;
     QComboBox* Combo1 = nullptr;
     WebBrowser* WebBrowser1 = nullptr;
-    std::vector<QWidget*> tabOrder_;  // Piano1, Combo1, WebBrowser1, Command1, Command2, ...
-    std::int32_t CurYinSe = 0;        // the program last applied from the list
+    notation::SheetView* sheet_ = nullptr;  // over the browser while a song's sheet shows
+    std::vector<QWidget*> tabOrder_;        // Piano1, Combo1, WebBrowser1, Command1, Command2, ...
+    std::int32_t CurYinSe = 0;              // the program last applied from the list
     bool unloaded_ = false;
     QString settingsFile_;
     std::unique_ptr<songs::SongBook> songBook_;

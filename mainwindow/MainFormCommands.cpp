@@ -9,6 +9,7 @@
 #include "ExternalBrowser.h"
 #include "MainForm.h"
 #include "Piano.h"
+#include "SheetView.h"
 #include "SiteCommands.h"
 
 namespace tinko {
@@ -39,6 +40,7 @@ void MainForm::connectCommands() {
 void MainForm::runCommand(const SiteCommand& command) {
     switch (command.action) {
         case SiteCommand::Action::Browse:
+            sheet_->hide();  // the page takes the song's place
             WebBrowser1->Navigate(siteAddress(command, hosts_));
             break;
         case SiteCommand::Action::External:

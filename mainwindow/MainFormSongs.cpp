@@ -1,5 +1,7 @@
 // The song menu: the songs of the song book, the three ways to play them
-// (the one chosen is kept between runs), and a command that stops a song.
+// (the one chosen is kept between runs), a command that stops a song, and
+// what the keys are labelled with (kept too). A song that starts shows its
+// sheet in the page area.
 #include <QAction>
 #include <QActionGroup>
 #include <QMenu>
@@ -9,10 +11,14 @@
 #include <array>
 #include <iostream>
 #include <map>
+#include <string>
 
 #include "ErrorReport.h"
+#include "KeyLabels.h"
+#include "KeyNotes.h"
 #include "MainForm.h"
 #include "Piano.h"
+#include "SheetView.h"
 
 namespace tinko {
 namespace {
@@ -30,6 +36,33 @@ constexpr std::array<SongModeEntry, 3> kSongModes = {{
 }};
 
 const QString kSongModeKey = QStringLiteral("songMode");
+
+struct LabelModeEntry {
+    notation::LabelMode mode;
+    const char* caption;
+    const char* stored;  // its value under kLabelModeKey
+};
+
+constexpr std::array<LabelModeEntry, 5> kLabelModes = {{
+    {notation::LabelMode::None, "无", "none"},
+    {notation::LabelMode::Jianpu, "简谱", "jianpu"},
+    {notation::LabelMode::Solfege, "唱名", "solfege"},
+    {notation::LabelMode::NoteName, "音名", "names"},
+    {notation::LabelMode::ComputerKey, "电脑键", "keys"},
+}};
+
+const QString kLabelModeKey = QStringLiteral("keyLabels");
+
+// The letters and digits that play keys, on the keys they play.
+std::map<std::uint8_t, KeyLabel> computerKeyLabels() {
+    std::map<std::uint8_t, KeyLabel> labels;
+    for (char code : std::string("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ")) {
+        if (const std::uint8_t note = GetKeyNote(static_cast<std::int16_t>(code), 0)) {
+            labels[note] = KeyLabel{QString(QLatin1Char(code)), 0};
+        }
+    }
+    return labels;
+}
 
 }  // namespace
 
@@ -89,6 +122,8 @@ void MainForm::buildSongMenu(QStringList songFolders) {
         guarded([&] { songPlayer_->stop(); });
         Piano1->setFocus(Qt::OtherFocusReason);
     });
+    buildLabelMenu();
+    connect(songPlayer_, &songs::SongPlayer::marked, sheet_, &notation::SheetView::mark);
     // Songs a grown-up has added since join it while it opens.
     connect(songMenu_, &QMenu::aboutToShow, this, [this] { songBook_->refresh(); });
 }
@@ -105,8 +140,8 @@ void MainForm::listSongs() {
         auto* action = new QAction(song.title, songMenu_);
         action->setObjectName(song.title);
         songMenu_->insertAction(songsEnd_, action);
-        connect(action, &QAction::triggered, this, [this, melody = song.melody] {
-            guarded([&] { songPlayer_->start(melody); });
+        connect(action, &QAction::triggered, this, [this, song] {
+            guarded([&] { startSong(song); });
             Piano1->setFocus(Qt::OtherFocusReason);
         });
     }
@@ -115,9 +150,53 @@ void MainForm::listSongs() {
 bool MainForm::startBookSong(const QString& title) {
     const songs::Song* song = songBook_->song(title);
     if (song != nullptr) {
-        songPlayer_->start(song->melody);
+        startSong(*song);
     }
     return song != nullptr;
+}
+
+void MainForm::startSong(const songs::Song& song) {
+    sheet_->setSheet(song.title, notation::sheetOf(song.melody));
+    sheet_->show();
+    sheet_->raise();
+    songPlayer_->start(song.melody);
+}
+
+void MainForm::buildLabelMenu() {
+    songMenu_->addSeparator();
+    QMenu* menu = songMenu_->addMenu(QStringLiteral("琴键标记"));
+    menu->setObjectName(menu->title());
+    menu->menuAction()->setObjectName(menu->title());
+    const QString stored = QSettings(settingsFile_, QSettings::IniFormat)
+                               .value(kLabelModeKey, QStringLiteral("none"))
+                               .toString();
+    auto* modes = new QActionGroup(menu);
+    for (const LabelModeEntry& entry : kLabelModes) {
+        QAction* action = menu->addAction(QString::fromUtf8(entry.caption));
+        action->setObjectName(QStringLiteral("琴键标记") + action->text());
+        action->setCheckable(true);
+        modes->addAction(action);
+        if (stored == QLatin1String(entry.stored)) {
+            action->setChecked(true);
+            labelKeys(entry.mode);
+        }
+        connect(action, &QAction::triggered, this, [this, entry] {
+            guarded([&] {
+                labelKeys(entry.mode);
+                QSettings settings(settingsFile_, QSettings::IniFormat);
+                settings.setValue(kLabelModeKey, QLatin1String(entry.stored));
+            });
+            Piano1->setFocus(Qt::OtherFocusReason);
+        });
+    }
+    if (modes->checkedAction() == nullptr) {  // a stored value we do not know
+        modes->actions().at(0)->setChecked(true);
+    }
+}
+
+void MainForm::labelKeys(notation::LabelMode mode) {
+    Piano1->setKeyLabels(mode == notation::LabelMode::ComputerKey ? computerKeyLabels()
+                                                                  : notation::keyLabels(mode));
 }
 
 void MainForm::chooseSongMode(songs::SongMode mode) {

@@ -3,6 +3,7 @@
 #include <QResizeEvent>
 
 #include "InstrumentCatalogue.h"
+#include "KeyboardAccessible.h"
 #include "KeyboardArt.h"
 #include "Pictures.h"
 
@@ -11,6 +12,7 @@ namespace tinko {
 Piano::Piano(MidiOutput& midiOut, QWidget* parent)
     : QWidget(parent), midiOut_(midiOut), Picture1(new KeyboardPicture(*this, this)) {
     setObjectName(QStringLiteral("Piano"));
+    KeyboardAccessible::installFactory();
     setFocusProxy(Picture1);
     setFocusPolicy(Qt::StrongFocus);
     // The strips right of and below the keyboard show the window colour.

@@ -6,6 +6,7 @@
 #include <array>
 #include <bitset>
 #include <cstdint>
+#include <map>
 
 #include "KeyHolds.h"
 #include "KeyboardGeometry.h"
@@ -14,6 +15,13 @@
 #include "PropertyBag.h"
 
 namespace tinko {
+
+// A label at the foot of a key, with dots above it (octaves up) or below
+// (down) as many as `dots` says.
+struct KeyLabel {
+    QString text;
+    int dots = 0;
+};
 
 // An 88-key on-screen piano keyboard that sounds through a MIDI output. The
 // host opens the output, chooses the instrument and plays keys through the
@@ -77,6 +85,13 @@ public:
     void setHint(std::uint8_t note);
     std::uint8_t hint() const { return hint_; }
 
+    // Labels at the foot of keys, by note: dark on a light face, light on a
+    // dark one, pressed or hinted alike. None draws the keyboard as it is.
+    void setKeyLabels(std::map<std::uint8_t, KeyLabel> labels);
+    const std::map<std::uint8_t, KeyLabel>& keyLabels() const { return labels_; }
+    // What a key says to a screen reader: its note and its label.
+    QString keyDescription(std::uint8_t note) const;
+
     // Geometry, in the keyboard picture's pixels.
     std::uint8_t GetNote(std::int32_t x, std::int32_t y, bool* isHei = nullptr) const;
     bool GetPos(std::uint8_t Note, std::int32_t& x, std::int32_t& y) const;
@@ -127,6 +142,7 @@ private:
     void checkIndex(std::uint8_t Index, const char* member) const;
     void DrawKeys();
     void composeKeys();
+    void drawLabels();
 
     MidiOutput& midiOut_;
     KeyboardPicture* Picture1;                 // the visible keyboard; a child, owned by Qt
@@ -143,6 +159,8 @@ private:
     bool autoPlay_ = false;   // selecting a key also sounds it
     std::int32_t yinSe_ = 0;  // program sent whenever a device opens
     std::uint8_t hint_ = 0;   // the key shown as the one to press next
+    std::map<std::uint8_t, KeyLabel> labels_;
+    std::array<QImage, 2> labelLayers_;  // every label in dark ink, and in light ink
 };
 
 }  // namespace tinko

@@ -45,6 +45,8 @@ public:
     // Whether `note` was the hint (the lesson then moves on).
     bool press(std::uint8_t note);
     bool finished() const { return next_ >= notes_.size(); }
+    // The melody's note to press next.
+    std::size_t position() const { return next_; }
 
 private:
     std::vector<std::uint8_t> notes_;
@@ -65,6 +67,8 @@ public:
     std::uint8_t release(int key);
     // Lets every key go: the notes to let go.
     std::vector<std::uint8_t> releaseAll();
+    // The melody's note the next key plays.
+    std::size_t position() const { return next_; }
 
 private:
     std::vector<std::uint8_t> notes_;

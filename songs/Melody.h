@@ -13,8 +13,31 @@ struct MelodyNote {
     double length = 0;
 };
 
-// The notes a child plays, one at a time, in order.
-using Melody = std::vector<MelodyNote>;
+// From where on (`second`, and `quarter` in quarter notes) a quarter note
+// lasts `secondsPerQuarter`.
+struct TempoChange {
+    double second = 0;
+    double quarter = 0;
+    double secondsPerQuarter = 0.5;
+};
+
+// A time signature from `quarter` quarter notes on: `beats` beats of the
+// note 1/`unit` a bar.
+struct TimeSignature {
+    double quarter = 0;
+    int beats = 4;
+    int unit = 4;
+};
+
+// The notes a child plays, one at a time, in order, with what a score of
+// them needs: where the beats fall, the bars and the key.
+struct Melody : std::vector<MelodyNote> {
+    using std::vector<MelodyNote>::vector;
+
+    std::vector<TempoChange> tempi;     // in order; none: 120 quarters a minute
+    std::vector<TimeSignature> metres;  // in order; none: 4/4
+    int sharps = 0;                     // the key signature: sharps, or flats when below 0
+};
 
 // The melody of a part that may hold chords: at each note's start, the
 // highest key then sounding. A note under a higher one is left out; a

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <deque>
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -46,9 +47,22 @@ struct Track {
     std::int64_t endTick = 0;
 };
 
-struct TempoChange {
+struct TempoEvent {
     std::int64_t tick = 0;
     std::int64_t microsPerQuarter = kDefaultTempo;
+};
+
+struct MetreEvent {
+    std::int64_t tick = 0;
+    int beats = 4;
+    int unit = 4;
+};
+
+// What a score of the melody needs, from every track read.
+struct ScoreMarks {
+    std::vector<TempoEvent> tempos;
+    std::vector<MetreEvent> metres;
+    std::optional<int> sharps;  // the first key signature's
 };
 
 // A run of bytes read front to back, never past its end.
@@ -140,7 +154,7 @@ int systemBytes(std::uint8_t status) {
 // last byte, or the first event that cannot be read, and leaves `body` just
 // after. Running status survives meta and system exclusive events, as real
 // files need and other readers allow.
-Track readTrack(Bytes& body, std::vector<TempoChange>& tempos, std::size_t& events) {
+Track readTrack(Bytes& body, ScoreMarks& marks, std::size_t& events) {
     Track track;
     std::int64_t tick = 0;
     std::uint8_t running = 0;
@@ -174,8 +188,16 @@ Track readTrack(Bytes& body, std::vector<TempoChange>& tempos, std::size_t& even
             if (type == 0x51 && length >= 3) {
                 const std::int64_t micros = meta[0] << 16 | meta[1] << 8 | meta[2];
                 if (micros > 0) {
-                    tempos.push_back({tick, micros});
+                    marks.tempos.push_back({tick, micros});
                     ++events;
+                }
+            } else if (type == 0x58 && length >= 4 && meta[0] > 0 && meta[1] < 7) {
+                marks.metres.push_back({tick, meta[0], 1 << meta[1]});
+                ++events;
+            } else if (type == 0x59 && length >= 2 && !marks.sharps) {
+                const int sharps = static_cast<std::int8_t>(meta[0]);
+                if (sharps >= -7 && sharps <= 7) {
+                    marks.sharps = sharps;
                 }
             }
         } else if (status == 0xF0 || status == 0xF7) {
@@ -210,7 +232,7 @@ Track readTrack(Bytes& body, std::vector<TempoChange>& tempos, std::size_t& even
 // Seconds from the song's start, by a tempo map or by a fixed frame rate.
 class Clock {
 public:
-    Clock(std::uint16_t division, std::vector<TempoChange> tempos) {
+    Clock(std::uint16_t division, std::vector<TempoEvent> tempos) {
         if ((division & 0x8000) != 0) {
             // SMPTE time: frames a second (29 stands for 29.97) and ticks a frame.
             const int frames = 256 - (division >> 8);
@@ -220,12 +242,11 @@ public:
             return;
         }
         ticksPerQuarter_ = division;
-        std::stable_sort(
-            tempos.begin(), tempos.end(),
-            [](const TempoChange& a, const TempoChange& b) { return a.tick < b.tick; });
+        std::stable_sort(tempos.begin(), tempos.end(),
+                         [](const TempoEvent& a, const TempoEvent& b) { return a.tick < b.tick; });
         double seconds = 0;
-        TempoChange last{0, kDefaultTempo};
-        for (const TempoChange& change : tempos) {
+        TempoEvent last{0, kDefaultTempo};
+        for (const TempoEvent& change : tempos) {
             seconds += secondsOver(change.tick - last.tick, last.microsPerQuarter);
             marks_.push_back({change, seconds});
             last = change;
@@ -251,7 +272,7 @@ public:
 
 private:
     struct Mark {
-        TempoChange change;
+        TempoEvent change;
         double seconds = 0;  // when it comes
     };
 
@@ -321,6 +342,37 @@ Bytes unwrapRiff(const Bytes& whole) {
     throw SongFileError("not a Standard MIDI File");
 }
 
+// Where the beats fall, the bars and the key, for the melody's score. Of
+// two marks at one time the later in the file holds. Timed in frames, a
+// song has no beats to find.
+void markScore(Melody& melody, ScoreMarks& marks, std::uint16_t division, const Clock& clock) {
+    if ((division & 0x8000) != 0 || division == 0) {
+        return;
+    }
+    const auto kept = [](auto& list, auto mark) {
+        auto at = std::find_if(list.begin(), list.end(),
+                               [&](const auto& other) { return other.quarter >= mark.quarter; });
+        if (at != list.end() && at->quarter == mark.quarter) {
+            *at = mark;
+        } else {
+            list.insert(at, mark);
+        }
+    };
+    const auto byTick = [](const auto& a, const auto& b) { return a.tick < b.tick; };
+    std::stable_sort(marks.tempos.begin(), marks.tempos.end(), byTick);
+    std::stable_sort(marks.metres.begin(), marks.metres.end(), byTick);
+    for (const TempoEvent& tempo : marks.tempos) {
+        kept(melody.tempi,
+             TempoChange{clock.seconds(tempo.tick), static_cast<double>(tempo.tick) / division,
+                         static_cast<double>(tempo.microsPerQuarter) / 1e6});
+    }
+    for (const MetreEvent& metre : marks.metres) {
+        kept(melody.metres,
+             TimeSignature{static_cast<double>(metre.tick) / division, metre.beats, metre.unit});
+    }
+    melody.sharps = marks.sharps.value_or(0);
+}
+
 Melody readSong(Bytes file) {
     file = unwrapRiff(file);
     std::uint32_t headerLength = 0, format = 0, trackCount = 0, division = 0;
@@ -332,7 +384,7 @@ Melody readSong(Bytes file) {
     chunkBody(file, headerLength - 6);
     // Tracks as they come, the header's count aside: unknown chunks are
     // stepped over, bytes after the last chunk left.
-    std::vector<TempoChange> tempos;
+    ScoreMarks marks;
     std::vector<Track> tracks;
     std::size_t events = 0;
     while (file.left() >= 8) {
@@ -345,7 +397,7 @@ Melody readSong(Bytes file) {
         if (!isTrack) {
             continue;
         }
-        tracks.push_back(readTrack(body, tempos, events));
+        tracks.push_back(readTrack(body, marks, events));
         if (format == 2) {
             break;  // separate songs: the first is the one played
         }
@@ -353,14 +405,16 @@ Melody readSong(Bytes file) {
             file = body;  // a length too large: the next chunk follows the track's end
         }
     }
-    const Clock clock(static_cast<std::uint16_t>(division), std::move(tempos));
+    const Clock clock(static_cast<std::uint16_t>(division), marks.tempos);
     if (!clock.ticks()) {
         throw SongFileError("no time division");
     }
     for (const Track& track : tracks) {
         std::vector<MelodyNote> notes = notesOf(track, clock);
         if (!notes.empty()) {
-            return fitToKeys(highestNotes(std::move(notes)));
+            Melody melody = fitToKeys(highestNotes(std::move(notes)));
+            markScore(melody, marks, static_cast<std::uint16_t>(division), clock);
+            return melody;
         }
     }
     throw SongFileError("no notes but drums, or none at all");

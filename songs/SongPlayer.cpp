@@ -52,15 +52,18 @@ void SongPlayer::start(const Melody& melody) {
     melody_ = melody;
     switch (mode_) {
         case SongMode::Listen:
+            listened_ = -1;
             play(melody);
             break;
         case SongMode::Follow:
             lesson_.emplace(melody);
             piano_.setHint(lesson_->hint());
+            mark(0);
             break;
         case SongMode::Magic:
             magic_.emplace(melody);
             piano_.setMouseKeys(this);
+            mark(0);
             break;
     }
 }
@@ -75,6 +78,14 @@ void SongPlayer::stop() {
     melody_.reset();
     if (piano_.hint() != 0) {
         piano_.setHint(0);
+    }
+    mark(-1);
+}
+
+void SongPlayer::mark(int note) {
+    if (note != marked_) {
+        marked_ = note;
+        emit marked(note);
     }
 }
 
@@ -91,6 +102,9 @@ void SongPlayer::playDueSteps() {
     const double now = static_cast<double>(clock_.nsecsElapsed()) / 1e9;
     for (const ListenPlayback::Step& step : playback_->due(now)) {
         if (step.down) {
+            if (mode_ == SongMode::Listen) {
+                mark(++listened_);
+            }
             press(step.note);
         } else {
             letGo(step.note);
@@ -105,6 +119,7 @@ void SongPlayer::playDueSteps() {
         if (mode_ == SongMode::Listen || (lesson_ && lesson_->finished())) {
             melody_.reset();
             lesson_.reset();
+            mark(-1);
         }
     }
 }
@@ -114,6 +129,7 @@ bool SongPlayer::keyDown(std::int16_t code, std::uint8_t note) {
     if (magic_) {
         if (const std::uint8_t next = magic_->press(code)) {
             press(next);
+            mark(static_cast<int>(magic_->position()));
         }
         magicKeys_.insert(code);
         return true;
@@ -143,6 +159,7 @@ void SongPlayer::pressed(std::uint8_t note) {
         stop();  // the child takes over
     } else if (lesson_ && !playback_ && lesson_->press(note)) {
         piano_.setHint(lesson_->hint());
+        mark(lesson_->finished() ? -1 : static_cast<int>(lesson_->position()));
         if (lesson_->finished()) {
             play(cheer());
         }
@@ -165,7 +182,11 @@ void SongPlayer::letAllGo() {
 }
 
 std::uint8_t SongPlayer::pressedOn(std::uint8_t) {
-    return magic_ ? magic_->press(kMouse) : 0;
+    const std::uint8_t next = magic_ ? magic_->press(kMouse) : 0;
+    if (next != 0) {
+        mark(static_cast<int>(magic_->position()));
+    }
+    return next;
 }
 
 void SongPlayer::released() {

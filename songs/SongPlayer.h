@@ -47,6 +47,12 @@ public:
     // A key struck by other means (a MIDI keyboard): as the mouse on it.
     void pressed(std::uint8_t note);
 
+signals:
+    // The melody's note to follow: the one to press (follow the lights),
+    // the one sounding (listen) or the one the next key plays (magic keys);
+    // -1 for none, when no song runs or it is over.
+    void marked(int note);
+
 private:
     // What the mouse plays while magic keys run.
     std::uint8_t pressedOn(std::uint8_t note) override;
@@ -58,6 +64,7 @@ private:
     void press(std::uint8_t note);
     void letGo(std::uint8_t note);
     void letAllGo();
+    void mark(int note);
 
     Piano& piano_;
     SongMode mode_ = SongMode::Follow;
@@ -68,6 +75,8 @@ private:
     QTimer timer_;
     QElapsedTimer clock_;               // since the playback started
     std::set<std::int16_t> magicKeys_;  // computer keys held that went down as magic keys
+    int listened_ = -1;                 // the listened song's note that sounded last
+    int marked_ = -1;
 };
 
 }  // namespace tinko::songs

@@ -8,7 +8,8 @@
 # server leaves a piano that still plays silently and says once why, and
 # that sounds again once the server is back; and the program says nothing
 # else. A song a grown-up added is heard and lit as it plays, its next key
-# hinted until pressed, and played by whatever key a child presses.
+# hinted until pressed, and played by whatever key a child presses; its 简谱
+# sheet shows below the keyboard, and a screen reader reads it and the keys.
 #
 # TINKO_PROGRAM=build/app/tinko-piano end_to_end.py [EndToEnd.test_...]
 import http.server
@@ -288,8 +289,10 @@ class EndToEnd(unittest.TestCase):
         track = bytes([0, 0x90, 69, 100, 0x87, 0x40, 0x80, 69, 0, 0, 0x90, 72, 100,
                        0x87, 0x40, 0x80, 72, 0, 0, 0xFF, 0x2F, 0])
         write_midi_file(data + "/tinko-piano/songs/测试.mid", track)
-        self.launch(server, XDG_DATA_HOME=data)
-        record, listen, follow, magic, last_song = 1, 5, 4, 3, 6  # from the menu's bottom
+        self.launch(server, XDG_DATA_HOME=data, QT_LINUX_ACCESSIBILITY_ALWAYS_ON="1",
+                    QT_ACCESSIBILITY="1")
+        # From the menu's bottom: 录音, then 琴键标记, 停止, the ways, the songs.
+        record, stop, magic, follow, listen, last_song = 1, 3, 4, 5, 6, 7
         # Each note's pitch on both channels, nearer to it than to either
         # neighbour (within half a semitone): the SoundFont's piano is tuned
         # as a real one is, its treble a little sharp (C5 is heard at 530 Hz).
@@ -310,6 +313,14 @@ class EndToEnd(unittest.TestCase):
                               (pitch(onset + desktop.RATE * 5 // 4), 523)):
                 for each in heard:
                     self.assertAlmostEqual(each, hz, delta=near(hz), msg=str(heard))
+
+        with self.subTest("its sheet, read on the accessibility bus"):
+            # A4 and C5 for two beats each at 1=C: 6, a dash, the 1 an octave
+            # up, a dash; and middle C's key among the keyboard's.
+            sheet = ("6 - 1' - ||", "测试 1=C 4/4")
+            self.assertTrue(desktop.wait_for(lambda: sheet in self.accessible()),
+                            self.accessible())
+            self.assertIn(("C4", ""), self.accessible())
 
         with self.subTest("follow"):
             self.choose_in_song_menu(follow)
@@ -353,7 +364,7 @@ class EndToEnd(unittest.TestCase):
             # C4 then D4, recorded: a file in the user's folder that mftext
             # reads as those notes, the user's first song, heard back at the
             # same pitches and as far apart as they were played.
-            self.choose_in_song_menu(magic + 1)  # 停止: the magic keys' song ends
+            self.choose_in_song_menu(stop)  # the magic keys' song ends
             self.choose_in_song_menu(record)
             self.x.run("xdotool", "keydown", "k", "sleep", "0.4", "keyup", "k", "sleep", "0.2",
                        "keydown", "l", "sleep", "0.4", "keyup", "l")
@@ -386,6 +397,16 @@ class EndToEnd(unittest.TestCase):
             self.assertAlmostEqual((heard[294] - heard[262]) * 1000 / desktop.RATE, apart,
                                    delta=10)
         self.assertNotIn("song left out", self.program.stderr())
+
+    def accessible(self):
+        # What a screen reader reads of the program (tests/support/accessible.py):
+        # each object's name and description.
+        said = subprocess.run(
+            ["/usr/bin/python3", os.path.join(os.path.dirname(os.path.abspath(__file__)), "..",
+                                              "support", "accessible.py")],
+            env=self.program.env, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
+            timeout=60).stdout.splitlines()
+        return [tuple(line.split("\t")[1:]) for line in said]
 
     def held(self):
         # Whether the piano is running, shown, full screen, focused and kept
@@ -516,7 +537,7 @@ class EndToEnd(unittest.TestCase):
         # also after a menu of the piano's has taken the keyboard and given
         # it back ("跟着灯弹", the mode already chosen): the piano still has
         # the keys.
-        self.choose_in_song_menu(3)
+        self.choose_in_song_menu(5)
         for keys in ("alt+F4", "alt+Tab", "super+d", "alt+space", "ctrl+alt+Left",
                      "ctrl+alt+Right"):
             with self.subTest(keys=keys):
@@ -695,8 +716,9 @@ class EndToEnd(unittest.TestCase):
         # What the storm opened is closed as a grown-up would (menus and the
         # question by Escape, the about box and its messages by their title
         # bar's close button, while the lock keeps Alt+F4 from the window
-        # manager), a song it started stopped ("停止", the song menu's last
-        # entry): then nothing sounds. The other monitor stays covered.
+        # manager), a song it started stopped ("停止", the song menu's third
+        # entry from its bottom): then nothing sounds. The other monitor stays
+        # covered.
         self.assertTrue(kept <= self.windows(), "the other monitor uncovered")
         for turn in range(20):
             others = sorted(self.windows() - kept)
@@ -708,7 +730,7 @@ class EndToEnd(unittest.TestCase):
                 self.x.run("wmctrl", "-i", "-c", others[turn % len(others)])
                 desktop.wait_for(lambda: len(self.windows() - kept) < len(others), 2)
         self.assertIsNone(self.program.process.poll(), self.program.stderr()[-4000:])
-        self.choose_in_song_menu(1)
+        self.choose_in_song_menu(3)
         said = "seed %d, %d strokes (%d key events), %d clicks in %.0f s" % (
             seed, strokes, events, clicks, time.monotonic() - began)
         print("storm:", said, file=sys.stderr)

@@ -110,10 +110,11 @@ TEST_F(MainFormLayout, MenuBarHasFourSubmenusAndThreeCommands) {
     }
     EXPECT_EQ(bar.join(u' '), QStringLiteral("儿童钢琴谱曲实例/ 儿童360 育儿亲子独立博客 "
                                              "儿童资源下载 最新版本与版权/ 学弹儿歌/ 家长/"));
-    EXPECT_EQ(items.join(u' '),
+    EXPECT_EQ(items.join(u' ').toStdString(),
               QStringLiteral("两只老虎钢琴谱曲 外婆的澎湖湾 虫儿飞简易钢琴谱子 生日快乐 铃儿响叮当 "
                              "世上只有妈妈好 小星星钢琴谱曲 更多资源 软件在线更新 版权信息 "
-                             "听一遍 跟着灯弹 一键一音 停止 儿童锁 MIDI直通"));
+                             "听一遍 跟着灯弹 一键一音 停止 琴键标记 儿童锁 MIDI直通")
+                  .toStdString());
 }
 
 using InstrumentChoice = testing::MainFormTest;

@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QImage>
 
+#include "KeyFaces.h"
+#include "KeyLabels.h"
 #include "Piano.h"
 #include "RecordingMidiOutput.h"
 
@@ -35,6 +37,18 @@ TEST(HighDensity, KeyboardIsDrawnAtTheScreensDensity) {
     EXPECT_EQ(pressed.pixel(1053, 349), clean.pixel(1053, 349) ^ 0x7F7F7F);
     EXPECT_EQ(pressed.pixel(1053, 350), clean.pixel(1053, 350));
     piano.unSelc(60);
+    EXPECT_EQ(shown(), clean);
+
+    // Labels stand in their keys' faces at this density too.
+    for (auto mode : {notation::LabelMode::Jianpu, notation::LabelMode::NoteName}) {
+        const auto labels = notation::keyLabels(mode);
+        piano.setKeyLabels(labels);
+        const testing::LabelCheck check = testing::checkLabels(clean, shown(), labels, 2.0);
+        EXPECT_EQ(check.outside, 0);
+        EXPECT_EQ(check.unmarked, 0);
+        EXPECT_EQ(check.faint, 0);
+    }
+    piano.setKeyLabels({});
     EXPECT_EQ(shown(), clean);
 }
 

@@ -5,6 +5,8 @@
 #include <algorithm>
 
 #include "Errors.h"
+#include "KeyFaces.h"
+#include "KeyLabels.h"
 #include "KeyboardArt.h"
 #include "KeyboardGeometry.h"
 #include "Piano.h"
@@ -102,6 +104,29 @@ TEST_F(KeyDrawing, EachKeyInvertsItsOwnAreaAndComesBackExactly) {
         EXPECT_EQ(shown(), clean) << "note " << c.note;
     }
     EXPECT_EQ(midi.sent().size(), 16U);
+}
+
+TEST_F(KeyDrawing, LabelsStandInTheirKeysFacesReadablePressedOrHintedAndNoneDrawsAsBefore) {
+    using notation::LabelMode;
+    for (LabelMode mode : {LabelMode::Jianpu, LabelMode::Solfege, LabelMode::NoteName}) {
+        SCOPED_TRACE(static_cast<int>(mode));
+        const std::map<std::uint8_t, KeyLabel> labels = notation::keyLabels(mode);
+        piano.selc(60);
+        piano.setHint(62);
+        piano.selc(61);
+        const QImage bare = shown();
+        piano.setKeyLabels(labels);
+        const testing::LabelCheck check = testing::checkLabels(bare, shown(), labels, 1.0);
+        EXPECT_EQ(check.outside, 0);
+        EXPECT_EQ(check.unmarked, 0);
+        EXPECT_EQ(check.faint, 0);
+        piano.setKeyLabels({});
+        EXPECT_EQ(shown(), bare);
+        piano.unSelc(60);
+        piano.unSelc(61);
+        piano.setHint(0);
+    }
+    EXPECT_EQ(shown(), clean);
 }
 
 TEST_F(KeyDrawing, SelectingSoundsOnlyWithAutoPlayAndOffThePictureDrawsNothing) {

@@ -62,7 +62,9 @@ def session_bus(processes, runtime):
     # dbus-launch), and such a fork in a many-threaded program under
     # AddressSanitizer can deadlock on a lock another thread held.
     address = "unix:path=%s/bus" % runtime
-    processes.start(["dbus-daemon", "--session", "--nofork", "--address=" + address], os.environ)
+    # What it starts (the accessibility bus) keeps its sockets in `runtime` too.
+    processes.start(["dbus-daemon", "--session", "--nofork", "--address=" + address],
+                    dict(os.environ, XDG_RUNTIME_DIR=runtime))
     wait_for(lambda: os.path.exists(os.path.join(runtime, "bus")))
     return address
 
