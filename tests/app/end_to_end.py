@@ -58,7 +58,7 @@ class EndToEnd(unittest.TestCase):
         shots = []
         self.assertTrue(desktop.wait_for(lambda: shots.append(self.program.screenshot()) or any(
             shots[-1].pixel(shots[-1].width // 2, y) != BACKDROP
-            for y in range(shots[-1].height))), "nothing drawn")
+            for y in range(shots[-1].height)), 30), "nothing drawn")
         shot = shots[-1]
         self.top = next(y for y in range(shot.height) if shot.pixel(shot.width // 2, y) != BACKDROP)
         self.left = next(x for x in range(shot.width) if shot.pixel(x, self.top) != BACKDROP)
