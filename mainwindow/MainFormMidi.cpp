@@ -1,5 +1,7 @@
 // The MIDI ports in the window: a source at the input plays the keyboard,
-// and the grown-ups' menu chooses whether what comes in also goes out.
+// and the grown-ups' menu chooses whether what comes in also goes out, and
+// whether MIDI keyboards plugged in are connected by themselves; its entry's
+// tool tip names the keyboards connected.
 #include <QAction>
 #include <QMenu>
 #include <QMenuBar>
@@ -13,6 +15,18 @@ namespace tinko {
 namespace {
 
 const QString kMidiThruKey = QStringLiteral("midiThru");
+const QString kAutoConnectKey = QStringLiteral("midiAutoConnect");
+
+QString keyboardsText(const std::vector<std::string>& names) {
+    if (names.empty()) {
+        return QStringLiteral("没有连接MIDI键盘");
+    }
+    QStringList list;
+    for (const std::string& name : names) {
+        list << QString::fromStdString(name);
+    }
+    return QStringLiteral("已连接的MIDI键盘：") + list.join(QStringLiteral("、"));
+}
 
 }  // namespace
 
@@ -38,6 +52,23 @@ void MainForm::connectMidiPorts(midiports::MidiPorts* ports) {
         midiPorts_->setThru(on);
         guarded([&] { QSettings(settingsFile_, QSettings::IniFormat).setValue(kMidiThruKey, on); });
     });
+
+    QAction* autoConnect = menu->addAction(QStringLiteral("自动连接MIDI键盘"));
+    autoConnect->setObjectName(autoConnect->text());
+    autoConnect->setCheckable(true);
+    autoConnect->setToolTip(QStringLiteral("打开后，插上的MIDI键盘自动连接到MIDI输入口。"));
+    const bool on =
+        QSettings(settingsFile_, QSettings::IniFormat).value(kAutoConnectKey, true).toBool();
+    autoConnect->setChecked(on);
+    midiPorts_->setAutoConnect(on);
+    connect(autoConnect, &QAction::toggled, this, [this](bool on) {
+        midiPorts_->setAutoConnect(on);
+        guarded(
+            [&] { QSettings(settingsFile_, QSettings::IniFormat).setValue(kAutoConnectKey, on); });
+    });
+    menu->menuAction()->setToolTip(keyboardsText(midiPorts_->keyboards()));
+    midiPorts_->onKeyboardsChanged(
+        [this, menu] { menu->menuAction()->setToolTip(keyboardsText(midiPorts_->keyboards())); });
 }
 
 }  // namespace tinko

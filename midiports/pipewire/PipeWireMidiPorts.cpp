@@ -26,6 +26,17 @@ std::uint32_t numberIn(const spa_dict* props, const char* key) {
                             : SPA_ID_INVALID;
 }
 
+KeyboardLinks::Properties propertiesOf(const spa_dict* props) {
+    KeyboardLinks::Properties properties;
+    const spa_dict_item* item = nullptr;
+    if (props != nullptr) {
+        spa_dict_for_each(item, props) {
+            properties[item->key] = item->value != nullptr ? item->value : "";
+        }
+    }
+    return properties;
+}
+
 }  // namespace
 
 PipeWireMidiPorts::PipeWireMidiPorts() {
@@ -144,6 +155,10 @@ void PipeWireMidiPorts::close() {
             pw_filter_destroy(filter_);
             filter_ = nullptr;
         }
+        for (pw_proxy* link : linksMade_) {
+            pw_proxy_destroy(link);
+        }
+        linksMade_.clear();
         if (core_ != nullptr) {
             spa_hook_remove(&coreListener_);
             pw_core_disconnect(core_);
@@ -154,8 +169,63 @@ void PipeWireMidiPorts::close() {
     context_.reset();
     loop_.reset();
     linkInputs_.clear();
+    ports_.clear();
+    keyboardLinks_ = KeyboardLinks();
+    keyboardLinks_.setOn(autoConnect_);
+    if (!keyboardsTold_.empty()) {
+        keyboardsTold_.clear();
+        handOverKeyboards({});
+    }
     streaming_ = false;
     dropOutgoing();
+}
+
+void PipeWireMidiPorts::setAutoConnect(bool on) {
+    if (!loop_) {
+        autoConnect_ = on;
+        keyboardLinks_.setOn(on);
+        return;
+    }
+    LoopLock lock(loop_.get());
+    autoConnect_ = on;
+    keyboardLinks_.setOn(on);
+    followKeyboards();
+}
+
+void PipeWireMidiPorts::followKeyboards() {
+    if (filter_ == nullptr || registry_ == nullptr) {
+        return;
+    }
+    const std::uint32_t node = pw_filter_get_node_id(filter_);
+    std::uint32_t input = KeyboardLinks::kNone;
+    for (const auto& [id, port] : ports_) {
+        if (port.input && port.node == node && node != SPA_ID_INVALID) {
+            input = id;
+        }
+    }
+    keyboardLinks_.setInput(input);
+    for (std::uint32_t link : keyboardLinks_.toUnlink()) {
+        pw_registry_destroy(registry_, link);
+    }
+    for (std::uint32_t output : keyboardLinks_.toLink()) {
+        // Lingering, so that it is the graph's like a link the user made:
+        // the user may remove it, and it goes with our node.
+        Owned<pw_properties, pw_properties_free> properties(pw_properties_new(
+            PW_KEY_OBJECT_LINGER, "true", PW_KEY_LINK_OUTPUT_PORT, std::to_string(output).c_str(),
+            PW_KEY_LINK_OUTPUT_NODE, std::to_string(ports_[output].node).c_str(),
+            PW_KEY_LINK_INPUT_PORT, std::to_string(input).c_str(), PW_KEY_LINK_INPUT_NODE,
+            std::to_string(node).c_str(), nullptr));
+        auto* link = static_cast<pw_proxy*>(pw_core_create_object(
+            core_, "link-factory", PW_TYPE_INTERFACE_Link, PW_VERSION_LINK, &properties->dict, 0));
+        if (link != nullptr) {
+            linksMade_.push_back(link);
+        }
+    }
+    std::vector<std::string> linked = keyboardLinks_.linked();
+    if (linked != keyboardsTold_) {
+        keyboardsTold_ = linked;
+        handOverKeyboards(std::move(linked));
+    }
 }
 
 void PipeWireMidiPorts::sendOut(std::uint32_t message) {
@@ -255,22 +325,41 @@ void PipeWireMidiPorts::onStateChanged(void* self, pw_filter_state, pw_filter_st
         ports.handOverSourceLeft();
     }
     ports.streaming_ = streaming;
+    ports.followKeyboards();  // our node's id is known by now
 }
 
 void PipeWireMidiPorts::onGlobal(void* self, std::uint32_t id, std::uint32_t, const char* type,
                                  std::uint32_t, const spa_dict* props) {
+    auto& ports = *static_cast<PipeWireMidiPorts*>(self);
     if (std::string(type) == PW_TYPE_INTERFACE_Link) {
-        static_cast<PipeWireMidiPorts*>(self)->linkInputs_[id] =
-            numberIn(props, PW_KEY_LINK_INPUT_NODE);
+        ports.linkInputs_[id] = numberIn(props, PW_KEY_LINK_INPUT_NODE);
+        ports.keyboardLinks_.linkAdded(id, numberIn(props, PW_KEY_LINK_OUTPUT_PORT),
+                                       numberIn(props, PW_KEY_LINK_INPUT_PORT));
+    } else if (std::string(type) == PW_TYPE_INTERFACE_Port) {
+        const KeyboardLinks::Properties properties = propertiesOf(props);
+        const auto direction = properties.find(PW_KEY_PORT_DIRECTION);
+        ports.ports_[id] = {numberIn(props, PW_KEY_NODE_ID),
+                            direction != properties.end() && direction->second == "in"};
+        ports.keyboardLinks_.portAdded(id, properties);
+    } else {
+        return;
     }
+    ports.followKeyboards();
 }
 
 void PipeWireMidiPorts::onGlobalRemove(void* self, std::uint32_t id) {
     auto& ports = *static_cast<PipeWireMidiPorts*>(self);
+    if (ports.ports_.erase(id) != 0) {
+        ports.keyboardLinks_.portRemoved(id);
+        ports.followKeyboards();
+        return;
+    }
     const auto link = ports.linkInputs_.find(id);
     if (link == ports.linkInputs_.end()) {
         return;
     }
+    ports.keyboardLinks_.linkRemoved(id);
+    ports.followKeyboards();
     // A source unlinked from the input port, or gone with its links.
     if (ports.filter_ != nullptr && link->second == pw_filter_get_node_id(ports.filter_)) {
         ports.handOverSourceLeft();

@@ -9,6 +9,7 @@
 #include <mutex>
 #include <vector>
 
+#include "KeyboardLinks.h"
 #include "MidiBytes.h"
 #include "MidiPorts.h"
 #include "Owned.h"
@@ -23,6 +24,9 @@ namespace tinko::midiports::pipewire {
 // gone, restarted say) the ports are tried again about once a second, and
 // come back under the same names, so that a patchbay that remembers links
 // finds them again. Notes that sources held at the loss are let go.
+//
+// The MIDI devices plugged in (their ports on the ALSA sequencer bridge) are
+// linked to the input port as they come, unless switched off.
 class PipeWireMidiPorts : public MidiPorts {
 public:
     // On the thread whose event loop is to keep the ports.
@@ -32,8 +36,12 @@ public:
     // Whether the node is on the daemon now.
     bool connected() const { return loop_ != nullptr; }
 
+    void setAutoConnect(bool on) override;
+
 private:
     void sendOut(std::uint32_t message) override;
+    // On the loop thread: links what keyboards are due, tells who is linked.
+    void followKeyboards();
 
     // Connects, or closes what it made and says why it could not.
     void tryToConnect();
@@ -68,7 +76,16 @@ private:
     // The loop thread's own: the graph's links, by id, with the node each
     // goes into.
     std::map<std::uint32_t, std::uint32_t> linkInputs_;
-    bool streaming_ = false;  // the loop thread's own
+    struct Port {
+        std::uint32_t node = SPA_ID_INVALID;
+        bool input = false;
+    };
+    std::map<std::uint32_t, Port> ports_;  // the graph's ports, by id
+    KeyboardLinks keyboardLinks_;
+    std::vector<pw_proxy*> linksMade_;  // lingering links; the proxies only go
+    std::vector<std::string> keyboardsTold_;
+    bool autoConnect_ = true;  // the keeping thread's, under the loop's lock
+    bool streaming_ = false;   // the loop thread's own
     // What the piano sends, until the next cycle takes it; only while
     // something takes what the output port carries.
     std::mutex outgoingLock_;

@@ -113,7 +113,16 @@ TEST_F(MainFormLayout, MenuBarHasFourSubmenusAndThreeCommands) {
     EXPECT_EQ(items.join(u' '),
               QStringLiteral("两只老虎钢琴谱曲 外婆的澎湖湾 虫儿飞简易钢琴谱子 生日快乐 铃儿响叮当 "
                              "世上只有妈妈好 小星星钢琴谱曲 更多资源 软件在线更新 版权信息 "
-                             "听一遍 跟着灯弹 一键一音 停止 儿童锁 MIDI直通"));
+                             "听一遍 跟着灯弹 一键一音 停止 儿童锁 MIDI直通 自动连接MIDI键盘"));
+    // The grown-ups' entry names the MIDI keyboards connected now.
+    QAction* parents = window->findChild<QMenu*>(QStringLiteral("家长"))->menuAction();
+    EXPECT_EQ(parents->toolTip(), QStringLiteral("没有连接MIDI键盘"));
+    midiPorts.connectKeyboards({"Keystation 61 MIDI 1", "Pads"});
+    QCoreApplication::processEvents();
+    EXPECT_EQ(parents->toolTip(), QStringLiteral("已连接的MIDI键盘：Keystation 61 MIDI 1、Pads"));
+    midiPorts.connectKeyboards({});
+    QCoreApplication::processEvents();
+    EXPECT_EQ(parents->toolTip(), QStringLiteral("没有连接MIDI键盘"));
 }
 
 using InstrumentChoice = testing::MainFormTest;
@@ -184,6 +193,10 @@ TEST_F(InstrumentChoice, ClosingClosesTheDeviceWithoutLettingKeysGo) {
     piano->selc(60);
     emit combo->activated(40);
     window->findChild<QAction*>(QStringLiteral("MIDI直通"))->setChecked(true);
+    auto* autoConnect = window->findChild<QAction*>(QStringLiteral("自动连接MIDI键盘"));
+    EXPECT_TRUE(autoConnect->isChecked() && midiPorts.autoConnect) << "on at first";
+    autoConnect->setChecked(false);
+    EXPECT_FALSE(midiPorts.autoConnect);
     midi.clearSent();
     window->close();
     EXPECT_FALSE(midi.isOpen());
@@ -194,9 +207,14 @@ TEST_F(InstrumentChoice, ClosingClosesTheDeviceWithoutLettingKeysGo) {
     makeWindow();
     EXPECT_EQ(combo->currentIndex(), 0);
     EXPECT_EQ(midi.sentText(), "C0 00, C0 00");
-    // A grown-up's MIDI thru is kept.
+    // A grown-up's MIDI thru is kept, and keyboards left unconnected.
     EXPECT_TRUE(window->findChild<QAction*>(QStringLiteral("MIDI直通"))->isChecked());
     EXPECT_TRUE(midiPorts.thru());
+    midiPorts.autoConnect = true;
+    window.reset();
+    makeWindow();
+    EXPECT_FALSE(window->findChild<QAction*>(QStringLiteral("自动连接MIDI键盘"))->isChecked());
+    EXPECT_FALSE(midiPorts.autoConnect);
 }
 
 TEST(BrowserSetUp, TheUsersOwnOpenGlChoiceIsKept) {
