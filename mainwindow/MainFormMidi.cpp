@@ -3,9 +3,11 @@
 // whether MIDI keyboards plugged in are connected by themselves; its entry's
 // tool tip names the keyboards connected.
 #include <QAction>
+#include <QHelpEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QSettings>
+#include <QToolTip>
 
 #include "ErrorReport.h"
 #include "MainForm.h"
@@ -27,6 +29,30 @@ QString keyboardsText(const std::vector<std::string>& names) {
     }
     return QStringLiteral("已连接的MIDI键盘：") + list.join(QStringLiteral("、"));
 }
+
+// Shows the tool tip of one entry of the menu bar, which shows none of its
+// entries' by itself.
+class EntryToolTip : public QObject {
+public:
+    EntryToolTip(QMenuBar* bar, QMenu* entry) : QObject(bar), entry_(entry) {
+        bar->installEventFilter(this);
+    }
+
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        auto* bar = static_cast<QMenuBar*>(watched);
+        auto* help = static_cast<QHelpEvent*>(event);
+        if (event->type() != QEvent::ToolTip ||
+            bar->actionAt(help->pos()) != entry_->menuAction()) {
+            return false;
+        }
+        QToolTip::showText(help->globalPos(), entry_->menuAction()->toolTip(), bar,
+                           bar->actionGeometry(entry_->menuAction()));
+        return true;
+    }
+
+private:
+    QMenu* entry_;
+};
 
 }  // namespace
 
@@ -67,6 +93,7 @@ void MainForm::connectMidiPorts(midiports::MidiPorts* ports) {
             [&] { QSettings(settingsFile_, QSettings::IniFormat).setValue(kAutoConnectKey, on); });
     });
     menu->menuAction()->setToolTip(keyboardsText(midiPorts_->keyboards()));
+    new EntryToolTip(menuBar(), menu);
     midiPorts_->onKeyboardsChanged(
         [this, menu] { menu->menuAction()->setToolTip(keyboardsText(midiPorts_->keyboards())); });
 }

@@ -1,9 +1,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QFontMetrics>
+#include <QHelpEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
+#include <QToolTip>
 
 #include "ErrorReport.h"
 #include "InputScript.h"
@@ -13,6 +15,7 @@
 #include "MainFormFixture.h"
 #include "SiteCommands.h"
 #include "TemporaryHome.h"
+#include "Wait.h"
 
 namespace tinko {
 namespace {
@@ -114,15 +117,29 @@ TEST_F(MainFormLayout, MenuBarHasFourSubmenusAndThreeCommands) {
               QStringLiteral("两只老虎钢琴谱曲 外婆的澎湖湾 虫儿飞简易钢琴谱子 生日快乐 铃儿响叮当 "
                              "世上只有妈妈好 小星星钢琴谱曲 更多资源 软件在线更新 版权信息 "
                              "听一遍 跟着灯弹 一键一音 停止 儿童锁 MIDI直通 自动连接MIDI键盘"));
-    // The grown-ups' entry names the MIDI keyboards connected now.
-    QAction* parents = window->findChild<QMenu*>(QStringLiteral("家长"))->menuAction();
-    EXPECT_EQ(parents->toolTip(), QStringLiteral("没有连接MIDI键盘"));
+    // The grown-ups' entry names the MIDI keyboards connected now, in the
+    // tool tip shown where it is.
+    QMenuBar* menuBar = window->menuBar();
+    const QRect parents =
+        menuBar->actionGeometry(window->findChild<QMenu*>(QStringLiteral("家长"))->menuAction());
+    const auto toolTipAt = [&](QPoint at) {
+        QToolTip::hideText();
+        EXPECT_TRUE(testing::waitUntil([] { return !QToolTip::isVisible(); }));
+        QHelpEvent help(QEvent::ToolTip, at, menuBar->mapToGlobal(at));
+        QApplication::sendEvent(menuBar, &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    window->show();
+    EXPECT_EQ(toolTipAt(parents.center()), QStringLiteral("没有连接MIDI键盘"));
     midiPorts.connectKeyboards({"Keystation 61 MIDI 1", "Pads"});
     QCoreApplication::processEvents();
-    EXPECT_EQ(parents->toolTip(), QStringLiteral("已连接的MIDI键盘：Keystation 61 MIDI 1、Pads"));
+    EXPECT_EQ(toolTipAt(parents.center()),
+              QStringLiteral("已连接的MIDI键盘：Keystation 61 MIDI 1、Pads"));
     midiPorts.connectKeyboards({});
     QCoreApplication::processEvents();
-    EXPECT_EQ(parents->toolTip(), QStringLiteral("没有连接MIDI键盘"));
+    EXPECT_EQ(toolTipAt(parents.center()), QStringLiteral("没有连接MIDI键盘"));
+    EXPECT_EQ(toolTipAt(parents.center() - QPoint(parents.width(), 0)), QString())
+        << "another entry";
 }
 
 using InstrumentChoice = testing::MainFormTest;
