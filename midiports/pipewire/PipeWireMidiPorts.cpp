@@ -5,9 +5,13 @@
 #include <spa/pod/iter.h>
 #include <spa/utils/result.h>
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 
@@ -15,10 +19,6 @@
 
 namespace tinko::midiports::pipewire {
 namespace {
-
-// Messages the piano sends between two cycles of the graph: a few at most
-// when someone plays; the rest would be a flood no one hears in time.
-constexpr std::size_t kMostWaiting = 512;
 
 std::uint32_t numberIn(const spa_dict* props, const char* key) {
     const char* value = props != nullptr ? spa_dict_lookup(props, key) : nullptr;
@@ -39,6 +39,16 @@ KeyboardLinks::Properties propertiesOf(const spa_dict* props) {
 
 }  // namespace
 
+PipeWireMidiPorts::EventDescriptor::EventDescriptor() : fd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
+    if (fd < 0) {
+        throw std::runtime_error("cannot make an event descriptor");
+    }
+}
+
+PipeWireMidiPorts::EventDescriptor::~EventDescriptor() {
+    ::close(fd);
+}
+
 PipeWireMidiPorts::PipeWireMidiPorts() {
     static std::once_flag initialised;
     std::call_once(initialised, [] { pw_init(nullptr, nullptr); });
@@ -50,6 +60,9 @@ PipeWireMidiPorts::PipeWireMidiPorts() {
     registryEvents_.global_remove = onGlobalRemove;
     coreEvents_.version = PW_VERSION_CORE_EVENTS;
     coreEvents_.error = onCoreError;
+    incomingNotifier_ = std::make_unique<QSocketNotifier>(wakeUp_.fd, QSocketNotifier::Read);
+    QObject::connect(incomingNotifier_.get(), &QSocketNotifier::activated, incomingNotifier_.get(),
+                     [this] { deliverIncoming(); });
     retry_.setInterval(1000);
     QObject::connect(&retry_, &QTimer::timeout, [this] { tryToConnect(); });
     tryToConnect();
@@ -82,7 +95,7 @@ void PipeWireMidiPorts::onCoreError(void* self, std::uint32_t id, int, int res, 
         return;  // told already
     }
     ports.dropOutgoing();
-    ports.handOverSourceLeft();
+    ports.sourceLeftLater();
     QMetaObject::invokeMethod(
         &ports.retry_, [&ports] { ports.tryToConnect(); }, Qt::QueuedConnection);
 }
@@ -132,7 +145,7 @@ void PipeWireMidiPorts::connect() {
     input_ = addPort(PW_DIRECTION_INPUT, kInputPortName);
     output_ = addPort(PW_DIRECTION_OUTPUT, kOutputPortName);
     if (input_ == nullptr || output_ == nullptr ||
-        pw_filter_connect(filter_, PW_FILTER_FLAG_NONE, nullptr, 0) < 0) {
+        pw_filter_connect(filter_, PW_FILTER_FLAG_RT_PROCESS, nullptr, 0) < 0) {
         throw std::runtime_error("cannot make the MIDI ports");
     }
     if (pw_thread_loop_start(loop_.get()) < 0) {
@@ -166,6 +179,9 @@ void PipeWireMidiPorts::close() {
         }
     }
     pw_thread_loop_stop(loop_.get());
+    WireBytes wire;
+    while (outgoing_.pop(wire)) {  // no cycle takes them now
+    }
     context_.reset();
     loop_.reset();
     linkInputs_.clear();
@@ -230,19 +246,38 @@ void PipeWireMidiPorts::followKeyboards() {
 
 void PipeWireMidiPorts::sendOut(std::uint32_t message) {
     const WireBytes wire = unpackChannelMessage(message);
-    if (wire.size == 0 || !outputTaken_.load()) {
-        return;
-    }
-    std::lock_guard<std::mutex> lock(outgoingLock_);
-    if (outgoing_.size() < kMostWaiting) {
-        outgoing_.push_back(wire);
+    if (wire.size != 0 && outputTaken_.load()) {
+        // Full only when a flood waits that no one would hear in time.
+        outgoing_.push(wire);
     }
 }
 
 void PipeWireMidiPorts::dropOutgoing() {
+    // What waits is dropped by the real-time thread, when it finds nothing
+    // linked to take it, or by close().
     outputTaken_.store(false);
-    std::lock_guard<std::mutex> lock(outgoingLock_);
-    outgoing_.clear();
+}
+
+void PipeWireMidiPorts::deliverIncoming() {
+    std::uint64_t count = 0;
+    if (read(wakeUp_.fd, &count, sizeof count) < 0 && errno != EAGAIN) {
+        return;
+    }
+    std::uint32_t message = 0;
+    while (incoming_.pop(message)) {
+        deliver(message);
+    }
+}
+
+void PipeWireMidiPorts::sourceLeftLater() {
+    // After what the source sent before it left.
+    QMetaObject::invokeMethod(
+        &retry_,
+        [this] {
+            deliverIncoming();
+            deliverSourceLeft();
+        },
+        Qt::QueuedConnection);
 }
 
 void PipeWireMidiPorts::onProcess(void* self, spa_io_position*) {
@@ -252,9 +287,7 @@ void PipeWireMidiPorts::onProcess(void* self, spa_io_position*) {
 }
 
 void PipeWireMidiPorts::readInput() {
-    std::vector<std::uint32_t> messages;
-    // Called on this thread, not the graph's, a cycle may find more than one
-    // buffer waiting.
+    bool any = false;
     while (pw_buffer* buffer = pw_filter_dequeue_buffer(input_)) {
         const spa_data& data = buffer->buffer->datas[0];
         const auto* pod = static_cast<spa_pod*>(
@@ -268,21 +301,25 @@ void PipeWireMidiPorts::readInput() {
                 if (const auto message = packChannelMessage(
                         static_cast<const std::uint8_t*>(SPA_POD_BODY_CONST(&control->value)),
                         SPA_POD_BODY_SIZE(&control->value))) {
-                    messages.push_back(*message);
+                    any = incoming_.push(*message) || any;
                 }
             }
         }
         pw_filter_queue_buffer(input_, buffer);
     }
-    if (!messages.empty()) {
-        handOver(std::move(messages));
+    if (any) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const auto written = write(wakeUp_.fd, &one, sizeof one);
     }
 }
 
 void PipeWireMidiPorts::writeOutput() {
     pw_buffer* buffer = pw_filter_dequeue_buffer(output_);
+    WireBytes wire;
     if (buffer == nullptr) {
         dropOutgoing();  // nothing is linked to take it
+        while (outgoing_.pop(wire)) {
+        }
         return;
     }
     outputTaken_.store(true);
@@ -291,21 +328,17 @@ void PipeWireMidiPorts::writeOutput() {
     spa_pod_builder_init(&builder, data.data, data.maxsize);
     spa_pod_frame frame{};
     spa_pod_builder_push_sequence(&builder, &frame, 0);
-    {
-        std::lock_guard<std::mutex> lock(outgoingLock_);
-        for (const WireBytes& wire : outgoing_) {
-            // All at the cycle's start: they are due now. What does not fit
-            // in the buffer is left out whole.
-            spa_pod_builder_state before = builder.state;
-            spa_pod_builder_control(&builder, 0, SPA_CONTROL_Midi);
-            spa_pod_builder_bytes(&builder, wire.bytes.data(),
-                                  static_cast<std::uint32_t>(wire.size));
-            if (builder.state.offset > builder.size) {
-                spa_pod_builder_reset(&builder, &before);
-                break;
-            }
+    bool fits = true;
+    while (outgoing_.pop(wire)) {
+        // All at the cycle's start: they are due now. What does not fit in
+        // the buffer is left out whole.
+        spa_pod_builder_state before = builder.state;
+        spa_pod_builder_control(&builder, 0, SPA_CONTROL_Midi);
+        spa_pod_builder_bytes(&builder, wire.bytes.data(), static_cast<std::uint32_t>(wire.size));
+        if (!fits || builder.state.offset > builder.size) {
+            spa_pod_builder_reset(&builder, &before);
+            fits = false;
         }
-        outgoing_.clear();
     }
     spa_pod_builder_pop(&builder, &frame);
     data.chunk->offset = 0;
@@ -322,7 +355,7 @@ void PipeWireMidiPorts::onStateChanged(void* self, pw_filter_state, pw_filter_st
     if (ports.streaming_ && !streaming) {
         // Unlinked, or the daemon gone: no source can let its notes go now.
         ports.dropOutgoing();
-        ports.handOverSourceLeft();
+        ports.sourceLeftLater();
     }
     ports.streaming_ = streaming;
     ports.followKeyboards();  // our node's id is known by now
@@ -362,7 +395,7 @@ void PipeWireMidiPorts::onGlobalRemove(void* self, std::uint32_t id) {
     ports.followKeyboards();
     // A source unlinked from the input port, or gone with its links.
     if (ports.filter_ != nullptr && link->second == pw_filter_get_node_id(ports.filter_)) {
-        ports.handOverSourceLeft();
+        ports.sourceLeftLater();
     }
     ports.linkInputs_.erase(link);
 }

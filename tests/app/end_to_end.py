@@ -365,12 +365,13 @@ class EndToEnd(unittest.TestCase):
         ours = "tinko-piano-midi:Tinko 钢琴 输入"
 
         def plug_in(client, name, note):
-            # A USB keyboard as the ALSA sequencer bridge shows it, holding
-            # `note` once linked; its port's name as patchbays show it.
-            self.processes.start([os.environ["TINKO_KEYBOARD"], str(client), name, str(note)],
-                                 server.env)
-            return "Midi-Bridge:%s at usb-0000:00:14-0-2- full speed:(capture_0) %s MIDI 1" % (
-                name, name)
+            # A USB keyboard as the ALSA sequencer bridge shows it, which
+            # strikes and holds `note` when signalled; its port's name as
+            # patchbays show it.
+            keyboard = self.processes.start(
+                [os.environ["TINKO_KEYBOARD"], str(client), name, str(note)], server.env)
+            return keyboard, "Midi-Bridge:%s at usb-0000:00:14-0-2- full speed:(capture_0) %s " \
+                "MIDI 1" % (name, name)
 
         def sources():
             # What is linked to our input, as pw-link lists it.
@@ -383,8 +384,11 @@ class EndToEnd(unittest.TestCase):
                 found.append(line[len("  |<- "):])
             return found
 
-        def held_and_heard(note, hz, start):
-            self.assertTrue(desktop.wait_for(lambda: self.white_notes_pressed() == [note]),
+        def held_and_heard(keyboard, note, hz, start):
+            # Struck once linked, again until seen (the first may come before
+            # the link carries it).
+            self.assertTrue(desktop.wait_for(lambda: keyboard.send_signal(signal.SIGUSR1) or
+                                             self.white_notes_pressed() == [note]),
                             self.white_notes_pressed())
             onset = recorder.wait_for_sound(start)
             self.assertIsNotNone(onset)
@@ -398,11 +402,11 @@ class EndToEnd(unittest.TestCase):
 
         # A keyboard plugged in before the start is linked by the piano, and
         # named; the user unlinks it: its note lets go, and it stays unlinked.
-        keys = plug_in(24, "Keys", 76)
+        keyboard, keys = plug_in(24, "Keys", 76)
         start = recorder.frames()
         self.launch(server)
         self.assertTrue(desktop.wait_for(lambda: sources() == [keys]), sources())
-        held_and_heard(76, 659.3, start)
+        held_and_heard(keyboard, 76, 659.3, start)
         self.assertIn("已连接MIDI键盘：Keys MIDI 1\n", self.program.stderr())
         self.assertEqual(subprocess.run(["pw-link", "-d", keys, ours], env=server.env).returncode, 0)
         quiet()
@@ -460,14 +464,14 @@ class EndToEnd(unittest.TestCase):
                          events)
         # One plugged in later is linked too, the one unlinked still is not;
         # switched off, the piano's link goes, and it links none.
-        pads = plug_in(28, "Pads", 79)
+        keyboard, pads = plug_in(28, "Pads", 79)
         start = recorder.frames()
         self.assertTrue(desktop.wait_for(lambda: sources() == [pads]), sources())
-        held_and_heard(79, 784.0, start)
+        held_and_heard(keyboard, 79, 784.0, start)
         self.choose_in_song_menu(1, lefts=1)
         self.assertTrue(desktop.wait_for(lambda: sources() == []), sources())
         quiet()
-        drums = plug_in(32, "Drums", 36)
+        drums = plug_in(32, "Drums", 36)[1]
         self.assertTrue(desktop.wait_for(lambda: drums in subprocess.run(
             ["pw-link", "-o"], env=server.env, capture_output=True, text=True).stdout))
         self.assertFalse(desktop.wait_for(lambda: sources() != [], 2), sources())

@@ -18,6 +18,7 @@
 #include "Piano.h"
 #include "RecordingMidiOutput.h"
 #include "RecordingMidiPorts.h"
+#include "SpscRing.h"
 
 namespace tinko::midiports {
 namespace {
@@ -228,6 +229,42 @@ TEST(MidiPorts, WhatComesInGoesOutOnlyWithThruAndOurOwnNeverPlaysTwice) {
     ports.play({0x703C90});
     QCoreApplication::processEvents();
     EXPECT_EQ(synthesizer.sentText(), "C0 00, 90 3C 70");
+}
+
+// A real-time thread's messages to another: in order, none lost or made up
+// however the two run, and what does not fit refused, not written over.
+TEST(SpscRing, WhatOneThreadPutsTheOtherTakesInOrderAndAFullRingRefuses) {
+    SpscRing<std::uint32_t, 4> ring;
+    std::uint32_t taken = 0;
+    EXPECT_FALSE(ring.pop(taken));
+    for (std::uint32_t i = 1; i <= 4; ++i) {
+        EXPECT_TRUE(ring.push(i));
+    }
+    EXPECT_FALSE(ring.push(5)) << "full";
+    for (std::uint32_t i = 1; i <= 4; ++i) {
+        EXPECT_TRUE(ring.pop(taken));
+        EXPECT_EQ(taken, i);
+    }
+    EXPECT_FALSE(ring.pop(taken)) << "empty again";
+    constexpr std::uint32_t kCount = 200000;
+    std::thread producer([&] {
+        for (std::uint32_t i = 1; i <= kCount;) {
+            i += ring.push(i) ? 1 : 0;
+        }
+    });
+    std::vector<std::uint32_t> out;
+    while (out.size() < kCount) {
+        if (ring.pop(taken)) {
+            out.push_back(taken);
+        }
+    }
+    producer.join();
+    std::size_t inOrder = 0;
+    while (inOrder < out.size() && out[inOrder] == inOrder + 1) {
+        ++inOrder;
+    }
+    EXPECT_EQ(inOrder, kCount);
+    EXPECT_FALSE(ring.pop(taken));
 }
 
 // A USB keyboard's capture port as PipeWire 0.3.65's ALSA sequencer bridge

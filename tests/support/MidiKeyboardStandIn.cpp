@@ -2,7 +2,8 @@
 // sequencer bridge ("Midi-Bridge") with one capture port carrying exactly
 // the properties the bridge gives a sound card's MIDI port (the bridge's
 // node.driver is left out: this node has no clock to drive a graph with).
-// Once something takes what it plays, it strikes one note and holds it.
+// Each SIGUSR1 strikes its note (again) in the next cycle, held, and it says
+// when on standard output ("struck" and the monotonic clock's seconds).
 //
 // midi_keyboard_stand_in CLIENT NAME NOTE, where CLIENT is the sequencer
 // client number the port's path names.
@@ -11,9 +12,11 @@
 #include <spa/control/control.h>
 #include <spa/pod/builder.h>
 
+#include <atomic>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <string>
 
 namespace {
@@ -22,7 +25,7 @@ struct Keyboard {
     pw_filter* filter = nullptr;
     void* port = nullptr;
     std::uint8_t note = 0;
-    bool struck = false;
+    std::atomic<bool> strike{false};
 };
 
 void process(void* data, spa_io_position*) {
@@ -36,17 +39,24 @@ void process(void* data, spa_io_position*) {
     spa_pod_builder_init(&builder, out.data, out.maxsize);
     spa_pod_frame frame{};
     spa_pod_builder_push_sequence(&builder, &frame, 0);
-    if (!keyboard.struck) {
+    if (keyboard.strike.exchange(false)) {
         const std::uint8_t on[] = {0x90, keyboard.note, 100};
         spa_pod_builder_control(&builder, 0, SPA_CONTROL_Midi);
         spa_pod_builder_bytes(&builder, on, sizeof on);
-        keyboard.struck = true;
+        timespec now{};
+        clock_gettime(CLOCK_MONOTONIC, &now);
+        std::printf("struck %ld.%09ld\n", static_cast<long>(now.tv_sec), now.tv_nsec);
+        std::fflush(stdout);
     }
     spa_pod_builder_pop(&builder, &frame);
     out.chunk->offset = 0;
     out.chunk->size = builder.state.offset;
     out.chunk->stride = 1;
     pw_filter_queue_buffer(keyboard.port, buffer);
+}
+
+void strike(void* keyboard, int) {
+    static_cast<Keyboard*>(keyboard)->strike.store(true);
 }
 
 void quit(void* loop, int) {
@@ -67,6 +77,7 @@ int main(int argc, char** argv) {
     keyboard.note = static_cast<std::uint8_t>(std::stoi(argv[3]));
     pw_main_loop* loop = pw_main_loop_new(nullptr);
     pw_loop_add_signal(pw_main_loop_get_loop(loop), SIGTERM, quit, loop);
+    pw_loop_add_signal(pw_main_loop_get_loop(loop), SIGUSR1, strike, &keyboard);
     pw_filter_events events{};
     events.version = PW_VERSION_FILTER_EVENTS;
     events.process = process;
