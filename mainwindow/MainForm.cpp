@@ -70,6 +70,7 @@ MainForm::MainForm(MainFormParts parts, QWidget* parent)
 MainForm::~MainForm() {
     if (midiPorts_ != nullptr) {
         midiPorts_->listen(nullptr);
+        midiPorts_->onKeyboardsChanged(nullptr);
     }
 }
 

@@ -1,5 +1,7 @@
 #include "MidiPorts.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 
@@ -23,6 +25,32 @@ void MidiPorts::handOver(std::vector<std::uint32_t> messages) {
 void MidiPorts::handOverSourceLeft() {
     QMetaObject::invokeMethod(
         &thread_, [this] { deliverSourceLeft(); }, Qt::QueuedConnection);
+}
+
+void MidiPorts::handOverKeyboards(std::vector<std::string> names) {
+    QMetaObject::invokeMethod(
+        &thread_,
+        [this, names = std::move(names)] {
+            if (names == keyboards_) {
+                return;
+            }
+            std::vector<std::string> before = keyboards_;
+            for (const std::string& name : names) {
+                const auto known = std::find(before.begin(), before.end(), name);
+                if (known != before.end()) {
+                    before.erase(known);
+                } else {
+                    // Named once as it comes, so that a grown-up can tell
+                    // from a terminal what plays the piano.
+                    std::fprintf(stderr, "已连接MIDI键盘：%s\n", name.c_str());
+                }
+            }
+            keyboards_ = names;
+            if (keyboardsChanged_) {
+                keyboardsChanged_();
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 namespace {

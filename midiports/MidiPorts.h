@@ -6,7 +6,9 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace tinko::midiports {
@@ -55,6 +57,17 @@ public:
     // connected to take, is dropped.
     void send(std::uint32_t message);
 
+    // Whether the MIDI keyboards plugged into the computer are connected to
+    // the input port by themselves (on at first); off connects none.
+    virtual void setAutoConnect(bool on) = 0;
+
+    // The keyboards connected to the input port now, by name, and who hears
+    // each change, on the thread that opened the ports.
+    const std::vector<std::string>& keyboards() const { return keyboards_; }
+    void onKeyboardsChanged(std::function<void()> changed) {
+        keyboardsChanged_ = std::move(changed);
+    }
+
 protected:
     // For a backend: puts a message on the wire.
     virtual void sendOut(std::uint32_t message) = 0;
@@ -66,6 +79,7 @@ protected:
     // that opened the ports, unless the ports are gone by then.
     void handOver(std::vector<std::uint32_t> messages);
     void handOverSourceLeft();
+    void handOverKeyboards(std::vector<std::string> names);
     // For a backend already on that thread.
     void deliver(std::uint32_t message);
     void deliverSourceLeft();
@@ -88,6 +102,8 @@ private:
     };
     std::array<Sent, 64> recentlySent_{};  // a ring: the last messages sent out
     std::size_t nextSent_ = 0;
+    std::vector<std::string> keyboards_;
+    std::function<void()> keyboardsChanged_;
 };
 
 // The ports through PipeWire where its daemon runs, else through the ALSA

@@ -5,9 +5,13 @@
 #include <spa/pod/iter.h>
 #include <spa/utils/result.h>
 
+#include <sys/eventfd.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 
@@ -16,17 +20,34 @@
 namespace tinko::midiports::pipewire {
 namespace {
 
-// Messages the piano sends between two cycles of the graph: a few at most
-// when someone plays; the rest would be a flood no one hears in time.
-constexpr std::size_t kMostWaiting = 512;
-
 std::uint32_t numberIn(const spa_dict* props, const char* key) {
     const char* value = props != nullptr ? spa_dict_lookup(props, key) : nullptr;
     return value != nullptr ? static_cast<std::uint32_t>(std::strtoul(value, nullptr, 10))
                             : SPA_ID_INVALID;
 }
 
+KeyboardLinks::Properties propertiesOf(const spa_dict* props) {
+    KeyboardLinks::Properties properties;
+    const spa_dict_item* item = nullptr;
+    if (props != nullptr) {
+        spa_dict_for_each(item, props) {
+            properties[item->key] = item->value != nullptr ? item->value : "";
+        }
+    }
+    return properties;
+}
+
 }  // namespace
+
+PipeWireMidiPorts::EventDescriptor::EventDescriptor() : fd(eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC)) {
+    if (fd < 0) {
+        throw std::runtime_error("cannot make an event descriptor");
+    }
+}
+
+PipeWireMidiPorts::EventDescriptor::~EventDescriptor() {
+    ::close(fd);
+}
 
 PipeWireMidiPorts::PipeWireMidiPorts() {
     static std::once_flag initialised;
@@ -39,6 +60,9 @@ PipeWireMidiPorts::PipeWireMidiPorts() {
     registryEvents_.global_remove = onGlobalRemove;
     coreEvents_.version = PW_VERSION_CORE_EVENTS;
     coreEvents_.error = onCoreError;
+    incomingNotifier_ = std::make_unique<QSocketNotifier>(wakeUp_.fd, QSocketNotifier::Read);
+    QObject::connect(incomingNotifier_.get(), &QSocketNotifier::activated, incomingNotifier_.get(),
+                     [this] { deliverIncoming(); });
     retry_.setInterval(1000);
     QObject::connect(&retry_, &QTimer::timeout, [this] { tryToConnect(); });
     tryToConnect();
@@ -71,7 +95,7 @@ void PipeWireMidiPorts::onCoreError(void* self, std::uint32_t id, int, int res, 
         return;  // told already
     }
     ports.dropOutgoing();
-    ports.handOverSourceLeft();
+    ports.sourceLeftLater();
     QMetaObject::invokeMethod(
         &ports.retry_, [&ports] { ports.tryToConnect(); }, Qt::QueuedConnection);
 }
@@ -121,7 +145,7 @@ void PipeWireMidiPorts::connect() {
     input_ = addPort(PW_DIRECTION_INPUT, kInputPortName);
     output_ = addPort(PW_DIRECTION_OUTPUT, kOutputPortName);
     if (input_ == nullptr || output_ == nullptr ||
-        pw_filter_connect(filter_, PW_FILTER_FLAG_NONE, nullptr, 0) < 0) {
+        pw_filter_connect(filter_, PW_FILTER_FLAG_RT_PROCESS, nullptr, 0) < 0) {
         throw std::runtime_error("cannot make the MIDI ports");
     }
     if (pw_thread_loop_start(loop_.get()) < 0) {
@@ -144,6 +168,10 @@ void PipeWireMidiPorts::close() {
             pw_filter_destroy(filter_);
             filter_ = nullptr;
         }
+        for (pw_proxy* link : linksMade_) {
+            pw_proxy_destroy(link);
+        }
+        linksMade_.clear();
         if (core_ != nullptr) {
             spa_hook_remove(&coreListener_);
             pw_core_disconnect(core_);
@@ -151,28 +179,105 @@ void PipeWireMidiPorts::close() {
         }
     }
     pw_thread_loop_stop(loop_.get());
+    WireBytes wire;
+    while (outgoing_.pop(wire)) {  // no cycle takes them now
+    }
     context_.reset();
     loop_.reset();
     linkInputs_.clear();
+    ports_.clear();
+    keyboardLinks_ = KeyboardLinks();
+    keyboardLinks_.setOn(autoConnect_);
+    if (!keyboardsTold_.empty()) {
+        keyboardsTold_.clear();
+        handOverKeyboards({});
+    }
     streaming_ = false;
     dropOutgoing();
 }
 
-void PipeWireMidiPorts::sendOut(std::uint32_t message) {
-    const WireBytes wire = unpackChannelMessage(message);
-    if (wire.size == 0 || !outputTaken_.load()) {
+void PipeWireMidiPorts::setAutoConnect(bool on) {
+    if (!loop_) {
+        autoConnect_ = on;
+        keyboardLinks_.setOn(on);
         return;
     }
-    std::lock_guard<std::mutex> lock(outgoingLock_);
-    if (outgoing_.size() < kMostWaiting) {
-        outgoing_.push_back(wire);
+    LoopLock lock(loop_.get());
+    autoConnect_ = on;
+    keyboardLinks_.setOn(on);
+    followKeyboards();
+}
+
+void PipeWireMidiPorts::followKeyboards() {
+    if (filter_ == nullptr || registry_ == nullptr) {
+        return;
+    }
+    const std::uint32_t node = pw_filter_get_node_id(filter_);
+    std::uint32_t input = KeyboardLinks::kNone;
+    for (const auto& [id, port] : ports_) {
+        if (port.input && port.node == node && node != SPA_ID_INVALID) {
+            input = id;
+        }
+    }
+    keyboardLinks_.setInput(input);
+    for (std::uint32_t link : keyboardLinks_.toUnlink()) {
+        pw_registry_destroy(registry_, link);
+    }
+    for (std::uint32_t output : keyboardLinks_.toLink()) {
+        // Lingering, so that it is the graph's like a link the user made:
+        // the user may remove it, and it goes with our node.
+        Owned<pw_properties, pw_properties_free> properties(pw_properties_new(
+            PW_KEY_OBJECT_LINGER, "true", PW_KEY_LINK_OUTPUT_PORT, std::to_string(output).c_str(),
+            PW_KEY_LINK_OUTPUT_NODE, std::to_string(ports_[output].node).c_str(),
+            PW_KEY_LINK_INPUT_PORT, std::to_string(input).c_str(), PW_KEY_LINK_INPUT_NODE,
+            std::to_string(node).c_str(), nullptr));
+        auto* link = static_cast<pw_proxy*>(pw_core_create_object(
+            core_, "link-factory", PW_TYPE_INTERFACE_Link, PW_VERSION_LINK, &properties->dict, 0));
+        if (link != nullptr) {
+            linksMade_.push_back(link);
+        }
+    }
+    std::vector<std::string> linked = keyboardLinks_.linked();
+    if (linked != keyboardsTold_) {
+        keyboardsTold_ = linked;
+        handOverKeyboards(std::move(linked));
+    }
+}
+
+void PipeWireMidiPorts::sendOut(std::uint32_t message) {
+    const WireBytes wire = unpackChannelMessage(message);
+    if (wire.size != 0 && outputTaken_.load()) {
+        // Full only when a flood waits that no one would hear in time.
+        outgoing_.push(wire);
     }
 }
 
 void PipeWireMidiPorts::dropOutgoing() {
+    // What waits is dropped by the real-time thread, when it finds nothing
+    // linked to take it, or by close().
     outputTaken_.store(false);
-    std::lock_guard<std::mutex> lock(outgoingLock_);
-    outgoing_.clear();
+}
+
+void PipeWireMidiPorts::deliverIncoming() {
+    std::uint64_t count = 0;
+    if (read(wakeUp_.fd, &count, sizeof count) < 0 && errno != EAGAIN) {
+        return;
+    }
+    std::uint32_t message = 0;
+    while (incoming_.pop(message)) {
+        deliver(message);
+    }
+}
+
+void PipeWireMidiPorts::sourceLeftLater() {
+    // After what the source sent before it left.
+    QMetaObject::invokeMethod(
+        &retry_,
+        [this] {
+            deliverIncoming();
+            deliverSourceLeft();
+        },
+        Qt::QueuedConnection);
 }
 
 void PipeWireMidiPorts::onProcess(void* self, spa_io_position* position) {
@@ -187,9 +292,7 @@ void PipeWireMidiPorts::onProcess(void* self, spa_io_position* position) {
 }
 
 void PipeWireMidiPorts::readInput() {
-    std::vector<std::uint32_t> messages;
-    // Called on this thread, not the graph's, a cycle may find more than one
-    // buffer waiting.
+    bool any = false;
     while (pw_buffer* buffer = pw_filter_dequeue_buffer(input_)) {
         const spa_data& data = buffer->buffer->datas[0];
         const auto* pod = static_cast<spa_pod*>(
@@ -203,21 +306,25 @@ void PipeWireMidiPorts::readInput() {
                 if (const auto message = packChannelMessage(
                         static_cast<const std::uint8_t*>(SPA_POD_BODY_CONST(&control->value)),
                         SPA_POD_BODY_SIZE(&control->value))) {
-                    messages.push_back(*message);
+                    any = incoming_.push(*message) || any;
                 }
             }
         }
         pw_filter_queue_buffer(input_, buffer);
     }
-    if (!messages.empty()) {
-        handOver(std::move(messages));
+    if (any) {
+        const std::uint64_t one = 1;
+        [[maybe_unused]] const auto written = write(wakeUp_.fd, &one, sizeof one);
     }
 }
 
 void PipeWireMidiPorts::writeOutput() {
     pw_buffer* buffer = pw_filter_dequeue_buffer(output_);
+    WireBytes wire;
     if (buffer == nullptr) {
         dropOutgoing();  // nothing is linked to take it
+        while (outgoing_.pop(wire)) {
+        }
         return;
     }
     outputTaken_.store(true);
@@ -226,21 +333,17 @@ void PipeWireMidiPorts::writeOutput() {
     spa_pod_builder_init(&builder, data.data, data.maxsize);
     spa_pod_frame frame{};
     spa_pod_builder_push_sequence(&builder, &frame, 0);
-    {
-        std::lock_guard<std::mutex> lock(outgoingLock_);
-        for (const WireBytes& wire : outgoing_) {
-            // All at the cycle's start: they are due now. What does not fit
-            // in the buffer is left out whole.
-            spa_pod_builder_state before = builder.state;
-            spa_pod_builder_control(&builder, 0, SPA_CONTROL_Midi);
-            spa_pod_builder_bytes(&builder, wire.bytes.data(),
-                                  static_cast<std::uint32_t>(wire.size));
-            if (builder.state.offset > builder.size) {
-                spa_pod_builder_reset(&builder, &before);
-                break;
-            }
+    bool fits = true;
+    while (outgoing_.pop(wire)) {
+        // All at the cycle's start: they are due now. What does not fit in
+        // the buffer is left out whole.
+        spa_pod_builder_state before = builder.state;
+        spa_pod_builder_control(&builder, 0, SPA_CONTROL_Midi);
+        spa_pod_builder_bytes(&builder, wire.bytes.data(), static_cast<std::uint32_t>(wire.size));
+        if (!fits || builder.state.offset > builder.size) {
+            spa_pod_builder_reset(&builder, &before);
+            fits = false;
         }
-        outgoing_.clear();
     }
     spa_pod_builder_pop(&builder, &frame);
     data.chunk->offset = 0;
@@ -257,28 +360,47 @@ void PipeWireMidiPorts::onStateChanged(void* self, pw_filter_state, pw_filter_st
     if (ports.streaming_ && !streaming) {
         // Unlinked, or the daemon gone: no source can let its notes go now.
         ports.dropOutgoing();
-        ports.handOverSourceLeft();
+        ports.sourceLeftLater();
     }
     ports.streaming_ = streaming;
+    ports.followKeyboards();  // our node's id is known by now
 }
 
 void PipeWireMidiPorts::onGlobal(void* self, std::uint32_t id, std::uint32_t, const char* type,
                                  std::uint32_t, const spa_dict* props) {
+    auto& ports = *static_cast<PipeWireMidiPorts*>(self);
     if (std::string(type) == PW_TYPE_INTERFACE_Link) {
-        static_cast<PipeWireMidiPorts*>(self)->linkInputs_[id] =
-            numberIn(props, PW_KEY_LINK_INPUT_NODE);
+        ports.linkInputs_[id] = numberIn(props, PW_KEY_LINK_INPUT_NODE);
+        ports.keyboardLinks_.linkAdded(id, numberIn(props, PW_KEY_LINK_OUTPUT_PORT),
+                                       numberIn(props, PW_KEY_LINK_INPUT_PORT));
+    } else if (std::string(type) == PW_TYPE_INTERFACE_Port) {
+        const KeyboardLinks::Properties properties = propertiesOf(props);
+        const auto direction = properties.find(PW_KEY_PORT_DIRECTION);
+        ports.ports_[id] = {numberIn(props, PW_KEY_NODE_ID),
+                            direction != properties.end() && direction->second == "in"};
+        ports.keyboardLinks_.portAdded(id, properties);
+    } else {
+        return;
     }
+    ports.followKeyboards();
 }
 
 void PipeWireMidiPorts::onGlobalRemove(void* self, std::uint32_t id) {
     auto& ports = *static_cast<PipeWireMidiPorts*>(self);
+    if (ports.ports_.erase(id) != 0) {
+        ports.keyboardLinks_.portRemoved(id);
+        ports.followKeyboards();
+        return;
+    }
     const auto link = ports.linkInputs_.find(id);
     if (link == ports.linkInputs_.end()) {
         return;
     }
+    ports.keyboardLinks_.linkRemoved(id);
+    ports.followKeyboards();
     // A source unlinked from the input port, or gone with its links.
     if (ports.filter_ != nullptr && link->second == pw_filter_get_node_id(ports.filter_)) {
-        ports.handOverSourceLeft();
+        ports.sourceLeftLater();
     }
     ports.linkInputs_.erase(link);
 }

@@ -2,27 +2,37 @@
 
 #include <pipewire/pipewire.h>
 
+#include <QSocketNotifier>
 #include <QTimer>
 #include <atomic>
 #include <cstdint>
 #include <map>
-#include <mutex>
+#include <memory>
 #include <vector>
 
+#include "KeyboardLinks.h"
 #include "MidiBytes.h"
 #include "MidiPorts.h"
 #include "Owned.h"
+#include "SpscRing.h"
 
 namespace tinko::midiports::pipewire {
 
 // The ports as one PipeWire filter node ("tinko-piano-midi") with a native
-// MIDI input and output port. Its process runs on a thread of its own, and
-// only while something is linked to the node: at rest nothing runs.
+// MIDI input and output port. Its process runs on the graph's real-time
+// thread, in the cycle the messages come in, and only while something is
+// linked to the node: at rest nothing runs. It reads the input there, as
+// the source's buffer is the source's again in the next cycle, and hands
+// the messages over to the keeping thread through a lock-free queue, as it
+// takes what the piano sends from one.
 //
 // The node follows the daemon: while there is none (not started yet, or
 // gone, restarted say) the ports are tried again about once a second, and
 // come back under the same names, so that a patchbay that remembers links
 // finds them again. Notes that sources held at the loss are let go.
+//
+// The MIDI devices plugged in (their ports on the ALSA sequencer bridge) are
+// linked to the input port as they come, unless switched off.
 class PipeWireMidiPorts : public MidiPorts {
 public:
     // On the thread whose event loop is to keep the ports.
@@ -32,8 +42,12 @@ public:
     // Whether the node is on the daemon now.
     bool connected() const { return loop_ != nullptr; }
 
+    void setAutoConnect(bool on) override;
+
 private:
     void sendOut(std::uint32_t message) override;
+    // On the loop thread: links what keyboards are due, tells who is linked.
+    void followKeyboards();
 
     // Connects, or closes what it made and says why it could not.
     void tryToConnect();
@@ -43,6 +57,9 @@ private:
     void readInput();
     void writeOutput();
     void dropOutgoing();
+    // On the keeping thread: delivers what came in, then that a source left.
+    void deliverIncoming();
+    void sourceLeftLater();
     static void onProcess(void* self, spa_io_position* position);
     static void onStateChanged(void* self, pw_filter_state old, pw_filter_state state,
                                const char* error);
@@ -68,11 +85,30 @@ private:
     // The loop thread's own: the graph's links, by id, with the node each
     // goes into.
     std::map<std::uint32_t, std::uint32_t> linkInputs_;
-    bool streaming_ = false;  // the loop thread's own
+    struct Port {
+        std::uint32_t node = SPA_ID_INVALID;
+        bool input = false;
+    };
+    std::map<std::uint32_t, Port> ports_;  // the graph's ports, by id
+    KeyboardLinks keyboardLinks_;
+    std::vector<pw_proxy*> linksMade_;  // lingering links; the proxies only go
+    std::vector<std::string> keyboardsTold_;
+    bool autoConnect_ = true;  // the keeping thread's, under the loop's lock
+    bool streaming_ = false;   // the loop thread's own
     // What the piano sends, until the next cycle takes it; only while
     // something takes what the output port carries.
-    std::mutex outgoingLock_;
-    std::vector<WireBytes> outgoing_;
+    SpscRing<WireBytes, 512> outgoing_;
+    // What came in, until the keeping thread takes it; the real-time thread
+    // wakes that thread by an event descriptor.
+    SpscRing<std::uint32_t, 1024> incoming_;
+    struct EventDescriptor {
+        EventDescriptor();
+        ~EventDescriptor();
+        EventDescriptor(const EventDescriptor&) = delete;
+        EventDescriptor& operator=(const EventDescriptor&) = delete;
+        int fd = -1;
+    } wakeUp_;
+    std::unique_ptr<QSocketNotifier> incomingNotifier_;
     std::atomic<bool> outputTaken_{false};
     std::atomic<bool> lost_{false};  // the daemon gone, and its loss told
 };

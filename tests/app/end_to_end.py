@@ -2,6 +2,7 @@
 # The built program as a person uses it, on a desktop of the test's own: a
 # key pressed on the computer keyboard is heard on PulseAudio and on PipeWire
 # and seen on the keyboard, whatever the keyboard layout, on X11 and Wayland;
+# a MIDI keyboard plugged in plays at once, unless unlinked or switched off;
 # a held key is struck once, at its pitch on both channels, and heard without
 # a gap on a busy machine for as long as it is held, however fast it
 # repeats, and no longer; a silent piano rests; a missing or failing audio
@@ -91,14 +92,15 @@ class EndToEnd(unittest.TestCase):
     def names(self, windows):
         return [self.x.run("xdotool", "getwindowname", window) for window in windows]
 
-    def choose_in_song_menu(self, up):
+    def choose_in_song_menu(self, up, lefts=2):
         # Opens the first menu by its title, goes round to the songs (last
-        # but one) and chooses the entry `up` from its bottom.
+        # but one; `lefts` 1 for the grown-ups' menu, the last) and chooses
+        # the entry `up` from its bottom.
         shown = self.windows()
         self.x.run("xdotool", "mousemove", "--window", self.program.window, str(self.left + 30),
                    str((self.top + self.client) // 2), "click", "1")
         menu = self.opened(shown, "menu")
-        self.x.run("xdotool", "key", "Left", "Left", *["Up"] * up, "Return")
+        self.x.run("xdotool", "key", *["Left"] * lefts, *["Up"] * up, "Return")
         self.closed(menu, "the menu")
 
     def keys_play(self, keys, notes):
@@ -424,7 +426,54 @@ class EndToEnd(unittest.TestCase):
     def test_on_pipewire_a_midi_keyboard_plays_the_piano_and_its_notes_go_out(self):
         server = desktop.PipeWire(self.processes)
         recorder = desktop.Recorder(self.processes, server.env)
+        ours = "tinko-piano-midi:Tinko 钢琴 输入"
+
+        def plug_in(client, name, note):
+            # A USB keyboard as the ALSA sequencer bridge shows it, which
+            # strikes and holds `note` when signalled; its port's name as
+            # patchbays show it.
+            keyboard = self.processes.start(
+                [os.environ["TINKO_KEYBOARD"], str(client), name, str(note)], server.env)
+            return keyboard, "Midi-Bridge:%s at usb-0000:00:14-0-2- full speed:(capture_0) %s " \
+                "MIDI 1" % (name, name)
+
+        def sources():
+            # What is linked to our input, as pw-link lists it.
+            listed = subprocess.run(["pw-link", "-l", "-i"], env=server.env, capture_output=True,
+                                    text=True).stdout.splitlines()
+            found = []
+            for line in listed[listed.index(ours) + 1:] if ours in listed else []:
+                if not line.startswith("  |<- "):
+                    break
+                found.append(line[len("  |<- "):])
+            return found
+
+        def held_and_heard(keyboard, note, hz, start):
+            # Struck once linked, again until seen (the first may come before
+            # the link carries it).
+            self.assertTrue(desktop.wait_for(lambda: keyboard.send_signal(signal.SIGUSR1) or
+                                             self.white_notes_pressed() == [note]),
+                            self.white_notes_pressed())
+            onset = recorder.wait_for_sound(start)
+            self.assertIsNotNone(onset)
+            desktop.wait_for(lambda: recorder.frames() > onset + desktop.RATE // 2)
+            self.assertAlmostEqual(recorder.pitch(onset + desktop.RATE // 4, 0) or 0, hz, delta=hz / 50)
+
+        def quiet():
+            self.assertTrue(desktop.wait_for(lambda: self.white_notes_pressed() == []))
+            self.assertTrue(desktop.wait_for(lambda: recorder.loudest(
+                recorder.frames() - desktop.RATE // 10, recorder.frames()) < 100))
+
+        # A keyboard plugged in before the start is linked by the piano, and
+        # named; the user unlinks it: its note lets go, and it stays unlinked.
+        keyboard, keys = plug_in(24, "Keys", 76)
+        start = recorder.frames()
         self.launch(server)
+        self.assertTrue(desktop.wait_for(lambda: sources() == [keys]), sources())
+        held_and_heard(keyboard, 76, 659.3, start)
+        self.assertIn("已连接MIDI键盘：Keys MIDI 1\n", self.program.stderr())
+        self.assertEqual(subprocess.run(["pw-link", "-d", keys, ours], env=server.env).returncode, 0)
+        quiet()
         folder = self.processes.folder()
         # A4 for a second; then, held for half a minute, a note below the
         # keyboard and C5 on another channel, whose instrument the source
@@ -477,6 +526,20 @@ class EndToEnd(unittest.TestCase):
                           if "Note" in line][:2],
                          ["Note on, chan=1 pitch=60 vol=112", "Note on, chan=1 pitch=60 vol=0"],
                          events)
+        # One plugged in later is linked too, the one unlinked still is not;
+        # switched off, the piano's link goes, and it links none.
+        keyboard, pads = plug_in(28, "Pads", 79)
+        start = recorder.frames()
+        self.assertTrue(desktop.wait_for(lambda: sources() == [pads]), sources())
+        held_and_heard(keyboard, 79, 784.0, start)
+        self.choose_in_song_menu(1, lefts=1)
+        self.assertTrue(desktop.wait_for(lambda: sources() == []), sources())
+        quiet()
+        drums = plug_in(32, "Drums", 36)[1]
+        self.assertTrue(desktop.wait_for(lambda: drums in subprocess.run(
+            ["pw-link", "-o"], env=server.env, capture_output=True, text=True).stdout))
+        self.assertFalse(desktop.wait_for(lambda: sources() != [], 2), sources())
+        self.assertEqual(self.program.stderr().count("已连接MIDI键盘"), 2, self.program.stderr())
         # The daemon restarted: the ports come back under their names, and a
         # source linked again plays; our output linked to our input (a loop)
         # strikes a key once.

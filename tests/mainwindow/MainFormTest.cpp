@@ -1,9 +1,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QFontMetrics>
+#include <QHelpEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTest>
+#include <QToolTip>
 
 #include "ErrorReport.h"
 #include "InputScript.h"
@@ -13,6 +15,7 @@
 #include "MainFormFixture.h"
 #include "SiteCommands.h"
 #include "TemporaryHome.h"
+#include "Wait.h"
 
 namespace tinko {
 namespace {
@@ -110,11 +113,35 @@ TEST_F(MainFormLayout, MenuBarHasFourSubmenusAndThreeCommands) {
     }
     EXPECT_EQ(bar.join(u' '), QStringLiteral("儿童钢琴谱曲实例/ 儿童360 育儿亲子独立博客 "
                                              "儿童资源下载 最新版本与版权/ 学弹儿歌/ 家长/"));
-    EXPECT_EQ(items.join(u' ').toStdString(),
-              QStringLiteral("两只老虎钢琴谱曲 外婆的澎湖湾 虫儿飞简易钢琴谱子 生日快乐 铃儿响叮当 "
-                             "世上只有妈妈好 小星星钢琴谱曲 更多资源 软件在线更新 版权信息 "
-                             "听一遍 跟着灯弹 一键一音 停止 琴键标记 儿童锁 MIDI直通")
-                  .toStdString());
+    EXPECT_EQ(
+        items.join(u' ').toStdString(),
+        QStringLiteral("两只老虎钢琴谱曲 外婆的澎湖湾 虫儿飞简易钢琴谱子 生日快乐 铃儿响叮当 "
+                       "世上只有妈妈好 小星星钢琴谱曲 更多资源 软件在线更新 版权信息 "
+                       "听一遍 跟着灯弹 一键一音 停止 琴键标记 儿童锁 MIDI直通 自动连接MIDI键盘")
+            .toStdString());
+    // The grown-ups' entry names the MIDI keyboards connected now, in the
+    // tool tip shown where it is.
+    QMenuBar* menuBar = window->menuBar();
+    const QRect parents =
+        menuBar->actionGeometry(window->findChild<QMenu*>(QStringLiteral("家长"))->menuAction());
+    const auto toolTipAt = [&](QPoint at) {
+        QToolTip::hideText();
+        EXPECT_TRUE(testing::waitUntil([] { return !QToolTip::isVisible(); }));
+        QHelpEvent help(QEvent::ToolTip, at, menuBar->mapToGlobal(at));
+        QApplication::sendEvent(menuBar, &help);
+        return QToolTip::isVisible() ? QToolTip::text() : QString();
+    };
+    window->show();
+    EXPECT_EQ(toolTipAt(parents.center()), QStringLiteral("没有连接MIDI键盘"));
+    midiPorts.connectKeyboards({"Keystation 61 MIDI 1", "Pads"});
+    QCoreApplication::processEvents();
+    EXPECT_EQ(toolTipAt(parents.center()),
+              QStringLiteral("已连接的MIDI键盘：Keystation 61 MIDI 1、Pads"));
+    midiPorts.connectKeyboards({});
+    QCoreApplication::processEvents();
+    EXPECT_EQ(toolTipAt(parents.center()), QStringLiteral("没有连接MIDI键盘"));
+    EXPECT_EQ(toolTipAt(parents.center() - QPoint(parents.width(), 0)), QString())
+        << "another entry";
 }
 
 using InstrumentChoice = testing::MainFormTest;
@@ -187,6 +214,10 @@ TEST_F(InstrumentChoice, ClosingClosesTheDeviceWithoutLettingKeysGo) {
     piano->selc(60);
     emit combo->activated(40);
     window->findChild<QAction*>(QStringLiteral("MIDI直通"))->setChecked(true);
+    auto* autoConnect = window->findChild<QAction*>(QStringLiteral("自动连接MIDI键盘"));
+    EXPECT_TRUE(autoConnect->isChecked() && midiPorts.autoConnect) << "on at first";
+    autoConnect->setChecked(false);
+    EXPECT_FALSE(midiPorts.autoConnect);
     midi.clearSent();
     window->close();
     EXPECT_FALSE(midi.isOpen());
@@ -197,9 +228,14 @@ TEST_F(InstrumentChoice, ClosingClosesTheDeviceWithoutLettingKeysGo) {
     makeWindow();
     EXPECT_EQ(combo->currentIndex(), 0);
     EXPECT_EQ(midi.sentText(), "C0 00, C0 00");
-    // A grown-up's MIDI thru is kept.
+    // A grown-up's MIDI thru is kept, and keyboards left unconnected.
     EXPECT_TRUE(window->findChild<QAction*>(QStringLiteral("MIDI直通"))->isChecked());
     EXPECT_TRUE(midiPorts.thru());
+    midiPorts.autoConnect = true;
+    window.reset();
+    makeWindow();
+    EXPECT_FALSE(window->findChild<QAction*>(QStringLiteral("自动连接MIDI键盘"))->isChecked());
+    EXPECT_FALSE(midiPorts.autoConnect);
 }
 
 TEST(BrowserSetUp, TheUsersOwnOpenGlChoiceIsKept) {

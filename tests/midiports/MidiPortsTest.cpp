@@ -1,21 +1,25 @@
 // The MIDI ports' part that needs no MIDI system: messages between the wire
-// and the packed form, a source at the input port playing the keyboard, and
-// what the piano sends going out as well.
+// and the packed form, a source at the input port playing the keyboard,
+// what the piano sends going out as well, and which MIDI devices a graph's
+// events have linked to the input.
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <atomic>
 #include <chrono>
 #include <functional>
 #include <optional>
 #include <thread>
 #include <vector>
 
+#include "KeyboardLinks.h"
 #include "MidiBytes.h"
 #include "MidiKeyboard.h"
 #include "MidiThruOutput.h"
 #include "Piano.h"
 #include "RecordingMidiOutput.h"
 #include "RecordingMidiPorts.h"
+#include "SpscRing.h"
 
 namespace tinko::midiports {
 namespace {
@@ -230,6 +234,238 @@ TEST(MidiPorts, WhatComesInGoesOutOnlyWithThruAndOurOwnNeverPlaysTwice) {
     ports.play({0x703C90});
     QCoreApplication::processEvents();
     EXPECT_EQ(synthesizer.sentText(), "C0 00, 90 3C 70");
+}
+
+// A real-time thread's messages to another: in order, none lost or made up
+// however the two run, and what does not fit refused, not written over.
+TEST(SpscRing, WhatOneThreadPutsTheOtherTakesInOrderAndAFullRingRefuses) {
+    SpscRing<std::uint32_t, 4> ring;
+    std::uint32_t taken = 0;
+    EXPECT_FALSE(ring.pop(taken));
+    for (std::uint32_t i = 1; i <= 4; ++i) {
+        EXPECT_TRUE(ring.push(i));
+    }
+    EXPECT_FALSE(ring.push(5)) << "full";
+    for (std::uint32_t i = 1; i <= 4; ++i) {
+        EXPECT_TRUE(ring.pop(taken));
+        EXPECT_EQ(taken, i);
+    }
+    EXPECT_FALSE(ring.pop(taken)) << "empty again";
+    constexpr std::uint32_t kCount = 200000;
+    std::atomic<bool> done{false};
+    std::thread producer([&] {
+        for (std::uint32_t i = 1; i <= kCount;) {
+            i += ring.push(i) ? 1 : 0;
+        }
+        done.store(true);
+    });
+    std::vector<std::uint32_t> out;
+    for (;;) {
+        const bool finished = done.load();
+        if (ring.pop(taken)) {
+            out.push_back(taken);
+        } else if (finished) {
+            break;
+        }
+    }
+    producer.join();
+    std::size_t inOrder = 0;
+    while (inOrder < out.size() && out[inOrder] == inOrder + 1) {
+        ++inOrder;
+    }
+    EXPECT_EQ(inOrder, kCount);
+    EXPECT_EQ(out.size(), kCount);
+}
+
+// A USB keyboard's capture port as PipeWire 0.3.65's ALSA sequencer bridge
+// announces it (the card's long name cleaned of commas and dots).
+KeyboardLinks::Properties bridged(std::map<std::string, std::string> changed = {}) {
+    KeyboardLinks::Properties port = {
+        {"format.dsp", "8 bit raw midi"},
+        {"object.path", "alsa:seq:default:client_24:capture_0"},
+        {"port.name",
+         "USB MIDI Keyboard at usb-0000:00:14-0-2- full speed:(capture_0) USB MIDI Keyboard MIDI "
+         "1"},
+        {"port.alias", "USB MIDI Keyboard:USB MIDI Keyboard MIDI 1"},
+        {"port.direction", "out"},
+        {"port.physical", "true"},
+        {"port.terminal", "true"},
+        {"node.id", "40"},
+        {"port.id", "0"},
+    };
+    for (const auto& [key, value] : changed) {
+        if (value.empty()) {
+            port.erase(key);
+        } else {
+            port[key] = value;
+        }
+    }
+    return port;
+}
+
+TEST(KeyboardLinks, OnlyTheCapturePortsOfSoundCardsAreKeyboards) {
+    struct Case {
+        const char* what;
+        KeyboardLinks::Properties port;
+        std::optional<std::string> name;
+    };
+    const Case cases[] = {
+        {"a USB keyboard", bridged(), "USB MIDI Keyboard MIDI 1"},
+        {"named without the card's long name",
+         bridged({{"port.name", "Keystation 61:(capture_0) Keystation 61 MIDI 1"},
+                  {"object.path", "alsa:seq:default:client_127:capture_0"}}),
+         "Keystation 61 MIDI 1"},
+        {"a name of another form", bridged({{"port.name", "Keys"}}), "Keys"},
+        {"the first card's client",
+         bridged({{"object.path", "alsa:seq:default:client_16:capture_1"}}),
+         "USB MIDI Keyboard MIDI 1"},
+        {"its playback port",
+         bridged(
+             {{"port.direction", "in"}, {"object.path", "alsa:seq:default:client_24:playback_0"}}),
+         std::nullopt},
+        {"Midi Through, a software port marked physical",
+         bridged({{"object.path", "alsa:seq:default:client_14:capture_0"},
+                  {"port.name", "Midi Through:(capture_0) Midi Through Port-0"}}),
+         std::nullopt},
+        {"the system's announcements",
+         bridged({{"object.path", "alsa:seq:default:client_0:capture_1"}}), std::nullopt},
+        {"a program's sequencer client",
+         bridged({{"object.path", "alsa:seq:default:client_128:capture_0"}}), std::nullopt},
+        {"not physical", bridged({{"port.physical", ""}}), std::nullopt},
+        {"physical no longer", bridged({{"port.physical", "false"}}), std::nullopt},
+        {"a program's own node", bridged({{"object.path", ""}}), std::nullopt},
+        {"no client number", bridged({{"object.path", "alsa:seq:default:client_:capture_0"}}),
+         std::nullopt},
+        {"a client number cut short", bridged({{"object.path", "alsa:seq:default:client_24"}}),
+         std::nullopt},
+        {"a sound card's microphone",
+         bridged({{"format.dsp", "32 bit float mono audio"},
+                  {"object.path", "alsa:pcm:1:front:1:capture"}}),
+         std::nullopt},
+        {"audio on a sequencer path", bridged({{"format.dsp", "32 bit float mono audio"}}),
+         std::nullopt},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(KeyboardLinks::keyboardName(c.port), c.name) << c.what;
+    }
+}
+
+// A graph's events one after another, and what is to be linked and unlinked
+// after each, and which keyboards are linked then.
+TEST(KeyboardLinks, KeyboardsAreLinkedOnceAndNotAgainAfterTheUserUnlinksThem) {
+    KeyboardLinks links;
+    constexpr std::uint32_t kInput = 7;
+    constexpr std::uint32_t kKeys = 41;
+    constexpr std::uint32_t kOther = 42;
+    struct Step {
+        const char* what;
+        std::function<void()> event;
+        std::vector<std::uint32_t> link;
+        std::vector<std::uint32_t> unlink;
+        std::vector<std::string> linked;
+    };
+    const Step steps[] = {
+        {"a keyboard there before the input",
+         [&] { links.portAdded(kKeys, bridged()); },
+         {},
+         {},
+         {}},
+        {"a program's port",
+         [&] {
+             links.portAdded(50, bridged({{"port.physical", ""}}));
+         },
+         {},
+         {},
+         {}},
+        {"the input shown", [&] { links.setInput(kInput); }, {kKeys}, {}, {}},
+        {"asked once only", [] {}, {}, {}, {}},
+        {"linked",
+         [&] { links.linkAdded(100, kKeys, kInput); },
+         {},
+         {},
+         {"USB MIDI Keyboard MIDI 1"}},
+        {"a program linked by the user",
+         [&] { links.linkAdded(101, 50, kInput); },
+         {},
+         {},
+         {"USB MIDI Keyboard MIDI 1"}},
+        {"another linked by the user already",
+         [&] {
+             links.linkAdded(102, kOther, kInput);
+             links.portAdded(kOther, bridged({{"port.name", "Pads"}}));
+         },
+         {},
+         {},
+         {"USB MIDI Keyboard MIDI 1", "Pads"}},
+        {"a link elsewhere removed",
+         [&] { links.linkRemoved(101); },
+         {},
+         {},
+         {"USB MIDI Keyboard MIDI 1", "Pads"}},
+        {"the user unlinks the keyboard", [&] { links.linkRemoved(100); }, {}, {}, {"Pads"}},
+        {"switched off", [&] { links.setOn(false); }, {}, {}, {"Pads"}},
+        {"switched on: still unlinked", [&] { links.setOn(true); }, {}, {}, {"Pads"}},
+        {"unplugged and plugged in again",
+         [&] {
+             links.linkRemoved(102);
+             links.portRemoved(kOther);
+             links.portRemoved(kKeys);
+             links.portAdded(kKeys + 10, bridged());
+         },
+         {kKeys + 10},
+         {},
+         {}},
+        {"linked",
+         [&] { links.linkAdded(103, kKeys + 10, kInput); },
+         {},
+         {},
+         {"USB MIDI Keyboard MIDI 1"}},
+        {"a link of a port unknown goes",
+         [&] { links.linkRemoved(999); },
+         {},
+         {},
+         {"USB MIDI Keyboard MIDI 1"}},
+        {"switched off: our link goes",
+         [&] { links.setOn(false); },
+         {},
+         {103},
+         {"USB MIDI Keyboard MIDI 1"}},
+        {"and is removed", [&] { links.linkRemoved(103); }, {}, {}, {}},
+        {"plugged in while off", [&] { links.portAdded(kOther, bridged()); }, {}, {}, {}},
+        {"switched on: both linked", [&] { links.setOn(true); }, {kOther, kKeys + 10}, {}, {}},
+        {"a new input (the daemon back)",
+         [&] {
+             links.linkAdded(104, kKeys + 10, kInput);
+             links.setInput(kInput + 1);
+         },
+         {kOther, kKeys + 10},
+         {},
+         {}},
+        {"no input: nothing", [&] { links.setInput(KeyboardLinks::kNone); }, {}, {}, {}},
+    };
+    for (const Step& step : steps) {
+        step.event();
+        EXPECT_EQ(links.toLink(), step.link) << step.what;
+        EXPECT_EQ(links.toUnlink(), step.unlink) << step.what;
+        EXPECT_EQ(links.linked(), step.linked) << step.what;
+    }
+}
+
+TEST(MidiPorts, EachKeyboardConnectedIsNamedOnceAndTheListFollows) {
+    testing::RecordingMidiPorts ports;
+    int changes = 0;
+    ports.onKeyboardsChanged([&] { ++changes; });
+    ::testing::internal::CaptureStderr();
+    ports.connectKeyboards({"Keys"});
+    ports.connectKeyboards({"Keys", "Pads"});
+    ports.connectKeyboards({"Keys", "Pads"});
+    ports.connectKeyboards({"Pads"});
+    ports.connectKeyboards({"Pads", "Pads"});
+    QCoreApplication::processEvents();
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "已连接MIDI键盘：Keys\n已连接MIDI键盘：Pads\n已连接MIDI键盘：Pads\n");
+    EXPECT_EQ(ports.keyboards(), (std::vector<std::string>{"Pads", "Pads"}));
+    EXPECT_EQ(changes, 4);
 }
 
 }  // namespace

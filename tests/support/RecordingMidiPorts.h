@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -14,6 +15,7 @@ namespace tinko::testing {
 class RecordingMidiPorts : public midiports::MidiPorts {
 public:
     void sendOut(std::uint32_t message) override { sent.push_back(message); }
+    void setAutoConnect(bool on) override { autoConnect = on; }
 
     // From a thread of its own; the receiver gets them once the test's
     // thread handles its events.
@@ -26,7 +28,13 @@ public:
         }).join();
     }
 
+    // As a backend's thread tells them.
+    void connectKeyboards(std::vector<std::string> names) {
+        std::thread([&, names] { handOverKeyboards(names); }).join();
+    }
+
     std::vector<std::uint32_t> sent;
+    bool autoConnect = true;
 };
 
 }  // namespace tinko::testing
