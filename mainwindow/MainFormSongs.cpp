@@ -124,6 +124,7 @@ void MainForm::buildSongMenu(QStringList songFolders) {
     });
     buildLabelMenu();
     connect(songPlayer_, &songs::SongPlayer::marked, sheet_, &notation::SheetView::mark);
+    connect(songPlayer_, &songs::SongPlayer::instrumentWanted, this, &MainForm::setListIndex);
     // Songs a grown-up has added since join it while it opens.
     connect(songMenu_, &QMenu::aboutToShow, this, [this] { songBook_->refresh(); });
 }

@@ -37,6 +37,7 @@ struct Melody : std::vector<MelodyNote> {
     std::vector<TempoChange> tempi;     // in order; none: 120 quarters a minute
     std::vector<TimeSignature> metres;  // in order; none: 4/4
     int sharps = 0;                     // the key signature: sharps, or flats when below 0
+    int program = -1;                   // the instrument its file chooses, -1 for none
 };
 
 // The melody of a part that may hold chords: at each note's start, the

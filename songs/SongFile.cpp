@@ -45,6 +45,7 @@ struct NoteEvent {
 struct Track {
     std::vector<NoteEvent> notes;
     std::int64_t endTick = 0;
+    int program = -1;  // the first instrument it chooses, drums aside
 };
 
 struct TempoEvent {
@@ -223,6 +224,8 @@ Track readTrack(Bytes& body, ScoreMarks& marks, std::size_t& events) {
             if ((kind == 0x90 || kind == 0x80) && channel != kDrumChannel) {
                 track.notes.push_back({tick, channel, data[0], kind == 0x90 && data[1] > 0});
                 ++events;
+            } else if (kind == 0xC0 && channel != kDrumChannel && track.program < 0) {
+                track.program = data[0];
             }
         }
     }
@@ -414,6 +417,7 @@ Melody readSong(Bytes file) {
         if (!notes.empty()) {
             Melody melody = fitToKeys(highestNotes(std::move(notes)));
             markScore(melody, marks, static_cast<std::uint16_t>(division), clock);
+            melody.program = track.program;
             return melody;
         }
     }

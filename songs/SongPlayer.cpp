@@ -53,6 +53,9 @@ void SongPlayer::start(const Melody& melody) {
     switch (mode_) {
         case SongMode::Listen:
             listened_ = -1;
+            if (melody.program >= 0) {
+                emit instrumentWanted(melody.program);
+            }
             play(melody);
             break;
         case SongMode::Follow:

@@ -52,6 +52,9 @@ signals:
     // the one sounding (listen) or the one the next key plays (magic keys);
     // -1 for none, when no song runs or it is over.
     void marked(int note);
+    // A song listened to is played with the instrument its file chooses,
+    // as it was recorded: the window chooses it.
+    void instrumentWanted(int program);
 
 private:
     // What the mouse plays while magic keys run.

@@ -945,6 +945,10 @@ MUTANTS = [
      "constexpr int kLongestTakeMs = 10 * 60 * 1000;", "constexpr int kLongestTakeMs = 60 * 60 * 1000;",
      "a recording left on fills the memory for an hour"),
 
+    ("take-heard-with-the-list", "songs/SongPlayer.cpp",
+     "emit instrumentWanted(melody.program);", "(void)0;",
+     "a recording listened to plays with whatever instrument the list holds"),
+
 ]
 
 SKIPPED_TESTS = r"^(Package|Fuzz)\."

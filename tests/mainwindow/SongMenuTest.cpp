@@ -376,8 +376,9 @@ TEST_F(Songs, ARecordingKeepsWhatIsPlayedAndJoinsTheSongsFirst) {
     choose("听一遍");
     midi.clearSent();
     choose(made[0].chopped(4).toUtf8().constData());
-    ASSERT_TRUE(sentAll(1));
-    EXPECT_EQ(midi.sentText().substr(0, 8), "90 3C 70") << midi.sentText();
+    ASSERT_TRUE(sentAll(2));
+    EXPECT_EQ(midi.sentText().substr(0, 15), "C0 00, 90 3C 70") << "with its instrument";
+    EXPECT_EQ(combo->currentIndex(), 0);
 }
 
 // The folder cannot be made: said once, on standard error and in a box
