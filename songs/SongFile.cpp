@@ -32,6 +32,7 @@ constexpr int kDrumChannel = 9;  // channel 10, counted from 1
 constexpr std::size_t kMaxFileSize = 4 << 20;
 constexpr std::size_t kMaxEvents = 1 << 20;  // notes and tempo changes kept, all tracks
 constexpr double kMaxSeconds = 4 * 3600.0;   // later notes are left out
+constexpr double kUnendedAtLeast = 0.25;     // seconds, for a note never let go
 
 constexpr std::int64_t kDefaultTempo = 500000;  // microseconds a quarter note: 120 a minute
 
@@ -314,7 +315,9 @@ std::vector<MelodyNote> notesOf(const Track& track, const Clock& clock) {
     std::vector<MelodyNote> heard;
     for (MelodyNote& note : notes) {
         if (note.length < 0) {
-            note.length = end - note.start;
+            // Never let go: it lasts until the track ends, and is heard even
+            // when the track ends as it is struck.
+            note.length = std::max(end - note.start, kUnendedAtLeast);
         }
         if (note.length > 0) {
             heard.push_back(note);

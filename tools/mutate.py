@@ -949,6 +949,11 @@ MUTANTS = [
      "emit instrumentWanted(melody.program);", "(void)0;",
      "a recording listened to plays with whatever instrument the list holds"),
 
+    ("unended-last-note-dropped", "songs/SongFile.cpp",
+     "note.length = std::max(end - note.start, kUnendedAtLeast);",
+     "note.length = end - note.start;",
+     "a last note never let go, struck as its track ends, is lost from the melody"),
+
 ]
 
 SKIPPED_TESTS = r"^(Package|Fuzz)\."

@@ -89,6 +89,8 @@ TEST(SongFile, TheMelodyIsTheHighestNoteOfTheFirstTrackWithNotesDrumsLeftOut) {
          "72@0+500 74@500+500 "},
         {"a lower note that starts under the tune is left out",
          midiFile({{on(0, 72), on(480, 48), off(480, 72), off(0, 48)}}), "72@0+1000 "},
+        {"a note never let go, struck as the track ends: a quarter second",
+         midiFile({{on(0, 60), off(480, 60), on(0, 62)}}), "60@0+500 62@500+250 "},
         {"a higher note cuts the sounding one short",
          midiFile({{on(0, 60), on(480, 67), off(480, 60), off(0, 67)}}), "60@0+500 67@500+500 "},
         {"drums and the tracks after the first with notes are left out",
