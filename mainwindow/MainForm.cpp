@@ -72,6 +72,9 @@ MainForm::~MainForm() {
         midiPorts_->listen(nullptr);
         midiPorts_->onKeyboardsChanged(nullptr);
     }
+    // The player goes while the keyboard it plays on is still there.
+    delete songPlayer_;
+    songPlayer_ = nullptr;
 }
 
 void MainForm::buildControls(std::unique_ptr<WebBrowser> browser,

@@ -40,10 +40,12 @@ public:
     }
 
     bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::ToolTip) {
+            return false;
+        }
         auto* bar = static_cast<QMenuBar*>(watched);
         auto* help = static_cast<QHelpEvent*>(event);
-        if (event->type() != QEvent::ToolTip ||
-            bar->actionAt(help->pos()) != entry_->menuAction()) {
+        if (bar->actionAt(help->pos()) != entry_->menuAction()) {
             return false;
         }
         QToolTip::showText(help->globalPos(), entry_->menuAction()->toolTip(), bar,
