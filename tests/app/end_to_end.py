@@ -782,7 +782,8 @@ class EndToEnd(unittest.TestCase):
         # manager), a song it started stopped ("停止", the song menu's third
         # entry from its bottom): then nothing sounds. The other monitor stays
         # covered.
-        self.assertTrue(kept <= self.windows(), "the other monitor uncovered")
+        self.assertTrue(desktop.wait_for(lambda: kept <= self.windows(), 5),
+                        "the other monitor uncovered")
         for turn in range(20):
             others = sorted(self.windows() - kept)
             if not others:

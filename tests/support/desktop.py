@@ -366,9 +366,12 @@ class Program:
 
     def start(self, focus=True):
         def window():
-            # The first made: not a plain window covering another monitor.
+            # The first made that bears the caption: not a plain window
+            # covering another monitor, which may show before it.
             found = self.x.run("xdotool", "search", "--onlyvisible", "--class", self.window_class)
-            self.window = min(found.split(), key=int) if found else None
+            found = [each for each in found.split() if self.window_class != "tinko-piano" or
+                     self.x.run("xdotool", "getwindowname", each).startswith("Tinko")]
+            self.window = min(found, key=int) if found else None
             return self.window is not None or self.process.poll() is not None
         if not wait_for(window, 30) or self.window is None:
             return False
