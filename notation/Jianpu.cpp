@@ -185,12 +185,23 @@ Sheet sheetOf(const songs::Melody& melody) {
         double end;
         const songs::TimeSignature* metre;
     };
+    // Made from the bar the first note falls in to the one the last ends in,
+    // and no more than a song for children ever fills: a crafted file's
+    // span of millions of beats stops there.
+    constexpr std::size_t kMostBars = 2048;
     std::vector<Bar> bars;
+    const double songStart = notes.front().start;
     const double songEnd = notes.back().end;
-    for (std::size_t m = 0; m < metres.size(); ++m) {
-        const double until = m + 1 < metres.size() ? metres[m + 1].quarter : songEnd;
-        for (double at = metres[m].quarter; at < until - kEpsilon; at += barOf(metres[m])) {
-            bars.push_back({at, std::min({at + barOf(metres[m]), until, songEnd}), &metres[m]});
+    for (std::size_t m = 0; m < metres.size() && bars.size() < kMostBars; ++m) {
+        const double bar = barOf(metres[m]);
+        const double until =
+            std::min(m + 1 < metres.size() ? metres[m + 1].quarter : songEnd, songEnd);
+        double at = metres[m].quarter;
+        if (songStart > at + bar) {
+            at += std::floor((songStart - at) / bar) * bar;
+        }
+        for (; at < until - kEpsilon && bars.size() < kMostBars; at += bar) {
+            bars.push_back({at, std::min(at + bar, until), &metres[m]});
         }
     }
     // Whole bars of silence before the first note are left out.

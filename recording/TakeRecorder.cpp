@@ -30,6 +30,9 @@ std::int32_t TakeRecorder::open(Handle& handle, std::int32_t deviceId) {
 
 std::int32_t TakeRecorder::sendShortMessage(Handle handle, std::uint32_t message) {
     const std::uint32_t status = message & 0xFFU;
+    if ((status & 0xF0U) == kProgramChange) {
+        programs_[status & 0x0FU] = static_cast<int>(message >> 8 & 0x7FU);
+    }
     if (recording_ && status >= 0x80 && status < 0xF0 && kept_.size() < kMostKept) {
         kept_.push_back({Clock::now(), message & 0x7F7FFFU});
     }
@@ -43,6 +46,7 @@ std::int32_t TakeRecorder::close(Handle handle) {
 void TakeRecorder::start(std::int32_t instrument) {
     kept_.clear();
     instrument_ = std::clamp(instrument, 0, 127);
+    programsAtStart_ = programs_;
     recording_ = true;
 }
 
@@ -60,6 +64,12 @@ Take TakeRecorder::finish() {
             0, std::chrono::duration_cast<std::chrono::milliseconds>(at - begin).count());
     };
     Take take{{0, kProgramChange | static_cast<std::uint32_t>(instrument_) << 8}};
+    for (std::uint32_t channel = 1; channel < 16; ++channel) {
+        if (programsAtStart_[channel] >= 0) {  // given to a MIDI keyboard's channel before
+            take.push_back({0, kProgramChange | channel |
+                                   static_cast<std::uint32_t>(programsAtStart_[channel]) << 8});
+        }
+    }
     std::array<std::bitset<128>, 16> sounding{};
     std::size_t lastNoteEnd = 0;  // in `take`: what follows it is trimmed
     for (auto kept = kept_.begin(); kept != kept_.end(); ++kept) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <chrono>
 #include <cstdint>
 #include <vector>
@@ -50,7 +51,17 @@ private:
     MidiOutput& next_;
     bool recording_ = false;
     std::int32_t instrument_ = 0;
+    // Each channel's instrument as last chosen (-1: none yet), and as it
+    // was when the recording began: a file sounds as the take was heard.
+    std::array<int, 16> programs_ = filledWith(-1);
+    std::array<int, 16> programsAtStart_ = filledWith(-1);
     std::vector<Kept> kept_;
+
+    static std::array<int, 16> filledWith(int value) {
+        std::array<int, 16> all{};
+        all.fill(value);
+        return all;
+    }
 };
 
 }  // namespace tinko::recording

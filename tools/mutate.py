@@ -954,6 +954,14 @@ MUTANTS = [
      "note.length = end - note.start;",
      "a last note never let go, struck as its track ends, is lost from the melody"),
 
+    ("sheet-bars-unbounded", "notation/Jianpu.cpp",
+     "for (; at < until - kEpsilon && bars.size() < kMostBars; at += bar) {",
+     "for (; at < until - kEpsilon; at += bar) {",
+     "a crafted file's millions of beats make millions of bars"),
+    ("take-channel-instrument-lost", "recording/TakeRecorder.cpp",
+     "programsAtStart_ = programs_;", "(void)0;",
+     "a MIDI keyboard's channel plays back as a piano"),
+
 ]
 
 SKIPPED_TESTS = r"^(Package|Fuzz)\."

@@ -106,6 +106,13 @@ TEST(Jianpu, SongsAreWrittenAsATeacherWritesThem) {
                            {72, 2}},
                           20, 50)}),
          "1=C", "4/4", "1. 2_ 3 0_ 7,_ | 5__ 5__ 5__ 5__ 6_. 5__ 1' - ||"},
+        {"a metre changed after the last note: no empty bars", "",
+         midiFile({{on(0, 60),
+                    off(480, 60),
+                    on(0, 64),
+                    off(480, 64),
+                    {480 * 4 * 60, {0xFF, 0x58, 4, 3, 2, 24, 8}}}}),
+         "1=C", "4/4", "1 3 ||"},
         {"three-four in G at a second a beat, a sharp, after a silent bar", "",
          midiFile({played(
              {{0, 3}, {0, 1}, {67, 1}, {69, 1}, {71, 1}, {74, 2}, {73, 1}, {66, 1}, {67, 1}}, 0, 0,
@@ -125,6 +132,18 @@ TEST(Jianpu, SongsAreWrittenAsATeacherWritesThem) {
         EXPECT_EQ(sheet.metre.toStdString(), c.metre);
         EXPECT_EQ(textOf(sheet).toStdString(), c.sheet);
     }
+    // A crafted file: a quarter note a microsecond, notes four million
+    // beats apart; its sheet stops at a length no song comes near.
+    std::vector<Event> far = {{0, {0xFF, 0x51, 3, 0, 0, 1}}, on(0, 60), off(480, 60)};
+    for (int gap = 0; gap < 8; ++gap) {
+        far.push_back({0x0FFFFFF0, {0xFF, 0x01, 0}});
+    }
+    far.push_back(on(0, 64));
+    far.push_back(off(480, 64));
+    const Bytes file = midiFile({far});
+    const Sheet sheet = sheetOf(songs::readMelody(file.data(), file.size()));
+    EXPECT_GT(sheet.bars.size(), 1000u);
+    EXPECT_LE(sheet.bars.size(), 2048u);
 }
 
 TEST(SheetView, TheMarkedNoteShowsInAmberAndThePageTurnsToItsLine) {
