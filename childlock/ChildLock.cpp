@@ -118,6 +118,11 @@ bool ChildLock::askOnce() {
 
 bool ChildLock::eventFilter(QObject* watched, QEvent* event) {
     if (watched != &window_) {
+        // Only these two matter, and only they are asked about the object:
+        // others come also from objects half destroyed.
+        if (event->type() != QEvent::WindowActivate && event->type() != QEvent::Hide) {
+            return false;
+        }
         if (!locked_ || !watched->isWidgetType() || !static_cast<QWidget*>(watched)->isWindow()) {
             return false;
         }
