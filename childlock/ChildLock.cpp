@@ -25,11 +25,12 @@ bool mayHoldKeys(const QWidget* widget) {
 }  // namespace
 
 ChildLock::ChildLock(QWidget& window, std::unique_ptr<KeyboardHold> hold,
-                     std::function<bool()> askGrownUp)
+                     std::function<bool()> askGrownUp, std::function<QSize(QSize)> fitLayout)
     : QObject(&window),
       window_(window),
       hold_(std::move(hold)),
-      askGrownUp_(std::move(askGrownUp)) {
+      askGrownUp_(std::move(askGrownUp)),
+      fitLayout_(std::move(fitLayout)) {
     retry_.setSingleShot(true);
     retry_.setInterval(kRetryEvery);
     connect(&retry_, &QTimer::timeout, this, &ChildLock::holdKeyboard);
@@ -86,6 +87,9 @@ bool ChildLock::unlock() {
         hold_->keepOnEveryDesktop(*window_.windowHandle(), false);
     }
     window_.setContentsMargins(0, 0, 0, 0);
+    if (fitLayout_) {
+        fitLayout_(layoutSize_);
+    }
     window_.setWindowState(window_.windowState() & ~Qt::WindowFullScreen);
     window_.setFixedSize(layoutSize_);
     window_.setGeometry(normalGeometry_);
@@ -164,6 +168,13 @@ bool ChildLock::eventFilter(QObject* watched, QEvent* event) {
         case QEvent::Show:
             coverOtherScreens();
             break;
+        case QEvent::Move:
+            // Put on another monitor (by the window manager, or a screen
+            // gone): the one it left is covered, its new one bared.
+            if (locked_ && window_.isVisible() && screenOfWindow() != coveredAround_) {
+                coverOtherScreens();
+            }
+            break;
         case QEvent::Resize:
             centreLayout();
             break;
@@ -190,11 +201,13 @@ void ChildLock::fillScreen() {
 
 void ChildLock::coverOtherScreens() {
     covers_.clear();
+    coveredAround_ = nullptr;
     // Once the window is on its screen, which is not covered.
     if (!locked_ || !window_.isVisible()) {
         return;
     }
-    QScreen* own = window_.screen();
+    QScreen* own = screenOfWindow();
+    coveredAround_ = own;
     for (QScreen* screen : QGuiApplication::screens()) {
         if (screen == own) {
             continue;
@@ -217,11 +230,28 @@ void ChildLock::coverOtherScreens() {
     }
 }
 
+QScreen* ChildLock::screenOfWindow() const {
+    // Where the window manager put it: the toolkit's own idea may still be
+    // the screen it was on before it showed.
+    QScreen* at = QGuiApplication::screenAt(window_.geometry().center());
+    return at != nullptr ? at : window_.screen();
+}
+
 void ChildLock::centreLayout() {
     if (!locked_) {
         return;
     }
-    const QSize spare = (window_.size() - layoutSize_).expandedTo(QSize(0, 0));
+    // A screen smaller than the layout gets it scaled down: all of it in
+    // sight, however large the window manager made the window.
+    QSize room = window_.size();
+    if (window_.screen() != nullptr) {
+        room = room.boundedTo(window_.screen()->geometry().size());
+    }
+    const QSize used = fitLayout_ ? fitLayout_(room) : layoutSize_;
+    // The margins below are the window's to lose: were they counted in its
+    // minimum, the window could never shrink to a smaller screen.
+    window_.setMinimumSize(used);
+    const QSize spare = (window_.size() - used).expandedTo(QSize(0, 0));
     const int left = spare.width() / 2;
     const int top = spare.height() / 2;
     window_.setContentsMargins(left, top, spare.width() - left, spare.height() - top);

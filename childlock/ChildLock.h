@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 #include <QRect>
+#include <QScreen>
 #include <QSize>
 #include <QTimer>
 #include <functional>
@@ -26,11 +28,13 @@ class ChildLock : public QObject {
     Q_OBJECT
 
 public:
-    // `askGrownUp` asks a grown-up, and says whether one answered. A child
-    // of `window`, and with it the hold: the window's last events, as it
-    // goes, still find both.
-    ChildLock(QWidget& window, std::unique_ptr<KeyboardHold> hold,
-              std::function<bool()> askGrownUp);
+    // `askGrownUp` asks a grown-up, and says whether one answered;
+    // `fitLayout`, if given, lays the window's contents out to fit the room
+    // it is given, never larger than their own size, and says the size they
+    // take. A child of `window`, and with it the hold: the window's last
+    // events, as it goes, still find both.
+    ChildLock(QWidget& window, std::unique_ptr<KeyboardHold> hold, std::function<bool()> askGrownUp,
+              std::function<QSize(QSize room)> fitLayout = {});
 
     bool isLocked() const { return locked_; }
     void lock();
@@ -52,6 +56,7 @@ private:
     void fillScreen();
     void centreLayout();
     void coverOtherScreens();
+    QScreen* screenOfWindow() const;
     void paintBackdrop();
     void holdKeyboard();
     void takeFocusBack();
@@ -59,6 +64,7 @@ private:
     QWidget& window_;
     std::unique_ptr<KeyboardHold> hold_;
     std::function<bool()> askGrownUp_;
+    std::function<QSize(QSize)> fitLayout_;
     bool locked_ = false;
     bool away_ = false;    // a grown-up let the window be left
     bool asking_ = false;  // the question is on the screen
@@ -67,6 +73,7 @@ private:
     QTimer retry_;     // for a keyboard another program held
     QTimer activate_;  // asks the window manager to make the window active
     std::vector<std::unique_ptr<QWidget>> covers_;  // one on each other screen
+    QPointer<QScreen> coveredAround_;               // the window's, left bare
 };
 
 }  // namespace tinko

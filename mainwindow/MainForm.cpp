@@ -8,6 +8,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <algorithm>
+#include <cmath>
 
 #include "ChildLock.h"
 #include "ErrorReport.h"
@@ -23,6 +24,9 @@ namespace {
 constexpr QSize kClientSize(twipsToPixels(17220), twipsToPixels(10395));    // 1148 x 693
 constexpr QPoint kClientPosition(twipsToPixels(1665), twipsToPixels(615));  // on the screen
 const QColor kBackground(64, 64, 64);
+// Below this the controls' text is no longer readable: a smaller screen
+// clips the layout rather.
+constexpr double kSmallestScale = 0.5;
 
 }  // namespace
 
@@ -91,7 +95,7 @@ void MainForm::buildControls(std::unique_ptr<WebBrowser> browser,
 
     Piano1 = new Piano(midiOut_, client);
     Piano1->setObjectName(QStringLiteral("Piano1"));
-    Piano1->setGeometry(twipsRect(0, 360, 17175, 2670));
+    place(Piano1, twipsRect(0, 360, 17175, 2670));
     // Start-up goes on past an error, which is reported like any other: a
     // child's piano opens even when a stored setting is bad.
     guarded([&] { Piano1->ReadProperties(pianoProperties); });
@@ -99,7 +103,7 @@ void MainForm::buildControls(std::unique_ptr<WebBrowser> browser,
     Combo1 = new QComboBox(client);
     Combo1->setObjectName(QStringLiteral("Combo1"));
     Combo1->setEditable(false);
-    Combo1->setGeometry(twipsRect(0, 0, 17175, 315));
+    place(Combo1, twipsRect(0, 0, 17175, 315));
     // The wheel over it chooses without taking the keys: a key held on the
     // keyboard meanwhile sounds on.
     Combo1->setFocusPolicy(Qt::StrongFocus);
@@ -107,17 +111,17 @@ void MainForm::buildControls(std::unique_ptr<WebBrowser> browser,
     WebBrowser1 = browser.release();
     WebBrowser1->setParent(client);
     WebBrowser1->setObjectName(QStringLiteral("WebBrowser1"));
-    WebBrowser1->setGeometry(twipsRect(120, 3720, 16935, 6375));
+    place(WebBrowser1, twipsRect(120, 3720, 16935, 6375));
     WebBrowser1->setFocusPolicy(Qt::StrongFocus);
     sheet_ = new notation::SheetView(client);
-    sheet_->setGeometry(WebBrowser1->geometry());
+    place(sheet_, WebBrowser1->geometry());
     sheet_->hide();
 
     tabOrder_ = {Piano1, Combo1, WebBrowser1};
     for (const CommandButton& entry : kCommandButtons) {
         auto* button = new QPushButton(QString::fromUtf8(entry.caption), client);
         button->setObjectName(QString::fromLatin1(entry.name));
-        button->setGeometry(twipsRect(entry.left, entry.top, entry.width, entry.height));
+        place(button, twipsRect(entry.left, entry.top, entry.width, entry.height));
         button->setAutoDefault(false);
         tabOrder_.push_back(button);
     }
@@ -134,6 +138,43 @@ void MainForm::buildControls(std::unique_ptr<WebBrowser> browser,
     connect(Piano1, &Piano::KeyDown, this, &MainForm::Piano1_KeyDown);
     connect(Piano1, &Piano::KeyUp, this, &MainForm::Piano1_KeyUp);
     Piano1->setFocus(Qt::OtherFocusReason);
+}
+
+void MainForm::place(QWidget* control, QRect place) {
+    control->setGeometry(place);
+    places_.emplace_back(control, place);
+}
+
+QSize MainForm::fitLayout(QSize room) {
+    const int menuHeight = menuBar()->sizeHint().height();
+    const double scale =
+        std::clamp(std::min(static_cast<double>(room.width()) / kClientSize.width(),
+                            static_cast<double>(room.height() - menuHeight) / kClientSize.height()),
+                   kSmallestScale, 1.0);
+    QWidget* client = centralWidget();
+    if (scale != layoutScale_) {
+        layoutScale_ = scale;
+        const auto scaled = [scale](int length) {
+            return static_cast<int>(std::lround(length * scale));
+        };
+        // Edges scaled, not sizes, so that neighbours still meet.
+        const auto scaledRect = [&](QRect place) {
+            return QRect(QPoint(scaled(place.left()), scaled(place.top())),
+                         QPoint(scaled(place.right() + 1) - 1, scaled(place.bottom() + 1) - 1));
+        };
+        client->setFixedSize(scaled(kClientSize.width()), scaled(kClientSize.height()));
+        QFont text;  // the window's, at full size
+        if (scale < 1.0) {
+            text = font();
+            text.setPointSizeF(font().pointSizeF() * scale);
+        }
+        client->setFont(text);
+        Piano1->setZoom(scale);
+        for (const auto& [control, place] : places_) {
+            control->setGeometry(scaledRect(place));
+        }
+    }
+    return client->size() + QSize(0, menuHeight);
 }
 
 void MainForm::Form_Load() {

@@ -2,10 +2,12 @@
 
 #include <QDateTime>
 #include <QMainWindow>
+#include <QRect>
 #include <QStringList>
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "KeyLabels.h"
@@ -93,6 +95,13 @@ protected:
 
 private:
     void buildControls(std::unique_ptr<WebBrowser> browser, const PropertyBag& pianoProperties);
+    // Puts a control of the client area at its place at full size, kept
+    // for fitLayout.
+    void place(QWidget* control, QRect place);
+    // Scales the client area down, controls, keyboard and text, to fit
+    // `room` below the menu bar (never up); the size the window's contents
+    // take then.
+    QSize fitLayout(QSize room);
     void connectCommands();
     void runCommand(const SiteCommand& command);
     void Form_Load();
@@ -126,7 +135,9 @@ private:
     WebBrowser* WebBrowser1 = nullptr;
     notation::SheetView* sheet_ = nullptr;  // over the browser while a song's sheet shows
     std::vector<QWidget*> tabOrder_;        // Piano1, Combo1, WebBrowser1, Command1, Command2, ...
-    std::int32_t CurYinSe = 0;              // the program last applied from the list
+    std::vector<std::pair<QWidget*, QRect>> places_;  // the client's controls at full size
+    double layoutScale_ = 1.0;
+    std::int32_t CurYinSe = 0;  // the program last applied from the list
     bool unloaded_ = false;
     QString settingsFile_;
     std::unique_ptr<songs::SongBook> songBook_;

@@ -26,8 +26,9 @@ QStringList allHosts(const SiteHosts& hosts) {
 }  // namespace
 
 void MainForm::buildParentMenu(std::unique_ptr<KeyboardHold> keyboardHold, bool lockNow) {
-    childLock_ =
-        new ChildLock(*this, std::move(keyboardHold), [this] { return GrownUpGate::ask(this); });
+    childLock_ = new ChildLock(
+        *this, std::move(keyboardHold), [this] { return GrownUpGate::ask(this); },
+        [this](QSize room) { return fitLayout(room); });
 
     QMenu* menu = menuBar()->addMenu(QStringLiteral("家长"));
     menu->setObjectName(menu->title());

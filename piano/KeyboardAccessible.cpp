@@ -29,7 +29,7 @@ QRect keyArea(int note) {
 
 class KeyAccessible : public QAccessibleInterface {
 public:
-    KeyAccessible(QWidget* picture, const Piano& piano, int note)
+    KeyAccessible(KeyboardPicture* picture, const Piano& piano, int note)
         : picture_(picture), piano_(piano), note_(note) {}
 
     bool isValid() const override { return !picture_.isNull(); }
@@ -54,8 +54,11 @@ public:
         if (!picture_) {
             return {};
         }
-        const QRect area = keyArea(note_);
-        return QRect(picture_->mapToGlobal(area.topLeft()), area.size());
+        // Where it shows, at the picture's zoom.
+        const double zoom = picture_->zoom();
+        const QRectF area(QPointF(keyArea(note_).topLeft()) * zoom,
+                          QSizeF(keyArea(note_).size()) * zoom);
+        return QRect(picture_->mapToGlobal(area.topLeft().toPoint()), area.size().toSize());
     }
     QAccessible::Role role() const override { return QAccessible::Button; }
     QAccessible::State state() const override {
@@ -66,7 +69,7 @@ public:
     }
 
 private:
-    QPointer<QWidget> picture_;
+    QPointer<KeyboardPicture> picture_;
     const Piano& piano_;
     int note_;
 };
@@ -101,8 +104,8 @@ QAccessibleInterface* KeyboardAccessible::child(int index) const {
     }
     QAccessible::Id& id = keys_[static_cast<std::size_t>(index)];
     if (id == 0) {
-        id = QAccessible::registerAccessibleInterface(
-            new KeyAccessible(widget(), piano_, keyboard::kLowestNote + index));
+        id = QAccessible::registerAccessibleInterface(new KeyAccessible(
+            static_cast<KeyboardPicture*>(widget()), piano_, keyboard::kLowestNote + index));
     }
     return QAccessible::accessibleInterface(id);
 }
@@ -122,7 +125,9 @@ QAccessibleInterface* KeyboardAccessible::childAt(int x, int y) const {
     if (!widget()->rect().contains(at)) {
         return nullptr;
     }
-    const std::uint8_t note = piano_.GetNote(at.x(), at.y());
+    const QPointF onPicture = static_cast<const KeyboardPicture*>(widget())->toPicture(at);
+    const std::uint8_t note = piano_.GetNote(static_cast<std::int32_t>(onPicture.x()),
+                                             static_cast<std::int32_t>(onPicture.y()));
     return note >= keyboard::kLowestNote && note <= keyboard::kHighestNote
                ? child(note - keyboard::kLowestNote)
                : nullptr;

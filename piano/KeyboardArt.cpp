@@ -54,8 +54,11 @@ private:
     QRect device(int left, int top, int width, int height) const {
         const int x0 = edge(left);
         const int y0 = edge(top);
-        const int x1 = std::min(edge(left + width), image_.width());
-        const int y1 = std::min(edge(top + height), image_.height());
+        // Below scale 1 a line of one pixel may round to none: it keeps one.
+        const int x1 =
+            std::min(std::max(edge(left + width), width > 0 ? x0 + 1 : x0), image_.width());
+        const int y1 =
+            std::min(std::max(edge(top + height), height > 0 ? y0 + 1 : y0), image_.height());
         return QRect(QPoint(std::max(x0, 0), std::max(y0, 0)), QPoint(x1 - 1, y1 - 1));
     }
     int edge(int logical) const { return static_cast<int>(std::lround(logical * scale_)); }
@@ -91,13 +94,14 @@ const QColor kBelowBlackShadow(232, 232, 229);
 
 void drawWhiteKey(Canvas& canvas, int d) {
     const int left = d * kKeyPitch;
-    canvas.fill(left, 0, 1, kHeight, kSeparator);
     canvas.fill(left + 1, 0, kKeyPitch - 1, kHeight, kWhiteFace);
     canvas.fill(left + kKeyPitch - 1, 0, 1, kHeight, kWhiteFaceEdge);
     canvas.fill(left + 1, 0, kKeyPitch - 1, 1, kWhiteLidShadow);
     canvas.gradient(left + 1, 169, kKeyPitch - 1, 6, kWhiteFace, kWhiteFront);
     canvas.fill(left + 1, 175, kKeyPitch - 1, 1, kWhiteLip);
     canvas.fill(left + 1, 176, kKeyPitch - 1, 1, kWhiteBottom);
+    // Last: below scale 1 the face may round onto it, and keys would merge.
+    canvas.fill(left, 0, 1, kHeight, kSeparator);
 }
 
 // The black key between white keys d and d + 1.

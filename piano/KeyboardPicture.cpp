@@ -50,15 +50,23 @@ KeyboardPicture::KeyboardPicture(Handler& handler, QWidget* parent)
 
 void KeyboardPicture::setImage(const QImage& image) {
     image_ = image;
-    setFixedSize(image_.deviceIndependentSize().toSize());
+    setFixedSize((image_.deviceIndependentSize() * zoom_).toSize());
+}
+
+void KeyboardPicture::setZoom(double zoom) {
+    zoom_ = zoom;
+    setFixedSize((image_.deviceIndependentSize() * zoom_).toSize());
+    update();
 }
 
 void KeyboardPicture::paintEvent(QPaintEvent* event) {
-    if (!qFuzzyCompare(devicePixelRatioF(), image_.devicePixelRatio())) {
-        guarded([&] { handler_.pictureDensityChanged(devicePixelRatioF()); });
+    const double density = devicePixelRatioF() * zoom_;
+    if (!qFuzzyCompare(density, image_.devicePixelRatio())) {
+        guarded([&] { handler_.pictureDensityChanged(density); });
     }
     QPainter painter(this);
     painter.setClipRegion(event->region());
+    painter.scale(zoom_, zoom_);
     painter.drawImage(QPointF(0, 0), image_);
 }
 
@@ -66,8 +74,9 @@ void KeyboardPicture::handOn(MouseHandler handler, Qt::MouseButtons buttons,
                              Qt::KeyboardModifiers modifiers, QPointF where) {
     std::int16_t button = buttonMask(buttons);
     std::int16_t shift = shiftMask(modifiers);
-    float x = static_cast<float>(where.x());
-    float y = static_cast<float>(where.y());
+    const QPointF onPicture = toPicture(where);
+    float x = static_cast<float>(onPicture.x());
+    float y = static_cast<float>(onPicture.y());
     guarded([&] { (handler_.*handler)(button, shift, x, y); });
 }
 

@@ -36,8 +36,8 @@ public:
         virtual void pictureClick() = 0;
         virtual void pictureKeyDown(std::int16_t& KeyCode, std::int16_t& Shift) = 0;
         virtual void pictureKeyUp(std::int16_t& KeyCode, std::int16_t& Shift) = 0;
-        // The screen's pixel density differs from the image's: make the
-        // image anew at `devicePixelRatio`.
+        // The screen's pixel density times the zoom differs from the
+        // image's: make the image anew at `devicePixelRatio`.
         virtual void pictureDensityChanged(double devicePixelRatio) = 0;
 
     protected:
@@ -49,6 +49,16 @@ public:
     // The image shown. It keeps what is drawn into it; repaint() shows it.
     QImage& image() { return image_; }
     void setImage(const QImage& image);
+    // The picture's own size, in its own pixels, however large it shows.
+    QSize pictureSize() const { return image_.deviceIndependentSize().toSize(); }
+
+    // Shows the picture `zoom` times its own size (a screen too small for
+    // the window's layout). Positions handed on stay in the picture's own
+    // pixels; the handler is asked for an image as sharp as the zoom needs.
+    void setZoom(double zoom);
+    double zoom() const { return zoom_; }
+    // Where a point of the widget falls on the picture, in its own pixels.
+    QPointF toPicture(QPointF point) const { return point / zoom_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -74,6 +84,7 @@ private:
     Handler& handler_;
     std::unique_ptr<DisplayKeymap> keymap_;
     QImage image_;
+    double zoom_ = 1.0;
     Qt::MouseButtons pressed_;  // pressed on the picture, not yet released
     Qt::MouseButtons cutOff_;   // let go for the control; their real release is dropped
     std::map<std::uint32_t, std::int16_t> keysDown_;  // codes of the keys held, by physical key

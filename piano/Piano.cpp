@@ -77,17 +77,24 @@ void Piano::resizeEvent(QResizeEvent* event) {
     }
 }
 
+void Piano::setZoom(double zoom) {
+    Picture1->setZoom(zoom);
+    pictureDensityChanged(Picture1->devicePixelRatioF() * zoom);
+    imposeSize();
+}
+
 void Piano::pictureDensityChanged(double devicePixelRatio) {
     loadPictures(devicePixelRatio);
     composeKeys();
 }
 
 std::uint8_t Piano::GetNote(std::int32_t x, std::int32_t y, bool* isHei) const {
-    return noteAt(x, y, Picture1->width(), Picture1->height(), isHei);
+    const QSize picture = Picture1->pictureSize();
+    return noteAt(x, y, picture.width(), picture.height(), isHei);
 }
 
 bool Piano::GetPos(std::uint8_t Note, std::int32_t& x, std::int32_t& y) const {
-    keyPosition(Note, Picture1->width(), x, y);
+    keyPosition(Note, Picture1->pictureSize().width(), x, y);
     return false;
 }
 

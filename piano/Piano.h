@@ -92,6 +92,11 @@ public:
     // What a key says to a screen reader: its note and its label.
     QString keyDescription(std::uint8_t note) const;
 
+    // Draws the keyboard `zoom` times its own size, as sharp as at its own
+    // (for a screen smaller than the window's layout). Positions in the
+    // signals and the geometry stay in the picture's own pixels.
+    void setZoom(double zoom);
+
     // Geometry, in the keyboard picture's pixels.
     std::uint8_t GetNote(std::int32_t x, std::int32_t y, bool* isHei = nullptr) const;
     bool GetPos(std::uint8_t Note, std::int32_t& x, std::int32_t& y) const;

@@ -11,9 +11,10 @@ namespace tinko {
 std::uint8_t Piano::noteUnderPointer() const {
     // Read afresh, not taken from the event. A pointer dragged past either
     // end of the keyboard stays on the end key.
-    const QPoint pointer = Picture1->mapFromGlobal(QCursor::pos());
-    const int x = std::clamp(pointer.x(), 0, Picture1->width() - 1);
-    const int y = std::clamp(pointer.y(), 0, Picture1->height() - 1);
+    const QPointF pointer = Picture1->toPicture(Picture1->mapFromGlobal(QCursor::pos()));
+    const QSize picture = Picture1->pictureSize();
+    const int x = std::clamp(static_cast<int>(pointer.x()), 0, picture.width() - 1);
+    const int y = std::clamp(static_cast<int>(pointer.y()), 0, picture.height() - 1);
     return GetNote(x, y);
 }
 

@@ -119,6 +119,16 @@ TEST_F(ChildLockTest, OffByDefaultTheGrownUpsMenuLocksAndTheLockIsKeptAndUnlocks
     window->show();
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    // On a screen smaller than the layout (800 x 600 here) all of it is in
+    // sight, scaled down.
+    const QRect screen = window->screen()->geometry();
+    ASSERT_TRUE(testing::waitUntil([&] { return window->geometry() == screen; }));
+    for (const char* name : {"Piano1", "Combo1", "WebBrowser1", "Command1", "Command2"}) {
+        const auto* control = window->findChild<QWidget*>(QString::fromLatin1(name));
+        EXPECT_TRUE(screen.contains(QRect(control->mapToGlobal(QPoint()), control->size())))
+            << name << " at " << control->mapToGlobal(QPoint()).x() << ","
+            << control->mapToGlobal(QPoint()).y();
+    }
     for (const bool byKeys : {false, true}) {
         for (const bool right : {false, true}) {
             answerNextQuestion(right ? kRight : kWrong);
@@ -134,6 +144,7 @@ TEST_F(ChildLockTest, OffByDefaultTheGrownUpsMenuLocksAndTheLockIsKeptAndUnlocks
         }
         EXPECT_FALSE(window->isFullScreen());
         EXPECT_EQ(window->size(), ownSize);
+        EXPECT_EQ(piano->size(), QSize(1145, 178));
         EXPECT_TRUE(browser->keptTo().isEmpty());
         EXPECT_TRUE(kept().contains(QStringLiteral("childLock=false")));
         lockItem()->trigger();

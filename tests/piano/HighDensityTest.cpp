@@ -5,7 +5,10 @@
 
 #include <QApplication>
 #include <QImage>
+#include <tuple>
 
+#include "InputScript.h"
+#include "KeyboardArt.h"
 #include "KeyFaces.h"
 #include "KeyLabels.h"
 #include "Piano.h"
@@ -49,6 +52,25 @@ TEST(HighDensity, KeyboardIsDrawnAtTheScreensDensity) {
         EXPECT_EQ(check.faint, 0);
     }
     piano.setKeyLabels({});
+    EXPECT_EQ(shown(), clean);
+
+    // At half its size (a screen too small for the window) the keyboard is
+    // drawn afresh, here one device pixel to each of its own, and the
+    // pointer finds the keys where they show; back at full size it is as
+    // before.
+    piano.setZoom(0.5);
+    EXPECT_EQ(shown().copy(0, 0, 1144, 177), art::drawKeyboard());
+    testing::InputScript input{*piano.findChild<QWidget*>(QStringLiteral("Picture1"))};
+    for (const auto& [x, y, note] : {std::tuple{259, 75, 60}, {262, 30, 61}, {571, 80, 108}}) {
+        input.play(QStringLiteral("press %1 %2").arg(x).arg(y));
+        EXPECT_EQ(piano.isSelc(static_cast<std::uint8_t>(note)), true) << note;
+        input.play(QStringLiteral("release %1 %2").arg(x).arg(y));
+    }
+    piano.selc(60);
+    EXPECT_EQ(shown().pixel(517, 150), qRgb(130, 130, 132));
+    piano.unSelc(60);
+    piano.setZoom(1.0);
+    EXPECT_EQ(piano.size(), QSize(1145, 178));
     EXPECT_EQ(shown(), clean);
 }
 

@@ -42,6 +42,39 @@ TEST(Artwork, CompiledInPicturesAreWhatTheGeneratorDraws) {
     }
 }
 
+TEST(Artwork, EveryKeyStandsApartAtAnyScale) {
+    // Small screens and dense ones: each white face set off from the next
+    // by its line, each black key there, however the edges round.
+    const auto runs = [](const QImage& image, int y, auto inside) {
+        int count = 0;
+        int length = 0;
+        for (int x = 0; x <= image.width(); ++x) {
+            if (x < image.width() && inside(image.pixel(x, y))) {
+                ++length;
+            } else {
+                count += length >= 2 ? 1 : 0;
+                length = 0;
+            }
+        }
+        return count;
+    };
+    for (const double scale : {0.5, 0.6, 0.7, 0.75, 0.8, 0.835, 0.9, 1.25, 1.5, 2.0}) {
+        const QImage keyboard = art::drawKeyboard(scale);
+        EXPECT_EQ(runs(keyboard, static_cast<int>(150 * scale),
+                       [](QRgb p) {
+                           return std::min({qRed(p), qGreen(p), qBlue(p)}) >= 240;
+                       }),
+                  52)
+            << scale;
+        EXPECT_EQ(runs(keyboard, static_cast<int>(60 * scale),
+                       [](QRgb p) {
+                           return std::max({qRed(p), qGreen(p), qBlue(p)}) < 80;
+                       }),
+                  36)
+            << scale;
+    }
+}
+
 constexpr QRgb kPressedFace = 0xFF828284;
 
 QRegion rect(int left, int top, int right, int bottom) {

@@ -112,7 +112,8 @@ class Image:
     def pixel(self, x, y):
         if not (0 <= x < self.width and 0 <= y < self.height):
             return None
-        value = int.from_bytes(self.data[y * self.line + 4 * x:][:4], self.order)
+        at = y * self.line + 4 * x
+        value = int.from_bytes(self.data[at:at + 4], self.order)
         return (value >> 16 & 0xFF, value >> 8 & 0xFF, value & 0xFF)
 
 
