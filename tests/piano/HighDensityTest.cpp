@@ -8,9 +8,9 @@
 #include <tuple>
 
 #include "InputScript.h"
-#include "KeyboardArt.h"
 #include "KeyFaces.h"
 #include "KeyLabels.h"
+#include "KeyboardArt.h"
 #include "Piano.h"
 #include "RecordingMidiOutput.h"
 
