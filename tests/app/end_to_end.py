@@ -594,14 +594,20 @@ class EndToEnd(unittest.TestCase):
         self.launch(args=["--child-lock"], focus=False, QTWEBENGINE_DISABLE_SANDBOX="1",
                     QTWEBENGINE_CHROMIUM_FLAGS=flags)
         self.assertTrue(desktop.wait_for(lambda: self.held() == (True,) * 5), self.held())
-        # The other monitor, plain grey, and again once plugged in anew; a
-        # click there leaves the piano the focus.
-        for plugged in ("at the start", "while locked"):
+        # The other monitor, plain grey, and again once plugged in anew, or
+        # once the piano, put on it by the window manager (as another
+        # program may ask), has left the first monitor covered and come
+        # back; a click there leaves the piano the focus.
+        for plugged in ("at the start", "while locked", "after the piano"):
             with self.subTest(monitor=plugged):
-                if plugged != "at the start":
+                if plugged == "while locked":
                     self.x.run("xrandr", "--delmonitor", "right")
                     self.assertTrue(desktop.wait_for(lambda: self.cover() is None))
                     self.x.run("xrandr", "--setmonitor", "right", *right)
+                elif plugged == "after the piano":
+                    self.x.run("xdotool", "windowmove", self.program.window, "1500", "0")
+                    self.assertTrue(desktop.wait_for(lambda: self.cover("0,0") is not None))
+                    self.x.run("xdotool", "windowmove", self.program.window, "0", "0")
                 self.assertTrue(desktop.wait_for(lambda: self.cover() is not None))
                 self.x.run("xdotool", "mousemove", "2100", "400", "click", "1")
                 self.assertTrue(desktop.wait_for(lambda: self.held() == (True,) * 5), self.held())
@@ -748,11 +754,11 @@ class EndToEnd(unittest.TestCase):
         self.x.run("xrandr", "--setmonitor", "right", "1400/370x800/210+1400+0", "none")
         return "1400/370x800/210+1400+0", "none"
 
-    def cover(self):
-        # The window of the program's that covers the right-hand monitor, grey.
+    def cover(self, at="1400,0"):
+        # The window of the program's that covers the monitor at `at`, grey.
         for window in self.windows() - {self.program.window}:
             place = self.x.run("xdotool", "getwindowgeometry", window)
-            if "Position: 1400,0" in place and "Geometry: 1400x800" in place and desktop.Image(
+            if "Position: %s " % at in place and "Geometry: 1400x800" in place and desktop.Image(
                     self.x.run("xwd", "-silent", "-id", window, text=False)).pixel(
                         700, 400) == BACKDROP:
                 return window

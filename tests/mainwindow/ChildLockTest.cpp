@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
@@ -128,6 +129,11 @@ TEST_F(ChildLockTest, OffByDefaultTheGrownUpsMenuLocksAndTheLockIsKeptAndUnlocks
         EXPECT_TRUE(screen.contains(QRect(control->mapToGlobal(QPoint()), control->size())))
             << name << " at " << control->mapToGlobal(QPoint()).x() << ","
             << control->mapToGlobal(QPoint()).y();
+    }
+    // The buttons' captions scaled with them, whole.
+    for (const auto* button : window->findChildren<QPushButton*>()) {
+        EXPECT_LT(button->fontMetrics().horizontalAdvance(button->text()), button->width())
+            << button->text().toStdString();
     }
     for (const bool byKeys : {false, true}) {
         for (const bool right : {false, true}) {

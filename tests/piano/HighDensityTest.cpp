@@ -3,6 +3,7 @@
 // picture.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QImage>
 #include <tuple>
@@ -60,12 +61,20 @@ TEST(HighDensity, KeyboardIsDrawnAtTheScreensDensity) {
     // before.
     piano.setZoom(0.5);
     EXPECT_EQ(shown().copy(0, 0, 1144, 177), art::drawKeyboard());
-    testing::InputScript input{*piano.findChild<QWidget*>(QStringLiteral("Picture1"))};
+    QWidget* picture = piano.findChild<QWidget*>(QStringLiteral("Picture1"));
+    testing::InputScript input{*picture};
     for (const auto& [x, y, note] : {std::tuple{259, 75, 60}, {262, 30, 61}, {571, 80, 108}}) {
         input.play(QStringLiteral("press %1 %2").arg(x).arg(y));
         EXPECT_EQ(piano.isSelc(static_cast<std::uint8_t>(note)), true) << note;
         input.play(QStringLiteral("release %1 %2").arg(x).arg(y));
     }
+    // A screen reader finds the keys where they show too.
+    QAccessibleInterface* keys = QAccessible::queryAccessibleInterface(picture);
+    const QRect middleC = keys->child(60 - 21)->rect();
+    EXPECT_EQ(QRect(picture->mapFromGlobal(middleC.topLeft()), middleC.size()),
+              QRect(253, 0, 11, 89));
+    const QPoint cSharp = picture->mapToGlobal(QPoint(262, 30));
+    EXPECT_EQ(keys->childAt(cSharp.x(), cSharp.y()), keys->child(61 - 21));
     piano.selc(60);
     EXPECT_EQ(shown().pixel(517, 150), qRgb(130, 130, 132));
     piano.unSelc(60);
