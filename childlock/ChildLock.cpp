@@ -6,6 +6,7 @@
 #include <QScreen>
 #include <QWidget>
 #include <QWindow>
+#include <algorithm>
 #include <chrono>
 
 namespace tinko {
@@ -42,6 +43,7 @@ ChildLock::ChildLock(QWidget& window, std::unique_ptr<KeyboardHold> hold,
             takeFocusBack();
         }
         holdKeyboard();
+        keepWindowsInSight();
     });
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState s) {
         if (s != Qt::ApplicationActive) {
@@ -63,7 +65,10 @@ void ChildLock::lock() {
     away_ = false;
     layoutSize_ = window_.size();
     normalGeometry_ = window_.geometry();
-    window_.setMinimumSize(0, 0);
+    // Whatever size the window manager gives: the layout fits itself to it
+    // (a minimum of the layout's size, or of it and the margins round it,
+    // would keep the window larger than a smaller screen).
+    window_.setMinimumSize(1, 1);
     window_.setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     fillScreen();
     coverOtherScreens();
@@ -122,6 +127,14 @@ bool ChildLock::askOnce() {
 
 bool ChildLock::eventFilter(QObject* watched, QEvent* event) {
     if (watched != &window_) {
+        // A cover the window manager closes stays (the pointers compared
+        // only: the object may be half destroyed).
+        if (event->type() == QEvent::Close &&
+            std::any_of(covers_.begin(), covers_.end(),
+                        [watched](const auto& cover) { return cover.get() == watched; })) {
+            event->ignore();
+            return true;
+        }
         // Only these two matter, and only they are asked about the object:
         // others come also from objects half destroyed.
         if (event->type() != QEvent::WindowActivate && event->type() != QEvent::Hide) {
@@ -170,10 +183,12 @@ bool ChildLock::eventFilter(QObject* watched, QEvent* event) {
             break;
         case QEvent::Move:
             // Put on another monitor (by the window manager, or a screen
-            // gone): the one it left is covered, its new one bared.
+            // gone): the one it left is covered, its new one bared, and the
+            // layout fits the new one.
             if (locked_ && window_.isVisible() && screenOfWindow() != coveredAround_) {
                 coverOtherScreens();
             }
+            centreLayout();
             break;
         case QEvent::Resize:
             centreLayout();
@@ -237,24 +252,41 @@ QScreen* ChildLock::screenOfWindow() const {
     return at != nullptr ? at : window_.screen();
 }
 
+void ChildLock::keepWindowsInSight() {
+    // Put on another desktop by the window manager (as a pager may ask):
+    // every window of ours back on every desktop; a cover it minimized, back.
+    for (QWidget* shown : QApplication::topLevelWidgets()) {
+        if (mayHoldKeys(shown) && !shown->windowHandle()->isExposed()) {
+            hold_->keepOnEveryDesktop(*shown->windowHandle(), true);
+        }
+    }
+    for (const auto& cover : covers_) {
+        if (cover->isMinimized()) {
+            cover->setWindowState(Qt::WindowFullScreen);
+        }
+    }
+}
+
 void ChildLock::centreLayout() {
     if (!locked_) {
         return;
     }
-    // A screen smaller than the layout gets it scaled down: all of it in
-    // sight, however large the window manager made the window.
-    QSize room = window_.size();
-    if (window_.screen() != nullptr) {
-        room = room.boundedTo(window_.screen()->geometry().size());
+    // What every screen the window is on shows of it (mirrored screens of
+    // different sizes show only the smaller), or the window where it is on
+    // none yet: the layout is fitted into that, and centred in it.
+    const QRect window = window_.geometry();
+    QRect room = window;
+    for (QScreen* screen : QGuiApplication::screens()) {
+        if (screen->geometry().intersects(window)) {
+            room &= screen->geometry();
+        }
     }
-    const QSize used = fitLayout_ ? fitLayout_(room) : layoutSize_;
-    // The margins below are the window's to lose: were they counted in its
-    // minimum, the window could never shrink to a smaller screen.
-    window_.setMinimumSize(used);
-    const QSize spare = (window_.size() - used).expandedTo(QSize(0, 0));
-    const int left = spare.width() / 2;
-    const int top = spare.height() / 2;
-    window_.setContentsMargins(left, top, spare.width() - left, spare.height() - top);
+    const QSize used = fitLayout_ ? fitLayout_(room.size()) : layoutSize_;
+    const QSize spare = (room.size() - used).expandedTo(QSize(0, 0));
+    const int left = room.left() - window.left() + spare.width() / 2;
+    const int top = room.top() - window.top() + spare.height() / 2;
+    window_.setContentsMargins(left, top, std::max(window.width() - used.width() - left, 0),
+                               std::max(window.height() - used.height() - top, 0));
 }
 
 void ChildLock::paintBackdrop() {
@@ -282,12 +314,29 @@ void ChildLock::holdKeyboard() {
     if (!mayHoldKeys(holder)) {
         return;
     }
+    // Put on another desktop, or out of sight while the desktop is shown
+    // instead of the windows (a grab then fails): asked back, the piano
+    // first so that the dialog ends up in front.
+    bringBackIfAway(window_);
+    bringBackIfAway(*holder);
     if (!hold_->take(*holder->windowHandle())) {
+        // The piano holds the keys while a dialog cannot.
+        if (holder != &window_ && mayHoldKeys(&window_)) {
+            hold_->take(*window_.windowHandle());
+        }
         retry_.start();
         return;
     }
     // In sight on whatever desktop a shortcut that got past might go to.
     hold_->keepOnEveryDesktop(*holder->windowHandle(), true);
+}
+
+void ChildLock::bringBackIfAway(QWidget& shown) {
+    QWindow* window = shown.windowHandle();
+    if (window != nullptr && shown.isVisible() && !window->isExposed()) {
+        hold_->keepOnEveryDesktop(*window, true);
+        hold_->bringBack(*window);
+    }
 }
 
 void ChildLock::takeFocusBack() {

@@ -56,9 +56,12 @@ private:
     void fillScreen();
     void centreLayout();
     void coverOtherScreens();
+    void keepWindowsInSight();
     QScreen* screenOfWindow() const;
     void paintBackdrop();
     void holdKeyboard();
+    // Asks the desktop for a window of ours back that it took out of sight.
+    void bringBackIfAway(QWidget& shown);
     void takeFocusBack();
 
     QWidget& window_;

@@ -23,6 +23,12 @@ public:
     // switch desktops: the window stays in sight. Nothing where the desktop
     // has no such thing for clients.
     virtual void keepOnEveryDesktop(QWindow& window, bool every) = 0;
+    // Asks the desktop for `window` back, shown and active, from wherever
+    // it went (another virtual desktop, or out of sight while the desktop
+    // is shown instead of the windows), as the user's own request that
+    // focus-stealing prevention lets through. Nothing where the desktop
+    // offers clients no such request.
+    virtual void bringBack(QWindow& window) { (void)window; }
 };
 
 // The hold this desktop offers: an active keyboard grab on X11, the

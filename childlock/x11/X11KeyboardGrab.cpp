@@ -1,6 +1,7 @@
 #include "X11KeyboardGrab.h"
 
 #include <QWindow>
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -41,13 +42,26 @@ void X11KeyboardGrab::keepOnEveryDesktop(QWindow& window, bool every) {
     const auto id = static_cast<xcb_window_t>(window.winId());
     xcb_change_property(connection_, XCB_PROP_MODE_REPLACE, id, atom("_NET_WM_DESKTOP"),
                         XCB_ATOM_CARDINAL, 32, 1, &desktop);
+    askWindowManager(id, "_NET_WM_DESKTOP", {desktop, 2, 0});  // 2: the user's side asks
+}
+
+void X11KeyboardGrab::bringBack(QWindow& window) {
+    // The toolkit's own activation waits for a window it has seen go out of
+    // sight to come back by itself: this asks for it.
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
+    askWindowManager(root, "_NET_SHOWING_DESKTOP", {0, 0, 0});
+    askWindowManager(static_cast<xcb_window_t>(window.winId()), "_NET_ACTIVE_WINDOW",
+                     {2, XCB_CURRENT_TIME, 0});
+}
+
+void X11KeyboardGrab::askWindowManager(xcb_window_t window, const char* type,
+                                       std::array<std::uint32_t, 3> data) {
     xcb_client_message_event_t request{};
     request.response_type = XCB_CLIENT_MESSAGE;
     request.format = 32;
-    request.window = id;
-    request.type = atom("_NET_WM_DESKTOP");
-    request.data.data32[0] = desktop;
-    request.data.data32[1] = 2;  // asked for by the user's side
+    request.window = window;
+    request.type = atom(type);
+    std::copy(data.begin(), data.end(), request.data.data32);
     const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(connection_)).data->root;
     xcb_send_event(connection_, 0, root,
                    XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,

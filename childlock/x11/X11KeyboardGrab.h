@@ -2,6 +2,7 @@
 
 #include <xcb/xcb.h>
 
+#include <array>
 #include <cstdint>
 
 #include "KeyboardHold.h"
@@ -20,9 +21,13 @@ public:
     bool take(QWindow& window) override;
     void giveBack() override;
     void keepOnEveryDesktop(QWindow& window, bool every) override;
+    void bringBack(QWindow& window) override;
 
 private:
     xcb_atom_t atom(const char* name);
+    // A request to the window manager about `window` (the root for the
+    // desktop's own state), as the EWMH has clients send them.
+    void askWindowManager(xcb_window_t window, const char* type, std::array<std::uint32_t, 3> data);
     std::uint32_t currentDesktop();
 
     xcb_connection_t* connection_;  // the application's, closed by it

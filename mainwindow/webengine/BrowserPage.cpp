@@ -1,5 +1,7 @@
 #include "BrowserPage.h"
 
+#include <QChildEvent>
+#include <QColorDialog>
 #include <QFile>
 #include <QWebEngineNewWindowRequest>
 
@@ -50,6 +52,20 @@ BrowserPage::BrowserPage(QWebEngineProfile* profile, bool canPlayFlash, QObject*
                     load(request.requestedUrl());
                 }
             });
+    // The engine's colour picker (an <input type="color">) is a window of
+    // the view's own, made without asking the page: watched for there.
+    parent->installEventFilter(this);
+}
+
+bool BrowserPage::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ChildPolished && !keptTo().isEmpty()) {
+        auto* picker = qobject_cast<QColorDialog*>(static_cast<QChildEvent*>(event)->child());
+        if (picker != nullptr) {
+            // Refused as Cancel would, once it is on its way.
+            QMetaObject::invokeMethod(picker, &QDialog::reject, Qt::QueuedConnection);
+        }
+    }
+    return QWebEnginePage::eventFilter(watched, event);
 }
 
 bool BrowserPage::acceptNavigationRequest(const QUrl& url, NavigationType /*type*/,

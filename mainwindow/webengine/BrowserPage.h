@@ -10,12 +10,14 @@ namespace tinko {
 // asked for a new window open in this page, others open nothing. Kept to
 // the sites (the child lock), a page gets no file chooser, whose file list
 // could rename and delete the user's files, and no alert, confirm or prompt
-// box, which would be a window of its own outside the locked one.
+// box or colour picker, which would be a window of its own outside the
+// locked one.
 class BrowserPage : public QWebEnginePage {
 public:
     BrowserPage(QWebEngineProfile* profile, bool canPlayFlash, QObject* parent);
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     bool acceptNavigationRequest(const QUrl& url, NavigationType type, bool isMainFrame) override;
     QStringList chooseFiles(FileSelectionMode mode, const QStringList& oldFiles,
                             const QStringList& acceptedMimeTypes) override;

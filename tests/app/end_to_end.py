@@ -597,8 +597,9 @@ class EndToEnd(unittest.TestCase):
         # The other monitor, plain grey, and again once plugged in anew, or
         # once the piano, put on it by the window manager (as another
         # program may ask), has left the first monitor covered and come
-        # back; a click there leaves the piano the focus.
-        for plugged in ("at the start", "while locked", "after the piano"):
+        # back, or minimized or closed by the window manager; a click there
+        # leaves the piano the focus.
+        for plugged in ("at the start", "while locked", "after the piano", "minimized", "closed"):
             with self.subTest(monitor=plugged):
                 if plugged == "while locked":
                     self.x.run("xrandr", "--delmonitor", "right")
@@ -608,9 +609,14 @@ class EndToEnd(unittest.TestCase):
                     self.x.run("xdotool", "windowmove", self.program.window, "1500", "0")
                     self.assertTrue(desktop.wait_for(lambda: self.cover("0,0") is not None))
                     self.x.run("xdotool", "windowmove", self.program.window, "0", "0")
+                elif plugged == "minimized":  # by the window manager, as a taskbar may
+                    self.x.run("xdotool", "windowminimize", "--sync", self.cover())
+                elif plugged == "closed":
+                    self.x.run("wmctrl", "-i", "-c", self.cover())
                 self.assertTrue(desktop.wait_for(lambda: self.cover() is not None))
                 self.x.run("xdotool", "mousemove", "2100", "400", "click", "1")
                 self.assertTrue(desktop.wait_for(lambda: self.held() == (True,) * 5), self.held())
+                self.assertIsNotNone(self.cover())
         # The layout (1148 pixels wide, the menu bar over 693 of client area)
         # in the middle of the 1400 x 800 monitor.
         height = self.client - self.top + 693
@@ -645,7 +651,8 @@ class EndToEnd(unittest.TestCase):
         self.assertEqual(self.held(), (True,) * 5)
         # With each window of the program's open (the question, the about
         # box), or a page's script asking for one (alert, confirm and prompt
-        # are refused as Cancel would, a file input opens no chooser), the
+        # are refused as Cancel would, a file input opens no chooser, a colour
+        # input no picker), the
         # window manager's bindings and another program made active (as a
         # taskbar does) leave the piano on the screen, and active and locked
         # once the window is closed. Another program switching desktops (a
@@ -658,8 +665,8 @@ class EndToEnd(unittest.TestCase):
         self.assertTrue(not pages or desktop.wait_for(lambda: self.program.screenshot().pixel(
             self.left + 100, self.client + 400) == (0, 255, 0), 60), "no page: %s" % requests)
 
-        def page(x, told):
-            self.x.run("xdotool", *self.click_at(x, 400))
+        def page(x, told, y=400):
+            self.x.run("xdotool", *self.click_at(x, y))
             self.assertTrue(desktop.wait_for(lambda: any(r.endswith(told) for r in requests)),
                             requests)
 
@@ -671,19 +678,26 @@ class EndToEnd(unittest.TestCase):
              lambda: self.x.run("xdotool", *self.click_at(1080, 224)),
              lambda opened: self.x.run("wmctrl", "-i", "-c", *opened)),
             ("page's alert", lambda: page(100, "/said?false,null"), None),
-            ("page's file input", lambda: page(1000, "/chose"), None))
+            ("page's file input", lambda: page(1000, "/chose"), None),
+            ("page's colour input", lambda: page(1000, "/coloured", 600), None))
         for what, opening, closing in dialogs if pages else dialogs[:2]:
             with self.subTest(dialog=what):
                 shown = self.windows()
                 opening()
                 opened = self.opened(shown, what) if closing else set()
-                for action in (["key", "ctrl+alt+Right"], ["key", "alt+Tab"],
-                               ["key", "super+d"], ["key", "alt+F4"],
-                               ["windowactivate", xeyes]):
-                    self.x.run("xdotool", *action)
+                # Also the window manager itself (as a pager or a panel's
+                # button asks): the dialog, or the piano, put on another
+                # desktop; the desktop shown instead of the windows.
+                away = next(iter(opened), self.program.window)
+                for action in (["wmctrl", "-i", "-r", away, "-t", "2"], ["wmctrl", "-k", "on"],
+                               ["xdotool", "key", "ctrl+alt+Right"],
+                               ["xdotool", "key", "alt+Tab"], ["xdotool", "key", "super+d"],
+                               ["xdotool", "key", "alt+F4"], ["xdotool", "windowactivate", xeyes]):
+                    self.x.run(*action)
                     self.assertTrue(desktop.wait_for(lambda: self.x.run(
                         "xdotool", "getwindowfocus") in opened | {self.program.window}), action)
-                    self.assertEqual(self.windows(), shown | opened, action)
+                    self.assertTrue(desktop.wait_for(lambda: self.windows() == shown | opened),
+                                    (action, self.windows()))
                     self.assertEqual(self.x.run("xdotool", "get_desktop"), "0", action)
                 self.x.run("xdotool", "set_desktop", "1")
                 self.assertTrue(desktop.wait_for(
@@ -773,7 +787,8 @@ class EndToEnd(unittest.TestCase):
     def serve_pages(self):
         # Serves a page of two halves to every address, as if the sites were
         # here (their proxy): the left half asks for an alert, a confirm and
-        # a prompt, the right half for a file; each then tells the site. The
+        # a prompt, the right half for a file, and its lower part is a colour
+        # input; each then tells the site. The
         # browser's flags that send every request here, and the addresses
         # asked for (whole, as a proxy is asked).
         requests = []
@@ -790,7 +805,9 @@ class EndToEnd(unittest.TestCase):
                     b" onclick='alert(1); var c = confirm(2); var p = prompt(3, 4);"
                     b" fetch(\"/said?\" + c + \",\" + p)'></div>"
                     b"<div style='position:fixed;right:0;width:50%;height:100%;background:#00f'"
-                    b" onclick='document.getElementById(\"f\").click(); fetch(\"/chose\")'>")
+                    b" onclick='document.getElementById(\"f\").click(); fetch(\"/chose\")'></div>"
+                    b"<input id=c type=color style='position:fixed;right:0;bottom:0;width:50%;"
+                    b"height:40%' onclick='fetch(\"/coloured\")'>")
 
             def log_message(self, *args):
                 pass
