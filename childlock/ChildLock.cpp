@@ -185,7 +185,7 @@ bool ChildLock::eventFilter(QObject* watched, QEvent* event) {
             // Put on another monitor (by the window manager, or a screen
             // gone): the one it left is covered, its new one bared, and the
             // layout fits the new one.
-            if (locked_ && window_.isVisible() && screenOfWindow() != coveredAround_) {
+            if (locked_ && window_.isVisible() && screensToCover() != covered_) {
                 coverOtherScreens();
             }
             centreLayout();
@@ -216,17 +216,13 @@ void ChildLock::fillScreen() {
 
 void ChildLock::coverOtherScreens() {
     covers_.clear();
-    coveredAround_ = nullptr;
+    covered_.clear();
     // Once the window is on its screen, which is not covered.
     if (!locked_ || !window_.isVisible()) {
         return;
     }
-    QScreen* own = screenOfWindow();
-    coveredAround_ = own;
-    for (QScreen* screen : QGuiApplication::screens()) {
-        if (screen == own) {
-            continue;
-        }
+    covered_ = screensToCover();
+    for (QScreen* screen : covered_) {
         // Plain, and never focused: a click there leaves the piano the keys.
         auto cover = std::make_unique<QWidget>(
             nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
@@ -243,6 +239,18 @@ void ChildLock::coverOtherScreens() {
         hold_->keepOnEveryDesktop(*cover->windowHandle(), true);
         covers_.push_back(std::move(cover));
     }
+}
+
+std::vector<QScreen*> ChildLock::screensToCover() const {
+    std::vector<QScreen*> screens;
+    QScreen* own = screenOfWindow();
+    for (QScreen* screen : QGuiApplication::screens()) {
+        // Neither the window's nor one that shows it too (a mirror).
+        if (screen != own && !screen->geometry().intersects(window_.geometry())) {
+            screens.push_back(screen);
+        }
+    }
+    return screens;
 }
 
 QScreen* ChildLock::screenOfWindow() const {

@@ -58,6 +58,7 @@ private:
     void coverOtherScreens();
     void keepWindowsInSight();
     QScreen* screenOfWindow() const;
+    std::vector<QScreen*> screensToCover() const;
     void paintBackdrop();
     void holdKeyboard();
     // Asks the desktop for a window of ours back that it took out of sight.
@@ -76,7 +77,7 @@ private:
     QTimer retry_;     // for a keyboard another program held
     QTimer activate_;  // asks the window manager to make the window active
     std::vector<std::unique_ptr<QWidget>> covers_;  // one on each other screen
-    QPointer<QScreen> coveredAround_;               // the window's, left bare
+    std::vector<QScreen*> covered_;  // by covers_, compared only (a screen may be gone)
 };
 
 }  // namespace tinko

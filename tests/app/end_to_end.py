@@ -714,18 +714,23 @@ class EndToEnd(unittest.TestCase):
                                 self.held())
 
     def test_on_a_small_screen_a_locked_piano_shows_every_key_and_button(self):
-        # A netbook's 1024 x 600 screen, smaller than the window: locked, the
-        # layout is scaled down to fit, and the keys play where they show.
-        self.x = desktop.XServer(self.processes, "1024x600")
+        # A netbook's 1024 x 600 panel, smaller than the window, and then a
+        # larger projector mirroring it: locked, the layout is scaled down to
+        # fit what the panel shows, and the keys play where they show.
+        self.x = desktop.XServer(self.processes, "1280x800")
+        self.x.run("xrandr", "--setmonitor", "panel", "1024/270x600/160+0+0", "screen")
         desktop.window_manager(self.processes, self.x)
         self.launch(args=["--child-lock"], layout=False)
         self.assertTrue(desktop.wait_for(lambda: self.held() == (True,) * 5), self.held())
+        # The window manager could make the window as small as the panel.
+        self.assertTrue(desktop.wait_for(lambda: "Geometry: 1024x600" in self.x.run(
+            "xdotool", "getwindowgeometry", self.program.window)))
 
         def runs(shot, y, inside, shortest):
-            # The runs of row y's pixels for which inside() holds, as (first, last).
+            # The runs of the panel's row y for which inside() holds, as (first, last).
             found, start = [], None
-            for x in range(shot.width + 1):
-                if x < shot.width and inside(shot.pixel(x, y)):
+            for x in range(1024 + 1):
+                if x < 1024 and inside(shot.pixel(x, y)):
                     start = x if start is None else start
                 elif start is not None:
                     if x - start >= shortest:
@@ -734,30 +739,39 @@ class EndToEnd(unittest.TestCase):
             return found
 
         def rows(shot, inside, shortest, count):
-            return [(y, found) for y in range(shot.height)
+            return [(y, found) for y in range(600)
                     for found in [runs(shot, y, inside, shortest)] if len(found) == count]
 
         def seen():
             # Rows through the 52 white keys' faces, the 36 black keys and
-            # the 10 buttons (on the backdrop, none cut by the screen's edge).
+            # the 10 buttons (on the backdrop, none cut by the panel's edge).
             shot = self.program.screenshot()
             whites = rows(shot, lambda p: min(p) >= 240, 5, 52)
             blacks = rows(shot, lambda p: max(p) < 130 and p != BACKDROP, 5, 36)
             buttons = [(y, found) for y, found in rows(shot, lambda p: p != BACKDROP, 40, 10)
-                       if found[0][0] > 0 and found[-1][1] < shot.width - 1]
+                       if found[0][0] > 0 and found[-1][1] < 1023]
             return whites and blacks and buttons and (whites[len(whites) // 2], blacks[0],
                                                       buttons[0])
 
-        found = []
-        self.assertTrue(desktop.wait_for(lambda: found.append(seen()) or found[-1], 30),
-                        "keys or buttons out of sight")
-        (y, whites), _, _ = found[-1]
-        # The highest key, at the far right, pressed where it shows.
-        x = (whites[-1][0] + whites[-1][1]) // 2
-        self.x.run("xdotool", "mousemove", str(x), str(y), "mousedown", "1")
-        self.assertTrue(desktop.wait_for(lambda: self.program.screenshot().pixel(x, y) == PRESSED))
-        self.x.run("xdotool", "mouseup", "1")
-        self.assertTrue(desktop.wait_for(lambda: self.program.screenshot().pixel(x, y) != PRESSED))
+        for mirrored in (False, True):
+            with self.subTest(mirrored=mirrored):
+                if mirrored:
+                    self.x.run("xrandr", "--setmonitor", "projector", "1280/340x800/210+0+0",
+                               "none")
+                found = []
+                self.assertTrue(desktop.wait_for(lambda: found.append(seen()) or found[-1], 30),
+                                "keys or buttons out of sight")
+                (y, whites), _, _ = found[-1]
+                # The highest key, at the far right, pressed where it shows.
+                x = (whites[-1][0] + whites[-1][1]) // 2
+                self.x.run("xdotool", "mousemove", str(x), str(y), "mousedown", "1")
+                self.assertTrue(desktop.wait_for(
+                    lambda: self.program.screenshot().pixel(x, y) == PRESSED))
+                self.x.run("xdotool", "mouseup", "1")
+                self.assertTrue(desktop.wait_for(
+                    lambda: self.program.screenshot().pixel(x, y) != PRESSED))
+        # A mirror is not covered: it shows the piano.
+        self.assertEqual(self.windows(), {self.program.window})
 
     def two_monitors(self):
         # An X server of two 1400 x 800 monitors side by side, the left one
