@@ -10,6 +10,8 @@ void AboutBox::show() {
         form_ = new Form1(makerHost_, folders_, files_, messages_);
         form_->setAttribute(Qt::WA_DeleteOnClose);  // closed is gone; the next request makes anew
     }
+    // Also when minimized: the button brings it back.
+    form_->setWindowState(form_->windowState() & ~Qt::WindowMinimized);
     form_->show();
     form_->raise();
     form_->activateWindow();

@@ -135,6 +135,12 @@ bool ChildLock::eventFilter(QObject* watched, QEvent* event) {
             event->ignore();
             return true;
         }
+        // A window of ours asked back is in sight again: the keys held at
+        // once, before a child's next shortcut.
+        if (event->type() == QEvent::Expose && askedBack_) {
+            QTimer::singleShot(0, this, &ChildLock::holdKeyboard);
+            return false;
+        }
         // Only these two matter, and only they are asked about the object:
         // others come also from objects half destroyed.
         if (event->type() != QEvent::WindowActivate && event->type() != QEvent::Hide) {
@@ -335,6 +341,7 @@ void ChildLock::holdKeyboard() {
         retry_.start();
         return;
     }
+    askedBack_ = false;
     // In sight on whatever desktop a shortcut that got past might go to.
     hold_->keepOnEveryDesktop(*holder->windowHandle(), true);
 }
@@ -344,6 +351,7 @@ void ChildLock::bringBackIfAway(QWidget& shown) {
     if (window != nullptr && shown.isVisible() && !window->isExposed()) {
         hold_->keepOnEveryDesktop(*window, true);
         hold_->bringBack(*window);
+        askedBack_ = true;
     }
 }
 

@@ -70,9 +70,10 @@ private:
     std::function<bool()> askGrownUp_;
     std::function<QSize(QSize)> fitLayout_;
     bool locked_ = false;
-    bool away_ = false;    // a grown-up let the window be left
-    bool asking_ = false;  // the question is on the screen
-    QSize layoutSize_;     // the window's own fixed size
+    bool away_ = false;       // a grown-up let the window be left
+    bool asking_ = false;     // the question is on the screen
+    bool askedBack_ = false;  // a window of ours was asked back and not yet held
+    QSize layoutSize_;        // the window's own fixed size
     QRect normalGeometry_;
     QTimer retry_;     // for a keyboard another program held
     QTimer activate_;  // asks the window manager to make the window active

@@ -1,6 +1,7 @@
 #include "KeyboardAccessible.h"
 
 #include <QWidget>
+#include <cmath>
 
 #include "KeyboardPicture.h"
 #include "Piano.h"
@@ -126,8 +127,8 @@ QAccessibleInterface* KeyboardAccessible::childAt(int x, int y) const {
         return nullptr;
     }
     const QPointF onPicture = static_cast<const KeyboardPicture*>(widget())->toPicture(at);
-    const std::uint8_t note = piano_.GetNote(static_cast<std::int32_t>(onPicture.x()),
-                                             static_cast<std::int32_t>(onPicture.y()));
+    const std::uint8_t note = piano_.GetNote(static_cast<std::int32_t>(std::lround(onPicture.x())),
+                                             static_cast<std::int32_t>(std::lround(onPicture.y())));
     return note >= keyboard::kLowestNote && note <= keyboard::kHighestNote
                ? child(note - keyboard::kLowestNote)
                : nullptr;

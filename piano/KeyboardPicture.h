@@ -57,8 +57,12 @@ public:
     // pixels; the handler is asked for an image as sharp as the zoom needs.
     void setZoom(double zoom);
     double zoom() const { return zoom_; }
-    // Where a point of the widget falls on the picture, in its own pixels.
-    QPointF toPicture(QPointF point) const { return point / zoom_; }
+    // Where a point of the widget falls on the picture, in its own pixels:
+    // the point whose pixel's centre shows there, as the picture is drawn.
+    QPointF toPicture(QPointF point) const {
+        const QPointF centre(0.5, 0.5);
+        return (point + centre) / zoom_ - centre;
+    }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -3,6 +3,7 @@
 // the mouse's key go. Keys are handed to the host.
 #include <QCursor>
 #include <algorithm>
+#include <cmath>
 
 #include "Piano.h"
 
@@ -13,8 +14,8 @@ std::uint8_t Piano::noteUnderPointer() const {
     // end of the keyboard stays on the end key.
     const QPointF pointer = Picture1->toPicture(Picture1->mapFromGlobal(QCursor::pos()));
     const QSize picture = Picture1->pictureSize();
-    const int x = std::clamp(static_cast<int>(pointer.x()), 0, picture.width() - 1);
-    const int y = std::clamp(static_cast<int>(pointer.y()), 0, picture.height() - 1);
+    const int x = std::clamp(static_cast<int>(std::lround(pointer.x())), 0, picture.width() - 1);
+    const int y = std::clamp(static_cast<int>(std::lround(pointer.y())), 0, picture.height() - 1);
     return GetNote(x, y);
 }
 

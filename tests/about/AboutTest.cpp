@@ -168,7 +168,9 @@ TEST_F(AboutBoxTest, TheBoxItsButtonsAndTabOrder) {
         EXPECT_EQ(button->geometry(), QRect(24, top, 193, 33));
         QTest::keyClick(button, Qt::Key_Tab);
     }
+    form->showMinimized();
     EXPECT_EQ(box(), form) << "one box, shown again";
+    EXPECT_FALSE(form->isMinimized()) << "and out of the taskbar";
     form->close();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(about.form(), nullptr);

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
+
 #include <xkbcommon/xkbcommon.h>
+#include <algorithm>
+#include <iterator>
 
 #include <QApplication>
 #include <QInputMethodQueryEvent>
@@ -69,6 +72,20 @@ TEST(PointerAndKeys, ADragGlidesFromKeyToKeyAndEveryStepIsReported) {
                        "Up 62 b1 s0 540,150", "Click 62", "90 3D 70", "Down 61 b2 s5 521,10",
                        "90 3D 00", "Up 61 b2 s0 1300,10", "90 3C 70", "Down 60 b4 s0 510,150",
                        "90 3C 00", "Up 60 b4 s0 521,10", "Click 61"}));
+
+    // Shown at 0.52 (a portrait netbook screen), F♯1 is drawn from pixel 65
+    // to 72: a press there plays it, one beside it G1.
+    control.piano.setZoom(0.52);
+    journal.clear();
+    control.play("press 65 30; release 65 30; press 72 30; release 72 30; press 73 30");
+    const auto struck = [&] {
+        Journal notes;
+        std::copy_if(
+            journal.begin(), journal.end(), std::back_inserter(notes),
+            [](const std::string& line) { return line.size() == 8 && line.rfind(" 70") == 5; });
+        return notes;
+    };
+    EXPECT_EQ(struck(), (Journal{"90 1E 70", "90 1E 70", "90 1F 70"}));
 }
 
 TEST(PointerAndKeys, EveryWayAPressCanEndLetsItsKeyGoOnce) {
