@@ -65,6 +65,9 @@ struct MainFormParts {
     // The desktop's MIDI ports, whose input plays the keyboard; none when
     // null. They must outlive the window.
     midiports::MidiPorts* midiPorts = nullptr;
+    // The synthesizer behind midiOut, which the ports' real-time thread may
+    // play at once; none when null. It must outlive the window.
+    StraightInput* straightInput = nullptr;
     // Where what is played passes (midiOut or before it), kept while the
     // menu's 录音 is checked; no recording when null. It must outlive the
     // window.
@@ -111,7 +114,7 @@ private:
     void buildLabelMenu();
     void labelKeys(notation::LabelMode mode);
     void buildParentMenu(std::unique_ptr<KeyboardHold> keyboardHold, bool lockNow);
-    void connectMidiPorts(midiports::MidiPorts* ports);
+    void connectMidiPorts(midiports::MidiPorts* ports, StraightInput* straightInput);
     void buildRecordEntry(recording::TakeRecorder* recorder, Messages* messages);
     void finishRecording();
     // Writes the take as the user's song; throws FileWriteError.

@@ -90,6 +90,41 @@ void GmSynth::send(std::uint32_t message) {
     }
 }
 
+bool GmSynth::playAtOnce(std::uint32_t message) noexcept {
+    const int status = static_cast<int>(message & 0xFFU);
+    const int data1 = static_cast<int>((message >> 8) & 0xFFU);
+    const int data2 = static_cast<int>((message >> 16) & 0xFFU);
+    const int channel = status & 0x0F;
+    if (data1 > 127 || data2 > 127) {
+        return false;
+    }
+    // No LogCapture here: it allocates. FluidSynth says nothing on these.
+    fluid_synth_t* synth = synth_.get();
+    switch (status & 0xF0) {
+        case 0x80:
+            fluid_synth_noteoff(synth, channel, data1);
+            return true;
+        case 0x90:
+            if (data2 == 0) {
+                fluid_synth_noteoff(synth, channel, data1);
+                return true;
+            }
+            if (!programSelected_[static_cast<std::size_t>(channel)].load()) {
+                return false;  // its samples would load here
+            }
+            fluid_synth_noteon(synth, channel, data1, data2);
+            return true;
+        case 0xB0:
+            fluid_synth_cc(synth, channel, data1, data2);
+            return true;
+        case 0xE0:
+            fluid_synth_pitch_bend(synth, channel, data1 | (data2 << 7));
+            return true;
+        default:
+            return false;
+    }
+}
+
 void GmSynth::silence() {
     fluid_synth_all_sounds_off(synth_.get(), -1);
     // The reverb and chorus keep what they were given, and no call clears
@@ -117,12 +152,12 @@ void GmSynth::renderInterleaved(float* samples, int frames) {
 
 int GmSynth::selectDefaultProgram(int channel) {
     auto& selected = programSelected_[static_cast<std::size_t>(channel)];
-    if (selected) {
+    if (selected.load()) {
         return -1;
     }
     // Program 0; on the percussion channel that is the standard drum kit.
     fluid_synth_program_change(synth_.get(), channel, 0);
-    selected = true;
+    selected.store(true);
     return 0;
 }
 
