@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "AudioConnection.h"
+#include "BufferGrowth.h"
 #include "Diagnostics.h"
 #include "FluidSynthMidiOutput.h"
 #include "GmSynth.h"
@@ -53,6 +54,38 @@ TEST(IdleWatch, RestsAfterEnoughSilenceWithNoMessageAndWakesForTheNext) {
                     watch.woken();
                     answers += '-';
             }
+        }
+        EXPECT_EQ(answers, expected) << script;
+    }
+}
+
+TEST(BufferGrowth, GrowsOnAGapWhileSoundingOnceASettleAndIsSmallAgainAtRest) {
+    // Two periods at first, eight at most; it settles in four frames.
+    // Steps: u an underrun while the piano sounds, s one in silence, r two
+    // frames rendered, z the output rests. What each step answers: the
+    // periods it changes to, or '.'.
+    const std::pair<const char*, const char*> scripts[] = {
+        {"u", "4"},              // the first gap grows it at once
+        {"s", "."},              // silence has no gap to hear
+        {"uu", "4."},            // not again before it settles
+        {"urru", "4..8"},        // then once more
+        {"urrurru", "4..8..."},  // at most eight
+        {"z", "."},              // small already
+        {"urzu", "4.24"},        // small again at rest, and grows at once
+    };
+    for (const auto& [script, expected] : scripts) {
+        BufferGrowth growth(2, 8, 4);
+        std::string answers;
+        for (const char* step = script; *step != '\0'; ++step) {
+            bool changed = false;
+            if (*step == 'u' || *step == 's') {
+                changed = growth.underrun(*step == 'u');
+            } else if (*step == 'r') {
+                growth.rendered(2);
+            } else {
+                changed = growth.rested();
+            }
+            answers += changed ? static_cast<char>('0' + growth.periods()) : '.';
         }
         EXPECT_EQ(answers, expected) << script;
     }
