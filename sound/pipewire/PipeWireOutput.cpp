@@ -33,7 +33,7 @@ constexpr std::uint32_t kMostQuantum = 1024;
 PipeWireOutput::PipeWireOutput(GmSynth& synth, Diagnostics& diagnostics)
     : ServerOutput(synth),
       // Grown at most once a second: the change itself may cost a cycle.
-      growth_(1, kMostQuantum / kFirstQuantum, std::lround(synth.format().sampleRate)),
+      growth_(1, 2, kMostQuantum / kFirstQuantum, std::lround(synth.format().sampleRate)),
       quantum_(kFirstQuantum) {
     const std::string socket = pipeWireDaemonSocket();
     std::error_code error;

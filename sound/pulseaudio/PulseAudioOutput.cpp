@@ -16,11 +16,12 @@ namespace {
 
 constexpr std::size_t kFrameBytes = 2 * sizeof(float);
 // The server's buffer, in periods, asked for a period at a time: two (2.7
-// ms) where the machine keeps up, up to sixteen (21 ms). Eight play without
-// a gap also on a busy machine whose threads' scheduling stalls for a few
-// milliseconds now and then, as in a virtual machine; six do not. One
-// leaves gaps here even on an idle machine, grown or not.
+// ms) where the machine keeps up; eight (10.7 ms) after a gap, which play
+// without one also on a busy machine whose threads' scheduling stalls for a
+// few milliseconds now and then, as in a virtual machine (six do not); up
+// to sixteen (21 ms). One period leaves gaps here even on an idle machine.
 constexpr int kFewestPeriods = 2;
+constexpr int kGrownPeriods = 8;
 constexpr int kMostPeriods = 16;
 constexpr pa_usec_t kPlayWithin = 500 * PA_USEC_PER_MSEC;
 
@@ -60,7 +61,8 @@ PulseAudioOutput::PulseAudioOutput(GmSynth& synth, Diagnostics& diagnostics)
     : ServerOutput(synth),
       // Grown at most every tenth of a second: the underruns of one stall
       // come together, and count once.
-      growth_(kFewestPeriods, kMostPeriods, std::lround(synth.format().sampleRate / 10)) {
+      growth_(kFewestPeriods, kGrownPeriods, kMostPeriods,
+              std::lround(synth.format().sampleRate / 10)) {
     open(diagnostics);
 }
 
