@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 #include "FluidLog.h"
 
@@ -52,6 +53,16 @@ void GmSynth::send(std::uint32_t message) {
         return;
     }
     fluid_synth_t* synth = synth_.get();
+    struct Sending {
+        explicit Sending(GmSynth& synth) : synth_(synth) {
+            synth_.sending_.fetch_add(1);
+            while (synth_.straight_.load() != 0) {
+                std::this_thread::yield();
+            }
+        }
+        ~Sending() { synth_.sending_.fetch_sub(1); }
+        GmSynth& synth_;
+    } sending(*this);
     // Samples load when a program is selected, here on the caller's thread.
     LogCapture log;
     int selected = -1;  // the program this message selects, if any
@@ -100,6 +111,14 @@ bool GmSynth::playAtOnce(std::uint32_t message) noexcept {
     }
     // No LogCapture here: it allocates. FluidSynth says nothing on these.
     fluid_synth_t* synth = synth_.get();
+    struct Straight {
+        explicit Straight(std::atomic<int>& count) : count_(count) { count_.fetch_add(1); }
+        ~Straight() { count_.fetch_sub(1); }
+        std::atomic<int>& count_;
+    } straight(straight_);
+    if (sending_.load() != 0) {
+        return false;  // the sender may hold the lock for long
+    }
     switch (status & 0xF0) {
         case 0x80:
             fluid_synth_noteoff(synth, channel, data1);

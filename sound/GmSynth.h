@@ -77,6 +77,11 @@ private:
 
     SynthFormat format_;
     std::array<std::atomic<bool>, 16> programSelected_{};  // read on any thread
+    // The sender's calls may hold FluidSynth's lock for milliseconds, loading
+    // samples: a straight message never waits behind one (it is refused),
+    // and a sender waits out the short straight one under way.
+    std::atomic<int> sending_{0};
+    std::atomic<int> straight_{0};
     Settings settings_;
     Synth synth_;
 };
