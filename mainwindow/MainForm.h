@@ -65,15 +65,15 @@ struct MainFormParts {
     // The desktop's MIDI ports, whose input plays the keyboard; none when
     // null. They must outlive the window.
     midiports::MidiPorts* midiPorts = nullptr;
-    // The synthesizer behind midiOut, which the ports' real-time thread may
-    // play at once; none when null. It must outlive the window.
-    StraightInput* straightInput = nullptr;
     // Where what is played passes (midiOut or before it), kept while the
     // menu's 录音 is checked; no recording when null. It must outlive the
     // window.
     recording::TakeRecorder* recorder = nullptr;
     // Says what went wrong while recording; must outlive the window.
     Messages* messages = nullptr;
+    // The synthesizer behind midiOut, which the ports' real-time thread may
+    // play at once; none when null. It must outlive the window.
+    StraightInput* straightInput = nullptr;
 };
 
 // The program's window: the instrument list on top, the keyboard, a row of
