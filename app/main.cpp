@@ -60,6 +60,7 @@ int main(int argc, char* argv[]) {
     parts.messages = &messages;
     parts.childLock = options.isSet(childLock);
     parts.midiPorts = midiPorts.get();
+    parts.straightInput = &synthesizer;
     auto* window = new tinko::MainForm(std::move(parts));
     window->setAttribute(Qt::WA_DeleteOnClose);
     window->show();

@@ -23,10 +23,19 @@ load it prints:
   program and of the server's processes over ten seconds of the silence,
   beside the server's own before the program started.
 
-Prints a Markdown table; asserts nothing.
+Then, on PulseAudio, in the same run and under the same load, the
+`fluidsynth` program with its own PulseAudio driver at 2 x 64 frames
+(`-a pulseaudio -z 64 -c 2`): its note to sound (a Note On written to its
+shell, timed as a key press is) and its gaps in the same chords, beside the
+program's key to sound and gaps.
+
+Prints Markdown tables; asserts nothing.
 
     bench/audio-servers.py [--presses N] [--silence SECONDS] [--rests N] [--chords N]
-                           [--servers pulseaudio,pipewire] [--loads idle,busy]
+                           [--servers pulseaudio,pipewire] [--loads idle,busy] [--quick]
+
+--quick measures only the key to sound and the gaps (no silence, restart or
+idle cost).
 
 Build first with tools/build.sh; TINKO_BUILD_DIR names another build folder.
 """
@@ -47,6 +56,11 @@ from desktop import (RATE, PipeWire, Processes, Program, PulseAudio, Recorder,  
                      XServer, wait_for)
 
 ONSET = 200  # a sample louder than this (of 32767) is the note's start
+# FluidSynth's own program through its PulseAudio driver at two periods of
+# 64 frames, at the program's rate and gain, with no MIDI input of its own.
+FLUIDSYNTH = ["fluidsynth", "-a", "pulseaudio", "-z", "64", "-c", "2", "-r", "48000", "-g", "0.6",
+              "-n", "/usr/share/sounds/sf2/FluidR3_GM.sf2"]
+CHORD = (48, 52, 55, 60)  # as bench/audio_figures holds them
 MIDDLE_C_KEY = 0x6B  # the keysym of 'k'
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 
@@ -160,6 +174,14 @@ def chords(path, server, recorder, count):
             held[-1][1] = float(words[2])
         elif words:
             said[words[0]] = line
+    gaps = gaps_in(recorder, held)
+    underruns = said.get("underruns", "underruns ?").split()[1]
+    worst = said.get("worst", "worst callback ?").split(" ", 2)[2]
+    return "%d / %s" % (gaps, underruns), worst
+
+
+def gaps_in(recorder, held):
+    """Runs of digital silence inside the (on, off) times of held chords."""
     wait_for(lambda: frame_at(recorder, held[-1][1]) is not None if held else True)
     gaps = 0
     for on, off in held:
@@ -167,9 +189,45 @@ def chords(path, server, recorder, count):
         end = frame_at(recorder, off)
         if onset is not None and end is not None:
             gaps += len(recorder.silences(onset, end))
-    underruns = said.get("underruns", "underruns ?").split()[1]
-    worst = said.get("worst", "worst callback ?").split(" ", 2)[2]
-    return "%d / %s" % (gaps, underruns), worst
+    return gaps
+
+
+def fluidsynth_beside(server, processes, options):
+    """FluidSynth's program on `server`: milliseconds from a Note On written
+    to its shell to its sound (median, and how many heard), and the gaps in
+    held chords as bench/audio_figures plays them."""
+    synth = processes.start(FLUIDSYNTH, server.env, stdin=subprocess.PIPE)
+    recorder = Recorder(processes, server.env, latency_ms=2)
+
+    def send(*commands):
+        synth.stdin.write("".join(command + "\n" for command in commands).encode())
+        sent = time.monotonic()
+        synth.stdin.flush()
+        return sent
+
+    wait_for(lambda: "fluidsynth" in streams(server).lower(), 15)
+    time.sleep(2)  # its SoundFont loaded
+    latencies = []
+    for _ in range(options.presses):
+        start = recorder.frames()
+        sent = send("noteon 0 60 112")
+        onset = recorder.wait_for_sound(start, 2.0, ONSET)
+        time.sleep(0.2)
+        send("noteoff 0 60")
+        if onset is not None:
+            wait_for(lambda: time_of(recorder, onset) is not None)
+            latencies.append(1000 * (time_of(recorder, onset) - sent))
+        time.sleep(1.5)
+    held = []
+    for _ in range(options.chords):
+        on = send(*["noteon 0 %d 112" % note for note in CHORD])
+        time.sleep(3)
+        held.append((on, send(*["noteoff 0 %d" % note for note in CHORD])))
+        time.sleep(0.5)
+    gaps = gaps_in(recorder, held)
+    send("quit")
+    return (statistics.median(latencies) if latencies else None,
+            "%d/%d" % (len(latencies), options.presses), gaps)
 
 
 def streams(server):
@@ -217,6 +275,14 @@ def measure(server_class, build, x, options, load):
             latencies.append(key_to_sound(keyboard, recorder))
             time.sleep(1.5)
         heard = [ms for ms in latencies if ms is not None]
+        if options.quick:
+            said = app.stderr().strip()
+            app.process.send_signal(signal.SIGTERM)
+            app.process.wait(10)
+            recorder = Recorder(processes, server.env, latency_ms=2)
+            gaps, worst = chords(os.path.join(build, "bench", "audio_figures"), server, recorder,
+                                 options.chords)
+            return quick_row(server, load, heard, options, gaps, worst, said, processes)
 
         # A minute without a note. Its cost is read in the middle of it, with
         # no recorder asking the server for short blocks meanwhile; the
@@ -243,7 +309,10 @@ def measure(server_class, build, x, options, load):
         recorder = Recorder(processes, server.env, latency_ms=2)
         gaps, worst = chords(os.path.join(build, "bench", "audio_figures"), server, recorder,
                              options.chords)
+        beside = fluidsynth_beside(server, processes, options) if server_class is PulseAudio \
+            else None
         return {
+            "beside": beside,
             "server": "%s %s" % (server.name, version(server.name.lower())),
             "load": load,
             "steady": statistics.median(heard) if heard else None,
@@ -261,11 +330,51 @@ def measure(server_class, build, x, options, load):
         processes.stop_all()
 
 
+def quick_row(server, load, heard, options, gaps, worst, said, processes):
+    return {
+        "server": "%s %s" % (server.name, version(server.name.lower())),
+        "load": load,
+        "steady": statistics.median(heard) if heard else None,
+        "heard": "%d/%d" % (len(heard), options.presses),
+        "gaps": gaps,
+        "worst": worst,
+        "said": said,
+        "beside": fluidsynth_beside(server, processes, options)
+        if server.name == "PulseAudio" else None,
+    }
+
+
 def milliseconds(value):
     return "none" if value is None else "%.1f ms" % value
 
 
 def print_table(rows, options):
+    if not options.quick:
+        print_full_table(rows, options)
+    else:
+        print("| server | load | key to sound | gaps / underruns in %d s of chords | worst "
+              "callback |" % (3 * options.chords))
+        print("|---|---|---|---|---|")
+        for row in rows:
+            print("| %s | %s | %s (%s) | %s | %s |" % (
+                row["server"], row["load"], milliseconds(row["steady"]), row["heard"],
+                row["gaps"], row["worst"]))
+    beside = [row for row in rows if row.get("beside")]
+    if beside:
+        print("\n| server | load | program: key to sound | fluidsynth -z 64 -c 2: note to sound | "
+              "program: gaps / underruns | fluidsynth: gaps |")
+        print("|---|---|---|---|---|---|")
+        for row in beside:
+            ms, heard, gaps = row["beside"]
+            print("| %s | %s | %s (%s) | %s (%s) | %s | %d |" % (
+                row["server"], row["load"], milliseconds(row["steady"]), row["heard"],
+                milliseconds(ms), heard, row["gaps"], gaps))
+    for row in rows:
+        if row["said"]:
+            print("\non %s (%s) the program said:\n%s" % (row["server"], row["load"], row["said"]))
+
+
+def print_full_table(rows, options):
     print("| server | load | key to sound | after %d s silent, and rests | gaps / underruns in %d s "
           "of chords | worst callback | back after restart | program idle | servers idle "
           "(alone) |" % (options.silence, 3 * options.chords))
@@ -280,9 +389,6 @@ def print_table(rows, options):
             row["server"], row["load"], milliseconds(row["steady"]), row["heard"],
             milliseconds(row["after_silence"]), row["woken"], row["gaps"], row["worst"], back,
             idle, daemons))
-    for row in rows:
-        if row["said"]:
-            print("\non %s (%s) the program said:\n%s" % (row["server"], row["load"], row["said"]))
 
 
 def main():
@@ -293,6 +399,7 @@ def main():
     parser.add_argument("--chords", type=int, default=10)
     parser.add_argument("--servers", default="pulseaudio,pipewire")
     parser.add_argument("--loads", default="idle,busy")
+    parser.add_argument("--quick", action="store_true")
     options = parser.parse_args()
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     build = os.path.join(root, os.environ.get("TINKO_BUILD_DIR", "build"))

@@ -66,7 +66,7 @@ MainForm::MainForm(MainFormParts parts, QWidget* parent)
     setFixedSize(kClientSize + QSize(0, menuHeight));
     setGeometry(QRect(kClientPosition - QPoint(0, menuHeight), size()));
     buildParentMenu(std::move(parts.keyboardHold), parts.childLock);
-    connectMidiPorts(parts.midiPorts);
+    connectMidiPorts(parts.midiPorts, parts.straightInput);
 
     Form_Load();
 }

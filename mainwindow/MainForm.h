@@ -73,6 +73,9 @@ struct MainFormParts {
     recording::TakeRecorder* recorder = nullptr;
     // Says what went wrong while recording; must outlive the window.
     Messages* messages = nullptr;
+    // The synthesizer behind midiOut, which the ports' real-time thread may
+    // play at once; none when null. It must outlive the window.
+    StraightInput* straightInput = nullptr;
 };
 
 // The program's window: the instrument list on top, the keyboard, a row of
@@ -120,7 +123,7 @@ private:
     void buildLabelMenu();
     void labelKeys(notation::LabelMode mode);
     void buildParentMenu(std::unique_ptr<KeyboardHold> keyboardHold, bool lockNow);
-    void connectMidiPorts(midiports::MidiPorts* ports);
+    void connectMidiPorts(midiports::MidiPorts* ports, StraightInput* straightInput);
     void buildRecordEntry(recording::TakeRecorder* recorder, Messages* messages);
     void finishRecording();
     // Writes the take as the user's song; throws FileWriteError.

@@ -59,7 +59,7 @@ private:
 
 }  // namespace
 
-void MainForm::connectMidiPorts(midiports::MidiPorts* ports) {
+void MainForm::connectMidiPorts(midiports::MidiPorts* ports, StraightInput* straightInput) {
     if (ports == nullptr) {
         return;
     }
@@ -72,6 +72,8 @@ void MainForm::connectMidiPorts(midiports::MidiPorts* ports) {
         Combo1->setCurrentIndex(program);
         midiKeyboard_->setInstrument(program);
     });
+    // Its notes sound on the ports' own thread as they come; here they light.
+    midiKeyboard_->playStraightInto(straightInput);
     midiPorts_ = ports;
     midiPorts_->listen(midiKeyboard_.get());
 

@@ -27,6 +27,42 @@ std::uint32_t packed(std::uint8_t status, std::uint8_t first, std::uint8_t secon
 MidiKeyboard::MidiKeyboard(Piano& piano, std::function<void(std::uint8_t)> pressed)
     : piano_(piano), pressed_(std::move(pressed)) {
     given_.fill(-1);
+    publishReady();
+}
+
+void MidiKeyboard::setInstrument(std::int32_t program) {
+    instrument_ = program;
+    publishReady();
+}
+
+bool MidiKeyboard::playAtOnce(std::uint32_t message) noexcept {
+    const auto status = static_cast<std::uint8_t>(message & 0xF0);
+    const auto channel = static_cast<std::uint8_t>(message & 0x0F);
+    const auto first = static_cast<std::uint8_t>(message >> 8 & 0x7F);
+    const auto second = static_cast<std::uint8_t>(message >> 16 & 0x7F);
+    if (straight_ == nullptr || status == kProgramChange) {
+        return false;  // the window hears of a choice, and samples load
+    }
+    if (status == kNoteOn && second > 0) {
+        if ((ready_.load() >> channel & 1U) == 0) {
+            return false;  // the channel's instrument is given first
+        }
+    } else if ((status == kNoteOn || status == kNoteOff) && channel == kPianosChannel &&
+               piano_.isHeldApartFromSources(first)) {
+        return false;  // a key a child holds sounds on
+    }
+    return straight_->playAtOnce(message);
+}
+
+void MidiKeyboard::publishReady() {
+    std::uint16_t ready = 0;
+    for (std::uint8_t channel = 0; channel < 16; ++channel) {
+        if (channel == kDrums || sourceInstrument_.test(channel) ||
+            given_[channel] == instrument_) {
+            ready = static_cast<std::uint16_t>(ready | 1U << channel);
+        }
+    }
+    ready_.store(ready);
 }
 
 void MidiKeyboard::received(std::uint32_t message) {
@@ -44,6 +80,7 @@ void MidiKeyboard::received(std::uint32_t message) {
         }
     } else if (status == kProgramChange) {
         sourceInstrument_.set(channel);
+        publishReady();
         if (channel == kPianosChannel && instrumentChosen_) {
             piano_.PlayMsg(static_cast<std::int32_t>(message));
             instrumentChosen_(first);
@@ -94,6 +131,7 @@ void MidiKeyboard::giveInstrument(std::uint8_t channel) {
     }
     given_[channel] = instrument_;
     piano_.ChangeYinSe(instrument_, channel);
+    publishReady();
 }
 
 void MidiKeyboard::light(std::uint8_t note, bool on) {

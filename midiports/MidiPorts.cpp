@@ -11,12 +11,43 @@
 
 namespace tinko::midiports {
 
+void EchoWatch::sent(std::uint32_t message, Clock::time_point at) {
+    recent_[next_] = {message, at};
+    next_ = (next_ + 1) % recent_.size();
+}
+
+bool EchoWatch::isEcho(std::uint32_t message, Clock::time_point at, Clock::duration within) {
+    for (Sent& sent : recent_) {
+        if (sent.message == message && at - sent.at <= within) {
+            sent.message = 0;  // one echo for each message sent
+            return true;
+        }
+    }
+    return false;
+}
+
+void MidiPorts::listen(MidiReceiver* receiver) {
+    const std::lock_guard<std::mutex> lock(receiverMutex_);
+    receiver_ = receiver;
+}
+
 void MidiPorts::handOver(std::vector<std::uint32_t> messages) {
     QMetaObject::invokeMethod(
         &thread_,
         [this, messages = std::move(messages)] {
             for (std::uint32_t message : messages) {
                 deliver(message);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void MidiPorts::handOver(std::vector<Heard> heard) {
+    QMetaObject::invokeMethod(
+        &thread_,
+        [this, heard = std::move(heard)] {
+            for (const Heard& one : heard) {
+                deliver(one);
             }
         },
         Qt::QueuedConnection);
@@ -68,21 +99,56 @@ void MidiPorts::send(std::uint32_t message) {
     if (delivering_ && (!thru_ || echoing_)) {
         return;
     }
-    recentlySent_[nextSent_] = {message, std::chrono::steady_clock::now()};
-    nextSent_ = (nextSent_ + 1) % recentlySent_.size();
+    sent_.sent(message, EchoWatch::Clock::now());
     sendOut(message);
 }
 
+std::chrono::microseconds MidiPorts::echoWindow() const {
+    return kHandOver + 3 * std::chrono::microseconds(cycle_.load());
+}
+
 bool MidiPorts::isEcho(std::uint32_t message) {
-    const auto now = std::chrono::steady_clock::now();
-    const auto within = kHandOver + 3 * std::chrono::microseconds(cycle_.load());
-    for (Sent& sent : recentlySent_) {
-        if (sent.message == message && now - sent.at <= within) {
-            sent.message = 0;  // one echo for each message sent
-            return true;
-        }
+    return sent_.isEcho(message, EchoWatch::Clock::now(), echoWindow());
+}
+
+bool MidiPorts::soundedAlready(std::uint32_t message) {
+    if (!sounded_ || *sounded_ != message) {
+        return false;
     }
-    return false;
+    sounded_.reset();
+    return true;
+}
+
+MidiPorts::Heard MidiPorts::hearAtOnce(std::uint32_t message, bool echo) {
+    Heard heard{message, echo};
+    if (echo && !endsANote(message)) {
+        return heard;  // plays nothing
+    }
+    if (deferred_.load() == 0) {
+        const std::unique_lock<std::mutex> lock(receiverMutex_, std::try_to_lock);
+        heard.sounded = lock.owns_lock() && receiver_ != nullptr && receiver_->playAtOnce(message);
+    }
+    if (!heard.sounded) {
+        heard.deferred = true;
+        deferred_.fetch_add(1);
+    }
+    return heard;
+}
+
+void MidiPorts::lose(const Heard& heard) {
+    if (heard.deferred) {
+        deferred_.fetch_sub(1);
+    }
+}
+
+void MidiPorts::deliver(const Heard& heard) {
+    if (receiver_ != nullptr && (!heard.echo || endsANote(heard.message))) {
+        answering(heard.echo, [&] {
+            sounded_ = heard.sounded ? std::optional<std::uint32_t>(heard.message) : std::nullopt;
+            receiver_->received(heard.message);
+        });
+    }
+    lose(heard);  // played now, if at all: what comes next may play at once
 }
 
 template <typename Call>
@@ -93,7 +159,10 @@ void MidiPorts::answering(bool echo, Call call) {
             ports_.delivering_ = true;
             ports_.echoing_ = echo;
         }
-        ~Delivering() { ports_.delivering_ = ports_.echoing_ = false; }
+        ~Delivering() {
+            ports_.delivering_ = ports_.echoing_ = false;
+            ports_.sounded_.reset();
+        }
         MidiPorts& ports_;
     } delivering(*this, echo);
     call();

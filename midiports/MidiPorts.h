@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,6 +29,29 @@ public:
     // A source was disconnected from the input port, or went away: the notes
     // it holds will never be let go by it.
     virtual void sourceLeft() = 0;
+    // On a backend's real-time thread, in the cycle `message` came in, before
+    // it is handed over: sounds it at once where that needs no waiting. True
+    // when it sounded; received() then has it as well, to light its key, and
+    // what it plays of it does not reach the synthesizer again.
+    virtual bool playAtOnce(std::uint32_t /*message*/) noexcept { return false; }
+};
+
+// What went out lately, to tell our own messages when they come back.
+class EchoWatch {
+public:
+    using Clock = std::chrono::steady_clock;
+    void sent(std::uint32_t message, Clock::time_point at);
+    // Whether `message`, in at `at`, went out less than `within` before;
+    // each message sent answers once.
+    bool isEcho(std::uint32_t message, Clock::time_point at, Clock::duration within);
+
+private:
+    struct Sent {
+        std::uint32_t message = 0;
+        Clock::time_point at;
+    };
+    std::array<Sent, 64> recent_{};  // a ring: the last messages sent out
+    std::size_t next_ = 0;
 };
 
 // The piano's two ports on the desktop's MIDI system: one that any number of
@@ -45,7 +70,8 @@ public:
     MidiPorts& operator=(const MidiPorts&) = delete;
 
     // What comes in goes to `receiver` from now on; to nothing when null.
-    void listen(MidiReceiver* receiver) { receiver_ = receiver; }
+    // Returns once a real-time thread plays nothing through the one before.
+    void listen(MidiReceiver* receiver);
 
     // Whether what comes in also goes out of the output port (MIDI thru).
     void setThru(bool on) { thru_ = on; }
@@ -68,6 +94,12 @@ public:
         keyboardsChanged_ = std::move(changed);
     }
 
+    // While the receiver is given a message that it sounded already, at
+    // once on the real-time thread: whether `message` is that one, which is
+    // to go on (out of the ports, into a recording) but not to the
+    // synthesizer again. Once for each message delivered.
+    bool soundedAlready(std::uint32_t message);
+
 protected:
     // For a backend: puts a message on the wire.
     virtual void sendOut(std::uint32_t message) = 0;
@@ -84,24 +116,45 @@ protected:
     void deliver(std::uint32_t message);
     void deliverSourceLeft();
 
+    // What a backend's real-time thread made of a message that came in.
+    struct Heard {
+        std::uint32_t message = 0;
+        bool echo = false;      // our own, back again
+        bool sounded = false;   // played at once by the receiver
+        bool deferred = false;  // to be played when delivered
+    };
+    // For a backend, on its real-time thread, for each message in the order
+    // they came: has the receiver play it at once where it can. What it
+    // cannot, and everything after until that is delivered, is deferred, so
+    // that no message overtakes another. Never waits.
+    Heard hearAtOnce(std::uint32_t message, bool echo);
+    // From any thread: the receiver gets these as handOver(messages) does.
+    void handOver(std::vector<Heard> heard);
+    // On the thread that opened the ports: lights and passes on what was
+    // heard, and plays what was deferred.
+    void deliver(const Heard& heard);
+    // For a backend, on its real-time thread: `heard` will never be delivered.
+    void lose(const Heard& heard);
+    // How long after it went out a message of ours may come back.
+    std::chrono::microseconds echoWindow() const;
+
 private:
     bool isEcho(std::uint32_t message);
     template <typename Call>
     void answering(bool echo, Call call);
 
     QObject thread_;  // posted calls die with it
+    // Set under the lock, which a real-time thread only tries.
+    std::mutex receiverMutex_;
     MidiReceiver* receiver_ = nullptr;
+    std::atomic<int> deferred_{0};  // heard, to be played when delivered
     // The rest is that thread's own.
     bool thru_ = false;
     bool delivering_ = false;
-    bool echoing_ = false;                // what is delivered is our own, back again
-    std::atomic<std::int64_t> cycle_{0};  // microseconds
-    struct Sent {
-        std::uint32_t message = 0;
-        std::chrono::steady_clock::time_point at;
-    };
-    std::array<Sent, 64> recentlySent_{};  // a ring: the last messages sent out
-    std::size_t nextSent_ = 0;
+    bool echoing_ = false;                  // what is delivered is our own, back again
+    std::optional<std::uint32_t> sounded_;  // what is delivered sounded already
+    std::atomic<std::int64_t> cycle_{0};    // microseconds
+    EchoWatch sent_;
     std::vector<std::string> keyboards_;
     std::function<void()> keyboardsChanged_;
 };

@@ -14,6 +14,9 @@ std::int32_t MidiThruOutput::open(Handle& handle, std::int32_t deviceId) {
 std::int32_t MidiThruOutput::sendShortMessage(Handle handle, std::uint32_t message) {
     if (ports_ != nullptr) {
         ports_->send(message);
+        if (ports_->soundedAlready(message)) {
+            return Ok;
+        }
     }
     return synthesizer_.sendShortMessage(handle, message);
 }

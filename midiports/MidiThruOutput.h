@@ -8,7 +8,8 @@ class MidiPorts;
 
 // A MIDI output that passes every message on to another (the built-in
 // synthesizer) and also out of the ports' output port, so that a
-// synthesizer connected there plays along.
+// synthesizer connected there plays along; but not a message that came in
+// and sounded already, straight from the ports' real-time thread.
 class MidiThruOutput : public MidiOutput {
 public:
     // Both must outlive this; without ports it passes messages on alone.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <bitset>
 #include <cstdint>
 #include <vector>
@@ -35,10 +36,19 @@ public:
         others.reset(static_cast<std::size_t>(who));
         return others.any();
     }
+    // The same for a MIDI source, read from any thread without a lock (a
+    // real-time one included): whether another than the sources holds it.
+    bool isHeldApartFromSources(std::uint8_t note) const noexcept {
+        return (byOthers_[note / 64].load() >> (note % 64) & 1U) != 0;
+    }
 
 private:
+    void publish(std::uint8_t note);
+
     static constexpr std::size_t kHolders = 4;
     std::array<std::bitset<kHolders>, 129> holders_{};
+    // isHeldByOtherThan(note, MidiSource) for every note, one bit each.
+    std::array<std::atomic<std::uint64_t>, 3> byOthers_{};
 };
 
 }  // namespace tinko

@@ -61,6 +61,11 @@ public:
     bool isHeldByOtherThan(std::uint8_t note, Holder who) const {
         return note < 129 && holds_.isHeldByOtherThan(note, who);
     }
+    // From any thread, without a lock: whether the mouse, a computer key or
+    // a song holds `note` (0 to 128), so that a source's release may not end it.
+    bool isHeldApartFromSources(std::uint8_t note) const noexcept {
+        return note < 129 && holds_.isHeldApartFromSources(note);
+    }
     // A release by `who`, where it may hold nothing: a key that no one holds
     // still has its note ended, as unSelc does; a key another holds stays.
     void release(std::uint8_t note, Holder who);

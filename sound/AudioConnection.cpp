@@ -41,6 +41,11 @@ bool AudioConnection::wake() {
     return true;
 }
 
+bool AudioConnection::keepAwake() {
+    const std::unique_lock<std::mutex> lock(outputMutex_, std::try_to_lock);
+    return lock.owns_lock() && output_ && output_->keepAwake();
+}
+
 std::string AudioConnection::driverName() const {
     const std::lock_guard<std::mutex> lock(outputMutex_);
     return output_ ? output_->driverName() : "";

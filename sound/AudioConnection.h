@@ -37,6 +37,9 @@ public:
     // synthesizer's queue is not emptied, so a note sent then would only
     // wait to sound late, all at once with the others.
     bool wake();
+    // The same for a thread that may not wait (see AudioOutput::keepAwake):
+    // false also while another thread has the output in hand.
+    bool keepAwake();
 
     // The output in use, for measurements: its driver's name ("" while
     // there is none), buffer and statistics.

@@ -45,6 +45,11 @@ public:
     // message reaches the synthesizer, so it is heard without delay.
     virtual void wake() {}
 
+    // On a thread that may not wait, before a message to the synthesizer:
+    // counts it as wake() does, and says whether the output plays it now;
+    // false when the output rests, and only wake() starts it again.
+    virtual bool keepAwake() { return true; }
+
     virtual AudioStatistics statistics() const { return {}; }
     virtual void resetStatistics() {}
 

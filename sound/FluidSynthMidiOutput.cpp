@@ -54,6 +54,7 @@ std::int32_t FluidSynthMidiOutput::open(Handle& handle, std::int32_t deviceId) {
         auto synth = preloaded_.valid() ? preloaded_.get() : makeSynth(options_);
         auto device = std::make_unique<Device>(std::move(synth), options_, diagnostics_);
         handle = nextHandle_++;
+        const std::lock_guard<std::mutex> lock(devicesMutex_);
         devices_.emplace(handle, std::move(device));
         lastReport_.clear();
         return Ok;
@@ -83,7 +84,26 @@ std::int32_t FluidSynthMidiOutput::sendShortMessage(Handle handle, std::uint32_t
 }
 
 std::int32_t FluidSynthMidiOutput::close(Handle handle) {
-    return devices_.erase(handle) != 0 ? Ok : BadDeviceId;
+    std::unique_ptr<Device> closing;
+    {
+        const std::lock_guard<std::mutex> lock(devicesMutex_);
+        const auto found = devices_.find(handle);
+        if (found == devices_.end()) {
+            return BadDeviceId;
+        }
+        closing = std::move(found->second);
+        devices_.erase(found);
+    }
+    return Ok;  // its audio stops outside the lock
+}
+
+bool FluidSynthMidiOutput::playAtOnce(std::uint32_t message) noexcept {
+    const std::unique_lock<std::mutex> lock(devicesMutex_, std::try_to_lock);
+    if (!lock.owns_lock() || devices_.empty()) {
+        return false;
+    }
+    Device& device = *devices_.begin()->second;
+    return device.audio.keepAwake() && device.synth->playAtOnce(message);
 }
 
 AudioConnection* FluidSynthMidiOutput::audio(Handle handle) const {

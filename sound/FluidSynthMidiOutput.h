@@ -6,6 +6,7 @@
 #include <iosfwd>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -15,6 +16,7 @@
 #include "GmSynth.h"
 #include "MidiOutput.h"
 #include "SoundFontLocator.h"
+#include "StraightInput.h"
 
 namespace tinko::fluid {
 
@@ -29,7 +31,10 @@ namespace tinko::fluid {
 // audio server is there, started before or after the program, or back after
 // it went away. Notes played while it is silent are dropped, not kept to
 // sound late.
-class FluidSynthMidiOutput : public MidiOutput {
+//
+// A real-time thread may also play the device opened first straight, as a
+// StraightInput.
+class FluidSynthMidiOutput : public MidiOutput, public StraightInput {
 public:
     using AudioOpener = AudioConnection::Opener;
 
@@ -63,6 +68,8 @@ public:
     std::int32_t sendShortMessage(Handle handle, std::uint32_t message) override;
     std::int32_t close(Handle handle) override;
 
+    bool playAtOnce(std::uint32_t message) noexcept override;
+
     // The audio of an open device, or null; for measurements.
     AudioConnection* audio(Handle handle) const;
 
@@ -83,6 +90,8 @@ private:
     Options options_;
     Diagnostics diagnostics_;
     std::future<std::unique_ptr<GmSynth>> preloaded_;
+    // Changed under the lock; a straight message only tries it.
+    std::mutex devicesMutex_;
     std::map<Handle, std::unique_ptr<Device>> devices_;
     Handle nextHandle_ = 1;
     std::string lastReport_;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <thread>
 
 #include "FluidLog.h"
 
@@ -52,6 +53,16 @@ void GmSynth::send(std::uint32_t message) {
         return;
     }
     fluid_synth_t* synth = synth_.get();
+    struct Sending {
+        explicit Sending(GmSynth& synth) : synth_(synth) {
+            synth_.sending_.fetch_add(1);
+            while (synth_.straight_.load() != 0) {
+                std::this_thread::yield();
+            }
+        }
+        ~Sending() { synth_.sending_.fetch_sub(1); }
+        GmSynth& synth_;
+    } sending(*this);
     // Samples load when a program is selected, here on the caller's thread.
     LogCapture log;
     int selected = -1;  // the program this message selects, if any
@@ -90,6 +101,49 @@ void GmSynth::send(std::uint32_t message) {
     }
 }
 
+bool GmSynth::playAtOnce(std::uint32_t message) noexcept {
+    const int status = static_cast<int>(message & 0xFFU);
+    const int data1 = static_cast<int>((message >> 8) & 0xFFU);
+    const int data2 = static_cast<int>((message >> 16) & 0xFFU);
+    const int channel = status & 0x0F;
+    if (data1 > 127 || data2 > 127) {
+        return false;
+    }
+    // No LogCapture here: it allocates. FluidSynth says nothing on these.
+    fluid_synth_t* synth = synth_.get();
+    struct Straight {
+        explicit Straight(std::atomic<int>& count) : count_(count) { count_.fetch_add(1); }
+        ~Straight() { count_.fetch_sub(1); }
+        std::atomic<int>& count_;
+    } straight(straight_);
+    if (sending_.load() != 0) {
+        return false;  // the sender may hold the lock for long
+    }
+    switch (status & 0xF0) {
+        case 0x80:
+            fluid_synth_noteoff(synth, channel, data1);
+            return true;
+        case 0x90:
+            if (data2 == 0) {
+                fluid_synth_noteoff(synth, channel, data1);
+                return true;
+            }
+            if (!programSelected_[static_cast<std::size_t>(channel)].load()) {
+                return false;  // its samples would load here
+            }
+            fluid_synth_noteon(synth, channel, data1, data2);
+            return true;
+        case 0xB0:
+            fluid_synth_cc(synth, channel, data1, data2);
+            return true;
+        case 0xE0:
+            fluid_synth_pitch_bend(synth, channel, data1 | (data2 << 7));
+            return true;
+        default:
+            return false;
+    }
+}
+
 void GmSynth::silence() {
     fluid_synth_all_sounds_off(synth_.get(), -1);
     // The reverb and chorus keep what they were given, and no call clears
@@ -117,12 +171,12 @@ void GmSynth::renderInterleaved(float* samples, int frames) {
 
 int GmSynth::selectDefaultProgram(int channel) {
     auto& selected = programSelected_[static_cast<std::size_t>(channel)];
-    if (selected) {
+    if (selected.load()) {
         return -1;
     }
     // Program 0; on the percussion channel that is the standard drum kit.
     fluid_synth_program_change(synth_.get(), channel, 0);
-    selected = true;
+    selected.store(true);
     return 0;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -46,6 +47,12 @@ public:
     // instrument whose samples fail to load is said once on standard error.
     void send(std::uint32_t message);
 
+    // From any thread, a real-time one included: plays a Note On, Note Off,
+    // Control Change or Pitch Bend at once, as send() would; false for
+    // anything that may load samples (a Program Change, a note on a channel
+    // with no program yet) or that send() would not play.
+    bool playAtOnce(std::uint32_t message) noexcept;
+
     // Ends every sound at once, on every channel, the room's echo of them
     // included; the programs stay. Renders, so only while no output does.
     void silence();
@@ -69,7 +76,12 @@ private:
     int selectDefaultProgram(int channel);
 
     SynthFormat format_;
-    std::array<bool, 16> programSelected_{};
+    std::array<std::atomic<bool>, 16> programSelected_{};  // read on any thread
+    // The sender's calls may hold FluidSynth's lock for milliseconds, loading
+    // samples: a straight message never waits behind one (it is refused),
+    // and a sender waits out the short straight one under way.
+    std::atomic<int> sending_{0};
+    std::atomic<int> straight_{0};
     Settings settings_;
     Synth synth_;
 };

@@ -13,6 +13,7 @@ class ServerOutput : public AudioOutput {
 public:
     AudioStatistics statistics() const override { return renderer_.statistics(); }
     void resetStatistics() override { renderer_.resetStatistics(); }
+    bool keepAwake() override { return !renderer_.idleWatch().messageSent(); }
 
 protected:
     explicit ServerOutput(GmSynth& synth) : synth_(synth), renderer_(synth) {}

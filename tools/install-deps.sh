@@ -16,7 +16,7 @@ packages=(
   # test and measure
   libgtest-dev libgmock-dev libbenchmark-dev clang libclang-rt-14-dev
   xvfb xauth xdotool wmctrl x11-utils x11-apps x11-xkb-utils x11-xserver-utils xkb-data openbox weston sway wtype
-  pulseaudio pulseaudio-utils pipewire pipewire-bin pipewire-pulse wireplumber dbus stress-ng
+  pulseaudio pulseaudio-utils pipewire pipewire-bin pipewire-pulse wireplumber dbus stress-ng fluidsynth
   at-spi2-core python3-pyatspi
   # check the Debian package
   lintian desktop-file-utils appstream

@@ -263,9 +263,9 @@ void PipeWireMidiPorts::deliverIncoming() {
     if (read(wakeUp_.fd, &count, sizeof count) < 0 && errno != EAGAIN) {
         return;
     }
-    std::uint32_t message = 0;
-    while (incoming_.pop(message)) {
-        deliver(message);
+    Heard heard;
+    while (incoming_.pop(heard)) {
+        deliver(heard);
     }
 }
 
@@ -292,6 +292,7 @@ void PipeWireMidiPorts::onProcess(void* self, spa_io_position* position) {
 }
 
 void PipeWireMidiPorts::readInput() {
+    const auto now = EchoWatch::Clock::now();
     bool any = false;
     while (pw_buffer* buffer = pw_filter_dequeue_buffer(input_)) {
         const spa_data& data = buffer->buffer->datas[0];
@@ -306,7 +307,13 @@ void PipeWireMidiPorts::readInput() {
                 if (const auto message = packChannelMessage(
                         static_cast<const std::uint8_t*>(SPA_POD_BODY_CONST(&control->value)),
                         SPA_POD_BODY_SIZE(&control->value))) {
-                    any = incoming_.push(*message) || any;
+                    const Heard heard =
+                        hearAtOnce(*message, written_.isEcho(*message, now, echoWindow()));
+                    if (incoming_.push(heard)) {
+                        any = true;
+                    } else {
+                        lose(heard);
+                    }
                 }
             }
         }
@@ -343,6 +350,8 @@ void PipeWireMidiPorts::writeOutput() {
         if (!fits || builder.state.offset > builder.size) {
             spa_pod_builder_reset(&builder, &before);
             fits = false;
+        } else if (const auto message = packChannelMessage(wire.bytes.data(), wire.size)) {
+            written_.sent(*message, EchoWatch::Clock::now());
         }
     }
     spa_pod_builder_pop(&builder, &frame);

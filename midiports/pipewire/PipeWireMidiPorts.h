@@ -22,9 +22,10 @@ namespace tinko::midiports::pipewire {
 // MIDI input and output port. Its process runs on the graph's real-time
 // thread, in the cycle the messages come in, and only while something is
 // linked to the node: at rest nothing runs. It reads the input there, as
-// the source's buffer is the source's again in the next cycle, and hands
-// the messages over to the keeping thread through a lock-free queue, as it
-// takes what the piano sends from one.
+// the source's buffer is the source's again in the next cycle, has the
+// receiver sound what it can at once, tells our own messages coming back
+// from what it wrote out, and hands the messages over to the keeping thread
+// through a lock-free queue, as it takes what the piano sends from one.
 //
 // The node follows the daemon: while there is none (not started yet, or
 // gone, restarted say) the ports are tried again about once a second, and
@@ -100,7 +101,8 @@ private:
     SpscRing<WireBytes, 512> outgoing_;
     // What came in, until the keeping thread takes it; the real-time thread
     // wakes that thread by an event descriptor.
-    SpscRing<std::uint32_t, 1024> incoming_;
+    SpscRing<Heard, 1024> incoming_;
+    EchoWatch written_;  // the real-time thread's own: what went out
     struct EventDescriptor {
         EventDescriptor();
         ~EventDescriptor();

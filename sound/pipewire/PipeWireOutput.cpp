@@ -31,7 +31,10 @@ constexpr std::uint32_t kMostQuantum = 1024;
 }  // namespace
 
 PipeWireOutput::PipeWireOutput(GmSynth& synth, Diagnostics& diagnostics)
-    : ServerOutput(synth), quantum_(kFirstQuantum) {
+    : ServerOutput(synth),
+      // Grown at most once a second: the change itself may cost a cycle.
+      growth_(1, 2, kMostQuantum / kFirstQuantum, std::lround(synth.format().sampleRate)),
+      quantum_(kFirstQuantum) {
     const std::string socket = pipeWireDaemonSocket();
     std::error_code error;
     if (!std::filesystem::exists(socket, error)) {
@@ -135,7 +138,7 @@ void PipeWireOutput::close() {
 }
 
 double PipeWireOutput::bufferLatency() const {
-    return quantum_ / synth_.format().sampleRate;
+    return kFirstQuantum * growth_.periods() / synth_.format().sampleRate;
 }
 
 std::string PipeWireOutput::latencyOf(std::uint32_t quantum) const {
@@ -177,14 +180,11 @@ void PipeWireOutput::onProcess(void* self) {
     pw_loop* loop = pw_thread_loop_get_loop(output.loop_.get());
     if (const spa_io_position* position = output.position_.load(std::memory_order_relaxed)) {
         // A cycle that did not follow the last one went by without us: heard
-        // as a gap when the piano sounds, so the cycle grows, at most once a
-        // second (the change itself may cost a cycle).
+        // as a gap when the piano sounds, so the cycle grows.
         if (output.nextPosition_ != 0 && position->clock.position != output.nextPosition_) {
             output.renderer_.underrun();
-            if (!output.renderer_.idleWatch().quiet() &&
-                output.framesSinceGrowth_ > output.synth_.format().sampleRate) {
-                output.framesSinceGrowth_ = 0;
-                pw_loop_invoke(loop, grow, 0, nullptr, 0, false, self);
+            if (output.growth_.underrun(!output.renderer_.idleWatch().quiet())) {
+                pw_loop_invoke(loop, resize, 0, nullptr, 0, false, self);
             }
         }
         output.nextPosition_ = position->clock.position + position->clock.duration;
@@ -210,7 +210,7 @@ void PipeWireOutput::onProcess(void* self) {
     data.chunk->stride = kFrameBytes;
     data.chunk->size = frames * kFrameBytes;
     pw_stream_queue_buffer(output.stream_, buffer);
-    output.framesSinceGrowth_ += frames;
+    output.growth_.rendered(frames);
     // Not here, on the real-time thread: the opener is told, and the stream
     // changed, on the thread loop, under the lock wake() takes.
     if (firstTime && output.renderer_.renderThread() != 0) {
@@ -218,6 +218,7 @@ void PipeWireOutput::onProcess(void* self) {
     }
     if (rest) {
         output.nextPosition_ = 0;
+        output.growth_.rested();  // the short cycle again for the next note
         pw_loop_invoke(loop, PipeWireOutput::rest, 0, nullptr, 0, false, self);
     }
 }
@@ -230,12 +231,13 @@ int PipeWireOutput::started(spa_loop*, bool, std::uint32_t, const void*, std::si
     return 0;
 }
 
-int PipeWireOutput::grow(spa_loop*, bool, std::uint32_t, const void*, std::size_t, void* self) {
+int PipeWireOutput::resize(spa_loop*, bool, std::uint32_t, const void*, std::size_t, void* self) {
     auto& output = *static_cast<PipeWireOutput*>(self);
-    if (output.renderer_.closing() || output.quantum_ >= kMostQuantum) {
+    const auto quantum = kFirstQuantum * static_cast<std::uint32_t>(output.growth_.periods());
+    if (output.renderer_.closing() || quantum == output.quantum_) {
         return 0;
     }
-    output.quantum_ = output.quantum_ * 2;
+    output.quantum_ = quantum;
     const std::string latency = output.latencyOf(output.quantum_);
     const spa_dict_item item = SPA_DICT_ITEM_INIT(PW_KEY_NODE_LATENCY, latency.c_str());
     const spa_dict properties = SPA_DICT_INIT(&item, 1);
@@ -247,6 +249,7 @@ int PipeWireOutput::rest(spa_loop*, bool, std::uint32_t, const void*, std::size_
     auto& output = *static_cast<PipeWireOutput*>(self);
     if (!output.renderer_.closing() && output.renderer_.idleWatch().stillResting()) {
         pw_stream_set_active(output.stream_, false);
+        resize(nullptr, false, 0, nullptr, 0, self);
     }
     return 0;
 }

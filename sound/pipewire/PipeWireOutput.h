@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <string>
 
+#include "BufferGrowth.h"
 #include "Owned.h"
 #include "ServerOutput.h"
 
@@ -17,7 +18,7 @@ namespace tinko::fluid {
 // and the stream asks the graph for a short cycle while it plays, which
 // doubles each time a cycle goes by without it while the piano sounds. A few
 // seconds into silence the stream goes inactive, so the graph may slow down
-// or sleep; the next message wakes it.
+// or sleep, and asks for the short cycle again; the next message wakes it.
 class PipeWireOutput : public ServerOutput {
 public:
     // Throws NoAudioServer when no PipeWire daemon answers, and
@@ -42,7 +43,7 @@ private:
     static void onIoChanged(void* self, std::uint32_t id, void* area, std::uint32_t size);
     static void onProcess(void* self);
     static int started(spa_loop*, bool, std::uint32_t, const void*, std::size_t, void* self);
-    static int grow(spa_loop*, bool, std::uint32_t, const void*, std::size_t, void* self);
+    static int resize(spa_loop*, bool, std::uint32_t, const void*, std::size_t, void* self);
     static int rest(spa_loop*, bool, std::uint32_t, const void*, std::size_t, void* self);
     // "<frames>/<rate>", as PipeWire takes a cycle's length.
     std::string latencyOf(std::uint32_t quantum) const;
@@ -57,9 +58,9 @@ private:
     bool playing_ = false;  // opened, and not being closed
     // The graph's clock, which tells the real-time thread of cycles it missed.
     std::atomic<spa_io_position*> position_{nullptr};
-    std::uint64_t nextPosition_ = 0;       // the real-time thread's own; 0 after a rest
-    std::uint64_t framesSinceGrowth_ = 0;  // the real-time thread's own
-    std::atomic<std::uint32_t> quantum_;   // changed on the thread loop
+    std::uint64_t nextPosition_ = 0;  // the real-time thread's own; 0 after a rest
+    BufferGrowth growth_;             // in first cycles; the real-time thread's own
+    std::uint32_t quantum_;           // asked for now; the thread loop's own
 };
 
 }  // namespace tinko::fluid

@@ -15,11 +15,14 @@ namespace tinko::fluid {
 namespace {
 
 constexpr std::size_t kFrameBytes = 2 * sizeof(float);
-// The server's buffer, in periods. Eight (10.7 ms), asked for a period at a
-// time, play without a gap also on a busy machine whose threads' scheduling
-// stalls for a few milliseconds now and then, as in a virtual machine; six
-// do not.
-constexpr std::uint32_t kPeriods = 8;
+// The server's buffer, in periods, asked for a period at a time: two (2.7
+// ms) where the machine keeps up; eight (10.7 ms) after a gap, which play
+// without one also on a busy machine whose threads' scheduling stalls for a
+// few milliseconds now and then, as in a virtual machine (six do not); up
+// to sixteen (21 ms). One period leaves gaps here even on an idle machine.
+constexpr int kFewestPeriods = 2;
+constexpr int kGrownPeriods = 8;
+constexpr int kMostPeriods = 16;
 constexpr pa_usec_t kPlayWithin = 500 * PA_USEC_PER_MSEC;
 
 class LoopLock {
@@ -35,6 +38,17 @@ private:
     pa_threaded_mainloop* loop_;
 };
 
+pa_buffer_attr bufferOf(int periods, int periodFrames) {
+    const auto period = static_cast<std::uint32_t>(periodFrames * kFrameBytes);
+    pa_buffer_attr buffer{};
+    buffer.maxlength = static_cast<std::uint32_t>(-1);
+    buffer.tlength = static_cast<std::uint32_t>(periods) * period;
+    buffer.prebuf = static_cast<std::uint32_t>(-1);
+    buffer.minreq = period;
+    buffer.fragsize = static_cast<std::uint32_t>(-1);
+    return buffer;
+}
+
 void forget(pa_operation* operation) {
     if (operation != nullptr) {
         pa_operation_unref(operation);
@@ -43,7 +57,12 @@ void forget(pa_operation* operation) {
 
 }  // namespace
 
-PulseAudioOutput::PulseAudioOutput(GmSynth& synth, Diagnostics& diagnostics) : ServerOutput(synth) {
+PulseAudioOutput::PulseAudioOutput(GmSynth& synth, Diagnostics& diagnostics)
+    : ServerOutput(synth),
+      // Grown at most every tenth of a second: the underruns of one stall
+      // come together, and count once.
+      growth_(kFewestPeriods, kGrownPeriods, kMostPeriods,
+              std::lround(synth.format().sampleRate / 10)) {
     open(diagnostics);
 }
 
@@ -86,13 +105,7 @@ void PulseAudioOutput::connect() {
     pa_stream_set_state_callback(stream_.get(), onStreamState, this);
     pa_stream_set_write_callback(stream_.get(), onWrite, this);
     pa_stream_set_underflow_callback(stream_.get(), onUnderflow, this);
-    const auto period = static_cast<std::uint32_t>(synth_.format().periodSize * kFrameBytes);
-    pa_buffer_attr buffer{};
-    buffer.maxlength = static_cast<std::uint32_t>(-1);
-    buffer.tlength = kPeriods * period;
-    buffer.prebuf = static_cast<std::uint32_t>(-1);
-    buffer.minreq = period;
-    buffer.fragsize = static_cast<std::uint32_t>(-1);
+    const pa_buffer_attr buffer = bufferOf(growth_.periods(), synth_.format().periodSize);
     if (pa_stream_connect_playback(stream_.get(), nullptr, &buffer, PA_STREAM_ADJUST_LATENCY,
                                    nullptr, nullptr) < 0) {
         throw std::runtime_error(pa_strerror(pa_context_errno(context_.get())));
@@ -165,7 +178,12 @@ void PulseAudioOutput::close() {
 }
 
 double PulseAudioOutput::bufferLatency() const {
-    return kPeriods * synth_.format().periodSize / synth_.format().sampleRate;
+    return growth_.periods() * synth_.format().periodSize / synth_.format().sampleRate;
+}
+
+void PulseAudioOutput::resize() {
+    const pa_buffer_attr buffer = bufferOf(growth_.periods(), synth_.format().periodSize);
+    forget(pa_stream_set_buffer_attr(stream_.get(), &buffer, nullptr, nullptr));
 }
 
 void PulseAudioOutput::cork(bool corked) {
@@ -218,8 +236,12 @@ void PulseAudioOutput::onWrite(pa_stream* stream, std::size_t bytes, void* self)
             output.renderer_.render(static_cast<float*>(data), static_cast<int>(frames));
         pa_stream_write(stream, data, frames * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE);
         bytes -= frames * kFrameBytes;
+        output.growth_.rendered(static_cast<long>(frames));
         if (rest) {
             output.cork(true);  // wake() waits for this thread's lock
+            if (output.growth_.rested()) {
+                output.resize();  // small again for the next note
+            }
             break;
         }
     }
@@ -229,9 +251,13 @@ void PulseAudioOutput::onWrite(pa_stream* stream, std::size_t bytes, void* self)
 }
 
 void PulseAudioOutput::onUnderflow(pa_stream*, void* self) {
-    // Counted only: the server plays what comes late over the silence it
-    // put in its place where it still can, so most leave no gap to hear.
-    static_cast<PulseAudioOutput*>(self)->renderer_.underrun();
+    // Counted; and while the piano sounds, a gap may have been heard: the
+    // buffer grows. Through silence it stays as small as it is.
+    auto& output = *static_cast<PulseAudioOutput*>(self);
+    output.renderer_.underrun();
+    if (output.growth_.underrun(!output.renderer_.idleWatch().quiet())) {
+        output.resize();
+    }
 }
 
 }  // namespace tinko::fluid

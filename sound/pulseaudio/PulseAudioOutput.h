@@ -4,6 +4,7 @@
 #include <pulse/stream.h>
 #include <pulse/thread-mainloop.h>
 
+#include "BufferGrowth.h"
 #include "Owned.h"
 #include "ServerOutput.h"
 
@@ -11,9 +12,10 @@ namespace tinko::fluid {
 
 // Plays a synthesizer through a PulseAudio stream of its own: FluidSynth
 // renders each block the server asks for, on the stream's thread, which runs
-// in real time, into a buffer of a few periods. A few seconds into silence
-// the stream is corked, so neither the server nor this program wakes up for
-// silence; the next message uncorks it.
+// in real time, into a buffer of a few periods: two at first, eight after an
+// underrun while the piano sounds (and up to sixteen), two again at rest. A few
+// seconds into silence the stream is corked, so neither the server nor this
+// program wakes up for silence; the next message uncorks it.
 class PulseAudioOutput : public ServerOutput {
 public:
     // Throws NoAudioServer when no PulseAudio server answers, and
@@ -36,6 +38,8 @@ private:
     template <typename Condition>
     void waitUntil(Condition ready, const char* late);
     void cork(bool corked);
+    // Asks the server for the buffer that growth_ holds now.
+    void resize();
     static void onStateChanged(void* self);
     static void onContextState(pa_context*, void* self);
     static void onStreamState(pa_stream*, void* self);
@@ -45,6 +49,7 @@ private:
     Owned<pa_threaded_mainloop, pa_threaded_mainloop_free> loop_;
     Owned<pa_context, pa_context_unref> context_;
     Owned<pa_stream, pa_stream_unref> stream_;
+    BufferGrowth growth_;   // the stream's thread's own
     bool playing_ = false;  // opened, and not being closed
     bool timedOut_ = false;
 };

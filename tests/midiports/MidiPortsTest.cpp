@@ -165,6 +165,131 @@ TEST(MidiKeyboard, AKeyTheComputerHoldsStaysLitAndNothingReachesAWindowGone) {
     EXPECT_EQ(synthesizer.sentText(), "");
 }
 
+// A source heard on the ports' real-time thread, step by step: what its
+// synthesizer sounds there at once, what still comes the ordinary way (and
+// in order), what goes out, which keys are lit.
+TEST(MidiKeyboard, ASourceSoundsAtOnceOnTheRealTimeThreadAndTheWindowOnlyLightsIt) {
+    testing::RecordingMidiOutput synthesizer;
+    testing::RecordingMidiPorts ports;
+    MidiThruOutput thru(synthesizer, &ports);
+    Piano piano(thru);
+    piano.OpenDevices();
+    MidiKeyboard keyboard(piano, [](std::uint8_t) {});
+    keyboard.setInstrument(19);
+    testing::RecordingStraightInput straight;
+    keyboard.playStraightInto(&straight);
+    ports.listen(&keyboard);
+    struct Step {
+        const char* what;
+        std::function<void()> before;
+        std::vector<std::uint32_t> messages;
+        std::vector<std::uint32_t> atOnce;
+        const char* ordinary;
+        std::vector<std::uint32_t> out;
+        std::vector<int> lit;
+    };
+    const auto nothing = [] {};
+    const Step steps[] = {
+        {"a channel's first note: its instrument first",
+         nothing,
+         {0x643C90},
+         {},
+         "C0 13, 90 3C 64",
+         {},
+         {60}},
+        {"its release", nothing, {0x003C80}, {0x003C80}, "", {}, {}},
+        {"the next note, lit all the same", nothing, {0x644090}, {0x644090}, "", {}, {64}},
+        {"a pedal and a bend", nothing, {0x7F40B0, 0x4000E0}, {0x7F40B0, 0x4000E0}, "", {}, {64}},
+        {"thru on: out, but not to the synthesizer again",
+         [&] { ports.setThru(true); },
+         {0x644290},
+         {0x644290},
+         "",
+         {0x644290},
+         {64, 66}},
+        {"another instrument in the window: given first",
+         [&] {
+             ports.setThru(false);
+             keyboard.setInstrument(5);
+         },
+         {0x644390},
+         {},
+         "C0 05, 90 43 64",
+         {},
+         {64, 66, 67}},
+        {"a source's choice waits, and so does the note after it",
+         nothing,
+         {0x07C1, 0x644591},
+         {},
+         "C1 07, 91 45 64",
+         {},
+         {64, 66, 67, 69}},
+        {"then its notes at once",
+         nothing,
+         {0x644791, 0x004791},
+         {0x644791, 0x004791},
+         "",
+         {},
+         {64, 66, 67, 69}},
+        {"refused once: the rest follows it, in order",
+         [&] { straight.refuse = 1; },
+         {0x004090, 0x004290},
+         {},
+         "90 40 00, 90 42 00",
+         {},
+         {67, 69}},
+        {"a key the computer holds: the source's release keeps it",
+         [&] { piano.hold(72, Holder::ComputerKey); },
+         {0x644890, 0x004890},
+         {0x644890},
+         "",
+         {},
+         {67, 69, 72}},
+        {"our own back again plays nothing, but its release is let through",
+         [&] {
+             piano.PlayMsg(0x704A90);
+             piano.PlayMsg(0x004A90);
+         },
+         {0x704A90, 0x004A90},
+         {0x004A90},
+         "",
+         {},
+         {67, 69, 72}},
+        {"no one listening: nothing",
+         [&] { ports.listen(nullptr); },
+         {0x004390},
+         {},
+         "",
+         {},
+         {67, 69, 72}},
+        {"listening again",
+         [&] { ports.listen(&keyboard); },
+         {0x004390},
+         {0x004390},
+         "",
+         {},
+         {69, 72}},
+    };
+    for (const Step& step : steps) {
+        step.before();
+        synthesizer.clearSent();
+        ports.sent.clear();
+        straight.played.clear();
+        ports.playInRealTime(step.messages);
+        QCoreApplication::processEvents();
+        EXPECT_EQ(straight.played, step.atOnce) << step.what;
+        EXPECT_EQ(synthesizer.sentText(), step.ordinary) << step.what;
+        EXPECT_EQ(ports.sent, step.out) << step.what;
+        std::vector<int> lit;
+        for (int note = 0; note <= 128; ++note) {
+            if (piano.isSelc(static_cast<std::uint8_t>(note))) {
+                lit.push_back(note);
+            }
+        }
+        EXPECT_EQ(lit, step.lit) << step.what;
+    }
+}
+
 TEST(MidiThruOutput, EveryMessageGoesToTheSynthesizerAndOutOfThePorts) {
     testing::RecordingMidiOutput synthesizer;
     testing::RecordingMidiPorts ports;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "AudioConnection.h"
+#include "BufferGrowth.h"
 #include "Diagnostics.h"
 #include "FluidSynthMidiOutput.h"
 #include "GmSynth.h"
@@ -58,15 +59,49 @@ TEST(IdleWatch, RestsAfterEnoughSilenceWithNoMessageAndWakesForTheNext) {
     }
 }
 
+TEST(BufferGrowth, GrowsOnAGapWhileSoundingOnceASettleAndIsSmallAgainAtRest) {
+    // One period at first, four after a gap, eight at most; it settles in
+    // four frames. Steps: u an underrun while the piano sounds, s one in
+    // silence, r two frames rendered, z the output rests. What each step
+    // answers: the periods it changes to, or '.'.
+    const std::pair<const char*, const char*> scripts[] = {
+        {"u", "4"},              // the first gap grows it at once
+        {"s", "."},              // silence has no gap to hear
+        {"uu", "4."},            // not again before it settles
+        {"urru", "4..8"},        // then once more
+        {"urrurru", "4..8..."},  // at most eight
+        {"z", "."},              // small already
+        {"urzu", "4.14"},        // small again at rest, and grows at once
+    };
+    for (const auto& [script, expected] : scripts) {
+        BufferGrowth growth(1, 4, 8, 4);
+        std::string answers;
+        for (const char* step = script; *step != '\0'; ++step) {
+            bool changed = false;
+            if (*step == 'u' || *step == 's') {
+                changed = growth.underrun(*step == 'u');
+            } else if (*step == 'r') {
+                growth.rendered(2);
+            } else {
+                changed = growth.rested();
+            }
+            answers += changed ? static_cast<char>('0' + growth.periods()) : '.';
+        }
+        EXPECT_EQ(answers, expected) << script;
+    }
+}
+
 // An output that plays nothing and loses its server when told.
 class StandInOutput : public AudioOutput {
 public:
     const char* driverName() const override { return "stand-in"; }
     double bufferLatency() const override { return 0.0; }
     void wake() override { ++wakes; }
+    bool keepAwake() override { return !resting; }
     void serverGone(const std::string& why) { lose(why); }
 
     std::atomic<int> wakes{0};
+    std::atomic<bool> resting{false};
 };
 
 float loudestOf(GmSynth& synth, double seconds) {
@@ -134,6 +169,7 @@ TEST(FluidSynthMidiOutput, ASilentStartDropsNotesAndSoundsOnceAServerComes) {
     std::ostringstream said;
     std::atomic<bool> serverThere{false};
     std::atomic<GmSynth*> synth{nullptr};
+    std::atomic<StandInOutput*> audio{nullptr};
     FluidSynthMidiOutput::Options options;
     FluidSynthMidiOutput* device = nullptr;
     MidiOutput::Handle handle = 0;
@@ -148,20 +184,41 @@ TEST(FluidSynthMidiOutput, ASilentStartDropsNotesAndSoundsOnceAServerComes) {
             device->sendShortMessage(handle, 0x700090 | note << 8);
         }
         device->sendShortMessage(handle, 0x28C0);
-        return std::make_unique<StandInOutput>();
+        auto output = std::make_unique<StandInOutput>();
+        audio = output.get();
+        return output;
     };
     options.reopenAudio = options.openAudio;
     options.retryEvery = 1ms;
     FluidSynthMidiOutput output(options, &said);
     device = &output;
     ASSERT_EQ(output.open(handle, 0), MidiOutput::Ok) << "a piano without sound still plays";
+    EXPECT_FALSE(output.playAtOnce(0x703C90)) << "played straight with no output";
     serverThere = true;
     ASSERT_TRUE(waitUntil([&] { return output.audio(handle)->driverName() == "stand-in"; }));
     EXPECT_LT(loudestOf(*synth, 0.2), 1e-4F) << "notes played while silent sound late";
     output.sendShortMessage(handle, 0x703C90);
     EXPECT_GT(loudestOf(*synth, 0.2), 0.05F) << "the next key is not heard";
     EXPECT_EQ(synth.load()->program(0), 40);
+    // Straight from a thread that may not wait: what needs no samples
+    // loaded, while the output plays.
+    output.sendShortMessage(handle, 0x003C90);
+    loudestOf(*synth, 3.0);
+    EXPECT_FALSE(output.playAtOnce(0x703C91)) << "a channel with no program yet";
+    EXPECT_FALSE(output.playAtOnce(0x29C0)) << "a program change";
+    EXPECT_LT(loudestOf(*synth, 0.2), 1e-4F);
+    EXPECT_TRUE(output.playAtOnce(0x703E90));
+    const float held = loudestOf(*synth, 0.2);
+    EXPECT_GT(held, 0.05F) << "a note played straight";
+    EXPECT_TRUE(output.playAtOnce(0x003E80));
+    loudestOf(*synth, 3.0);
+    EXPECT_LT(loudestOf(*synth, 0.1), held / 100) << "its release played straight";
+    audio.load()->resting = true;
+    EXPECT_FALSE(output.playAtOnce(0x703E90)) << "to a resting output";
+    EXPECT_LT(loudestOf(*synth, 0.2), 1e-4F);
+    audio.load()->resting = false;
     output.close(handle);
+    EXPECT_FALSE(output.playAtOnce(0x703E90)) << "to a device closed";
     EXPECT_EQ(said.str(),
               "tinko-piano: no sound: not there\n"
               "tinko-piano: sound is back (through stand-in)\n");

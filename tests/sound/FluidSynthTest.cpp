@@ -105,6 +105,16 @@ TEST_F(OfflineSynth, PitchBendJoinsItsTwoDataBytes) {
     int bend = 0;
     fluid_synth_get_pitch_bend(synth->synth(), 3, &bend);
     EXPECT_EQ(bend, 127 << 7 | 1);
+    // The same straight from a real-time thread, with a controller.
+    EXPECT_TRUE(synth->playAtOnce(0x7F02E4));
+    fluid_synth_get_pitch_bend(synth->synth(), 4, &bend);
+    EXPECT_EQ(bend, 127 << 7 | 2);
+    EXPECT_TRUE(synth->playAtOnce(0x2A07B4));
+    int volume = 0;
+    fluid_synth_get_cc(synth->synth(), 4, 7, &volume);
+    EXPECT_EQ(volume, 0x2A);
+    EXPECT_FALSE(synth->playAtOnce(0x2A87B4)) << "a data byte above 127";
+    EXPECT_FALSE(synth->playAtOnce(0x2A07D4)) << "aftertouch";
 }
 
 TEST(GmSynth, AnInstrumentWhoseSamplesFailToLoadIsSaidOnceAsSuch) {

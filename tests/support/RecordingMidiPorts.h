@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "MidiPorts.h"
+#include "StraightInput.h"
 
 namespace tinko::testing {
 
@@ -14,7 +15,10 @@ namespace tinko::testing {
 // would.
 class RecordingMidiPorts : public midiports::MidiPorts {
 public:
-    void sendOut(std::uint32_t message) override { sent.push_back(message); }
+    void sendOut(std::uint32_t message) override {
+        sent.push_back(message);
+        written_.sent(message, midiports::EchoWatch::Clock::now());
+    }
     void setAutoConnect(bool on) override { autoConnect = on; }
 
     // From a thread of its own; the receiver gets them once the test's
@@ -28,6 +32,19 @@ public:
         }).join();
     }
 
+    // As a backend's real-time thread: each is heard there, in turn (ours
+    // when it went out lately), then handed over.
+    void playInRealTime(std::vector<std::uint32_t> messages) {
+        std::thread([&, messages] {
+            std::vector<Heard> heard;
+            for (std::uint32_t message : messages) {
+                const auto now = midiports::EchoWatch::Clock::now();
+                heard.push_back(hearAtOnce(message, written_.isEcho(message, now, echoWindow())));
+            }
+            handOver(std::move(heard));
+        }).join();
+    }
+
     // As a backend's thread tells them.
     void connectKeyboards(std::vector<std::string> names) {
         std::thread([&, names] { handOverKeyboards(names); }).join();
@@ -35,6 +52,26 @@ public:
 
     std::vector<std::uint32_t> sent;
     bool autoConnect = true;
+
+private:
+    midiports::EchoWatch written_;
+};
+
+// A synthesizer played straight that remembers what it sounded, and refuses
+// the next `refuse` messages, as one busy or resting would.
+class RecordingStraightInput : public StraightInput {
+public:
+    bool playAtOnce(std::uint32_t message) noexcept override {
+        if (refuse > 0) {
+            --refuse;
+            return false;
+        }
+        played.push_back(message);
+        return true;
+    }
+
+    std::vector<std::uint32_t> played;
+    int refuse = 0;
 };
 
 }  // namespace tinko::testing

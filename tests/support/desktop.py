@@ -34,8 +34,8 @@ class Processes:
         self.children = []
         self.folders = []
 
-    def start(self, command, env, stdout=DEVNULL, stderr=DEVNULL):
-        child = subprocess.Popen(command, env=env, stdin=DEVNULL, stdout=stdout, stderr=stderr)
+    def start(self, command, env, stdout=DEVNULL, stderr=DEVNULL, stdin=DEVNULL):
+        child = subprocess.Popen(command, env=env, stdin=stdin, stdout=stdout, stderr=stderr)
         self.children.append(child)
         return child
 
