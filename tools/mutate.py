@@ -772,7 +772,7 @@ MUTANTS = [
      "a screen that mirrors the piano's gets a cover over the piano"),
     ("bring-back-unasked", "childlock/x11/X11KeyboardGrab.cpp",
      "askWindowManager(static_cast<xcb_window_t>(window.winId()), \"_NET_ACTIVE_WINDOW\",",
-     "(void)(static_cast<xcb_window_t>(window.winId()), \"_NET_ACTIVE_WINDOW\",",
+     "askWindowManager(static_cast<xcb_window_t>(window.winId()), \"_TINKO_NOTHING\",",
      "a locked window put on another desktop by the window manager stays there, the keys free"),
     ("desktop-shown-kept", "childlock/x11/X11KeyboardGrab.cpp",
      "askWindowManager(root, \"_NET_SHOWING_DESKTOP\", {0, 0, 0});", "(void)root;",
