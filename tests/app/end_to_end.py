@@ -756,8 +756,11 @@ class EndToEnd(unittest.TestCase):
         for mirrored in (False, True):
             with self.subTest(mirrored=mirrored):
                 if mirrored:
+                    # The window manager makes the window the projector's size.
                     self.x.run("xrandr", "--setmonitor", "projector", "1280/340x800/210+0+0",
                                "none")
+                    self.assertTrue(desktop.wait_for(lambda: "Geometry: 1280x800" in self.x.run(
+                        "xdotool", "getwindowgeometry", self.program.window)))
                 found = []
                 self.assertTrue(desktop.wait_for(lambda: found.append(seen()) or found[-1], 30),
                                 "keys or buttons out of sight")
