@@ -1,6 +1,8 @@
 #include "PipeWireMidiPorts.h"
 
 #include <spa/control/control.h>
+#include <spa/param/buffers.h>
+#include <spa/param/param.h>
 #include <spa/pod/builder.h>
 #include <spa/pod/iter.h>
 #include <spa/utils/result.h>
@@ -8,6 +10,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <array>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
@@ -19,6 +22,9 @@
 
 namespace tinko::midiports::pipewire {
 namespace {
+
+// Bytes of MIDI a port's buffer holds: over 1,300 events a cycle.
+constexpr int kMidiBufferBytes = 32768;
 
 std::uint32_t numberIn(const spa_dict* props, const char* key) {
     const char* value = props != nullptr ? spa_dict_lookup(props, key) : nullptr;
@@ -137,10 +143,22 @@ void PipeWireMidiPorts::connect() {
     }
     pw_filter_add_listener(filter_, &filterListener_, &filterEvents_, this);
     const auto addPort = [this](pw_direction direction, const char* name) {
+        // Room for a cycle's worth of a busy keyboard (both hands, the
+        // pedal, a bend) at the largest cycles: left to the default, a
+        // buffer holds ten events, and a peer leaves out a whole cycle that
+        // does not fit, its releases too.
+        std::array<std::uint8_t, 256> paramSpace{};
+        spa_pod_builder builder = SPA_POD_BUILDER_INIT(paramSpace.data(), paramSpace.size());
+        const spa_pod* buffers = static_cast<const spa_pod*>(spa_pod_builder_add_object(
+            &builder, SPA_TYPE_OBJECT_ParamBuffers, SPA_PARAM_Buffers, SPA_PARAM_BUFFERS_buffers,
+            SPA_POD_CHOICE_RANGE_Int(2, 1, 32), SPA_PARAM_BUFFERS_blocks, SPA_POD_Int(1),
+            SPA_PARAM_BUFFERS_size,
+            SPA_POD_CHOICE_RANGE_Int(kMidiBufferBytes, kMidiBufferBytes, INT32_MAX),
+            SPA_PARAM_BUFFERS_stride, SPA_POD_Int(1)));
         return pw_filter_add_port(
             filter_, direction, PW_FILTER_PORT_FLAG_MAP_BUFFERS, 0,
             pw_properties_new(PW_KEY_FORMAT_DSP, "8 bit raw midi", PW_KEY_PORT_NAME, name, nullptr),
-            nullptr, 0);
+            &buffers, 1);
     };
     input_ = addPort(PW_DIRECTION_INPUT, kInputPortName);
     output_ = addPort(PW_DIRECTION_OUTPUT, kOutputPortName);
