@@ -15,12 +15,14 @@ namespace tinko::fluid {
 namespace {
 
 constexpr std::size_t kFrameBytes = 2 * sizeof(float);
-// The server's buffer, in periods, asked for a period at a time: two (2.7
-// ms) where the machine keeps up; eight (10.7 ms) after a gap, which play
-// without one also on a busy machine whose threads' scheduling stalls for a
-// few milliseconds now and then, as in a virtual machine (six do not); up
-// to sixteen (21 ms). One period leaves gaps here even on an idle machine.
-constexpr int kFewestPeriods = 2;
+// The server's buffer, in periods, asked for a period at a time: eight
+// (10.7 ms), which play without a gap also on a busy machine whose threads'
+// scheduling stalls for a few milliseconds now and then, as in a virtual
+// machine (six do not); up to sixteen (21 ms) after gaps. Fewer at first
+// and at rest (two) delayed the first note after a rest by up to 0.17 s
+// while the buffer was changed back and forth, which a song's first note
+// showed: not until that is mended.
+constexpr int kFewestPeriods = 8;
 constexpr int kGrownPeriods = 8;
 constexpr int kMostPeriods = 16;
 constexpr pa_usec_t kPlayWithin = 500 * PA_USEC_PER_MSEC;
