@@ -18,13 +18,12 @@ constexpr std::size_t kFrameBytes = 2 * sizeof(float);
 // The server's buffer, in periods, asked for a period at a time: eight
 // (10.7 ms), which play without a gap also on a busy machine whose threads'
 // scheduling stalls for a few milliseconds now and then, as in a virtual
-// machine (six do not); up to sixteen (21 ms) after gaps. Fewer at first
-// and at rest (two) delayed the first note after a rest by up to 0.17 s
-// while the buffer was changed back and forth, which a song's first note
-// showed: not until that is mended.
+// machine (six do not). Fixed for now: changing it on the playing stream
+// (two at first and at rest, more after a gap) delayed the first note after
+// a rest by up to 0.17 s and left a gap of its own as it grew.
 constexpr int kFewestPeriods = 8;
 constexpr int kGrownPeriods = 8;
-constexpr int kMostPeriods = 16;
+constexpr int kMostPeriods = 8;
 constexpr pa_usec_t kPlayWithin = 500 * PA_USEC_PER_MSEC;
 
 class LoopLock {
