@@ -161,6 +161,18 @@ def busy_cores(processes):
             for _ in range(cores)]
 
 
+def stop_then_chords(app, processes, server, build, options):
+    # What the program said, once stopped; then the gaps and the worst
+    # callback of held chords played through the same outputs.
+    said = app.stderr().strip()
+    app.process.send_signal(signal.SIGTERM)
+    app.process.wait(10)
+    recorder = Recorder(processes, server.env, latency_ms=2)
+    gaps, worst = chords(os.path.join(build, "bench", "audio_figures"), server, recorder,
+                         options.chords)
+    return said, gaps, worst
+
+
 def chords(path, server, recorder, count):
     """Gaps inside `count` held chords, and the figures audio_figures prints."""
     figures = subprocess.run([path, str(count)], env=server.env, capture_output=True, text=True,
@@ -276,12 +288,7 @@ def measure(server_class, build, x, options, load):
             time.sleep(1.5)
         heard = [ms for ms in latencies if ms is not None]
         if options.quick:
-            said = app.stderr().strip()
-            app.process.send_signal(signal.SIGTERM)
-            app.process.wait(10)
-            recorder = Recorder(processes, server.env, latency_ms=2)
-            gaps, worst = chords(os.path.join(build, "bench", "audio_figures"), server, recorder,
-                                 options.chords)
+            said, gaps, worst = stop_then_chords(app, processes, server, build, options)
             return quick_row(server, load, heard, options, gaps, worst, said, processes)
 
         # A minute without a note. Its cost is read in the middle of it, with
@@ -302,13 +309,7 @@ def measure(server_class, build, x, options, load):
         woken = [ms for ms in after_silence if ms is not None]
 
         back = back_after_restart(server, keyboard, processes)
-        said = app.stderr().strip()
-        app.process.send_signal(signal.SIGTERM)
-        app.process.wait(10)
-
-        recorder = Recorder(processes, server.env, latency_ms=2)
-        gaps, worst = chords(os.path.join(build, "bench", "audio_figures"), server, recorder,
-                             options.chords)
+        said, gaps, worst = stop_then_chords(app, processes, server, build, options)
         beside = fluidsynth_beside(server, processes, options) if server_class is PulseAudio \
             else None
         return {
