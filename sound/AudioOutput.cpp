@@ -1,5 +1,7 @@
 #include "AudioOutput.h"
 
+#include <algorithm>
+
 #include "Diagnostics.h"
 #include "GmSynth.h"
 #include "fluiddrivers/FluidDriverOutput.h"
@@ -46,10 +48,8 @@ std::vector<std::string> serverAudioDrivers() {
     return {"pipewire", "pulseaudio"};
 }
 
-namespace {
-
-std::unique_ptr<AudioOutput> openDriver(GmSynth& synth, const std::string& name,
-                                        Diagnostics& diagnostics) {
+std::unique_ptr<AudioOutput> openAudioDriver(GmSynth& synth, const std::string& name,
+                                             Diagnostics& diagnostics) {
     if (name == "pipewire") {
         return std::make_unique<PipeWireOutput>(synth, diagnostics);
     }
@@ -59,16 +59,28 @@ std::unique_ptr<AudioOutput> openDriver(GmSynth& synth, const std::string& name,
     return std::make_unique<FluidDriverOutput>(synth, name);
 }
 
-}  // namespace
-
 std::unique_ptr<AudioOutput> openAudioOutput(GmSynth& synth,
                                              const std::vector<std::string>& drivers,
-                                             Diagnostics& diagnostics) {
+                                             Diagnostics& diagnostics,
+                                             const AudioDriverOpener& open) {
     std::string failures;
     std::string passedOver;  // outputs that are there but did not play
+    std::vector<std::string> passedOverNames;
     for (const std::string& name : drivers) {
         try {
-            auto output = openDriver(synth, name, diagnostics);
+            auto output = open(synth, name, diagnostics);
+            const std::string server = output->server();
+            if (server != name && std::find(passedOverNames.begin(), passedOverNames.end(),
+                                            server) != passedOverNames.end()) {
+                // The server passed over plays after all: it was still
+                // starting. Its own driver is the better way to it.
+                output.reset();
+                try {
+                    return open(synth, server, diagnostics);
+                } catch (const std::exception&) {
+                    output = open(synth, name, diagnostics);
+                }
+            }
             if (!passedOver.empty()) {
                 diagnostics.say("playing through " + name + "; passed over " + passedOver);
             }
@@ -78,6 +90,7 @@ std::unique_ptr<AudioOutput> openAudioOutput(GmSynth& synth,
         } catch (const std::exception& failure) {
             failures += "; " + name + ": " + failure.what();
             passedOver += (passedOver.empty() ? "" : ", ") + name + " (" + failure.what() + ")";
+            passedOverNames.push_back(name);
         }
     }
     const std::string tried = failures.empty() ? "no audio driver to try" : failures.substr(2);

@@ -37,6 +37,10 @@ public:
     // "pipewire", "pulseaudio", or the FluidSynth driver in use.
     virtual const char* driverName() const = 0;
 
+    // The audio server that plays it: the driver's own, unless the server
+    // behind the driver is another's (PipeWire's PulseAudio service).
+    virtual std::string server() const { return driverName(); }
+
     // The output buffer as asked for, in seconds.
     virtual double bufferLatency() const = 0;
 
@@ -79,12 +83,24 @@ std::vector<std::string> defaultAudioDrivers();
 // that comes back from it.
 std::vector<std::string> serverAudioDrivers();
 
+// Opens the output of the driver named.
+using AudioDriverOpener =
+    std::function<std::unique_ptr<AudioOutput>(GmSynth&, const std::string&, Diagnostics&)>;
+
+// The driver of that name: "pipewire", "pulseaudio", or FluidSynth's own.
+std::unique_ptr<AudioOutput> openAudioDriver(GmSynth& synth, const std::string& name,
+                                             Diagnostics& diagnostics);
+
 // The first of `drivers` that plays. An output that was there but failed,
-// passed over for a later one, is said in one line on `diagnostics`.
+// passed over for a later one, is said in one line on `diagnostics`; but
+// when the later one is played by the server passed over (PipeWire through
+// its PulseAudio service: its session manager linked nothing yet as it was
+// tried), that server's own driver is tried once more first.
 // Throws SynthUnavailable naming every driver tried and why it failed when
 // none plays.
 std::unique_ptr<AudioOutput> openAudioOutput(GmSynth& synth,
                                              const std::vector<std::string>& drivers,
-                                             Diagnostics& diagnostics);
+                                             Diagnostics& diagnostics,
+                                             const AudioDriverOpener& open = openAudioDriver);
 
 }  // namespace tinko::fluid

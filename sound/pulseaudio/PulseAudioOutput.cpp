@@ -1,6 +1,7 @@
 #include "PulseAudioOutput.h"
 
 #include <pulse/error.h>
+#include <pulse/introspect.h>
 #include <pulse/rtclock.h>
 #include <pulse/timeval.h>
 
@@ -90,6 +91,7 @@ void PulseAudioOutput::connect() {
     }
     waitUntil([this] { return pa_context_get_state(context_.get()) == PA_CONTEXT_READY; },
               "the server does not answer");
+    askServerName();
 
     const SynthFormat& format = synth_.format();
     pa_sample_spec sampleFormat{};
@@ -116,6 +118,31 @@ void PulseAudioOutput::connect() {
     waitUntil([this] { return renderer_.renderThread() != 0; },
               "the server took the stream, but does not ask it for audio");
     playing_ = true;
+}
+
+void PulseAudioOutput::askServerName() {
+    bool answered = false;
+    struct Question {
+        PulseAudioOutput* output;
+        bool* answered;
+    } question{this, &answered};
+    forget(pa_context_get_server_info(
+        context_.get(),
+        [](pa_context*, const pa_server_info* info, void* asked) {
+            const auto& question = *static_cast<Question*>(asked);
+            if (info != nullptr && info->server_name != nullptr) {
+                question.output->serverName_ = info->server_name;
+            }
+            *question.answered = true;
+            onStateChanged(question.output);
+        },
+        &question));
+    waitUntil([&answered] { return answered; }, "the server does not say its name");
+}
+
+std::string PulseAudioOutput::server() const {
+    // PipeWire's PulseAudio service calls itself "PulseAudio (on PipeWire 0.3.65)".
+    return serverName_.find("PipeWire") != std::string::npos ? "pipewire" : "pulseaudio";
 }
 
 template <typename Condition>

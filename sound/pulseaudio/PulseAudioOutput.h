@@ -4,6 +4,8 @@
 #include <pulse/stream.h>
 #include <pulse/thread-mainloop.h>
 
+#include <string>
+
 #include "BufferGrowth.h"
 #include "Owned.h"
 #include "ServerOutput.h"
@@ -26,6 +28,8 @@ public:
     PulseAudioOutput& operator=(const PulseAudioOutput&) = delete;
 
     const char* driverName() const override { return "pulseaudio"; }
+    // "pipewire" when PipeWire's PulseAudio service is the server.
+    std::string server() const override;
     // The target length of the server's buffer.
     double bufferLatency() const override;
     void wake() override;
@@ -37,6 +41,8 @@ private:
     // half second to play in is up.
     template <typename Condition>
     void waitUntil(Condition ready, const char* late);
+    // Learns serverName_; waits for the answer as for a state.
+    void askServerName();
     void cork(bool corked);
     // Asks the server for the buffer that growth_ holds now.
     void resize();
@@ -52,6 +58,7 @@ private:
     BufferGrowth growth_;   // the stream's thread's own
     bool playing_ = false;  // opened, and not being closed
     bool timedOut_ = false;
+    std::string serverName_;  // as the server says it, once connected
 };
 
 }  // namespace tinko::fluid

@@ -239,6 +239,68 @@ TEST(FluidSynthMidiOutput, AFailureSaysWhyInOneLineAndOnlyASynthesizerMissingFai
     unsetenv("PIPEWIRE_RUNTIME_DIR");
 }
 
+// An output that plays nothing, through the server it is told.
+class StandInOutput : public AudioOutput {
+public:
+    StandInOutput(std::string driver, std::string server)
+        : driver_(std::move(driver)), server_(std::move(server)) {}
+    const char* driverName() const override { return driver_.c_str(); }
+    std::string server() const override { return server_; }
+    double bufferLatency() const override { return 0.0; }
+
+private:
+    std::string driver_, server_;
+};
+
+struct ServerAtTwoDoors {
+    const char* what;
+    int pipeWireFails;  // times, then it plays; -1: not there at all
+    const char* pulseServer;
+    const char* plays;
+    const char* tried;
+    const char* said;
+};
+
+TEST_F(OfflineSynth, AServerPassedOverThatPlaysThroughAnotherDoorIsTakenThroughItsOwn) {
+    const ServerAtTwoDoors cases[] = {
+        {"PipeWire's session manager late", 1, "pipewire", "pipewire",
+         "pipewire pulseaudio pipewire ", ""},
+        {"PipeWire never plays, its PulseAudio does", 99, "pipewire", "pulseaudio",
+         "pipewire pulseaudio pipewire pulseaudio ",
+         "tinko-piano: playing through pulseaudio; passed over pipewire (nothing plays it)\n"},
+        {"an idle PipeWire beside a PulseAudio", 99, "pulseaudio", "pulseaudio",
+         "pipewire pulseaudio ",
+         "tinko-piano: playing through pulseaudio; passed over pipewire (nothing plays it)\n"},
+        {"no PipeWire, its PulseAudio service alone", -1, "pipewire", "pulseaudio",
+         "pipewire pulseaudio ", ""},
+    };
+    for (const ServerAtTwoDoors& each : cases) {
+        SCOPED_TRACE(each.what);
+        std::string tried;
+        int pipeWireFails = each.pipeWireFails;
+        const AudioDriverOpener open = [&](GmSynth&, const std::string& name,
+                                           Diagnostics&) -> std::unique_ptr<AudioOutput> {
+            tried += name + " ";
+            if (name == "pulseaudio") {
+                return std::make_unique<StandInOutput>(name, each.pulseServer);
+            }
+            if (pipeWireFails < 0) {
+                throw NoAudioServer("no daemon");
+            }
+            if (pipeWireFails-- > 0) {
+                throw std::runtime_error("nothing plays it");
+            }
+            return std::make_unique<StandInOutput>(name, name);
+        };
+        std::ostringstream said;
+        Diagnostics diagnostics(said);
+        const auto output = openAudioOutput(*synth, {"pipewire", "pulseaudio"}, diagnostics, open);
+        EXPECT_STREQ(output->driverName(), each.plays);
+        EXPECT_EQ(tried, each.tried);
+        EXPECT_EQ(said.str(), each.said);
+    }
+}
+
 TEST(FluidSynthMidiOutput, OnlyDeviceZeroAndItsHandlesAreKnown) {
     std::ostringstream diagnostics;
     FluidSynthMidiOutput output({}, &diagnostics);
