@@ -29,6 +29,11 @@ Then, on PulseAudio, in the same run and under the same load, the
 shell, timed as a key press is) and its gaps in the same chords, beside the
 program's key to sound and gaps.
 
+And beside both, in the same run and under the same load, a steady tone as
+long as the chords played by the server's own player (`pw-play --latency=256`,
+`paplay --latency-msec=11`, the program's first buffer): its gaps are the
+server's and the machine's, which no client can close.
+
 Prints Markdown tables; asserts nothing.
 
     bench/audio-servers.py [--presses N] [--silence SECONDS] [--rests N] [--chords N]
@@ -40,8 +45,10 @@ idle cost).
 Build first with tools/build.sh; TINKO_BUILD_DIR names another build folder.
 """
 import argparse
+import array
 import bisect
 import ctypes
+import math
 import os
 import shutil
 import signal
@@ -49,6 +56,7 @@ import statistics
 import subprocess
 import sys
 import time
+import wave
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "tests",
                                 "support"))
@@ -242,6 +250,31 @@ def fluidsynth_beside(server, processes, options):
             "%d/%d" % (len(latencies), options.presses), gaps)
 
 
+def tone_beside(server, processes, options):
+    """Runs of digital silence inside a steady 440 Hz tone, as long as the
+    chords, played by the server's own player."""
+    seconds = 3 * options.chords
+    path = os.path.join(processes.folder(), "tone.wav")
+    with wave.open(path, "wb") as tone:
+        tone.setnchannels(2)
+        tone.setsampwidth(2)
+        tone.setframerate(RATE)
+        cycle = [int(8000 * math.sin(2 * math.pi * i / 48)) for i in range(48)]  # 1 kHz
+        tone.writeframes(array.array("h", [v for v in cycle for _ in (0, 1)] *
+                                     (RATE * seconds // 48)).tobytes())
+    player = ["pw-play", "--latency=256"] if server.name == "PipeWire" else \
+        ["paplay", "--latency-msec=11"]
+    recorder = Recorder(processes, server.env, latency_ms=2)
+    time.sleep(1)
+    start = recorder.frames()
+    subprocess.run(player + [path], env=server.env, timeout=seconds + 30)
+    time.sleep(0.5)
+    onset, end = recorder.onset(start, ONSET), recorder.frames()
+    if onset is None:
+        return None
+    return len([(at, run) for at, run in recorder.silences(onset, end) if at + run < end])
+
+
 def streams(server):
     return server.pactl("list", "sink-inputs") or ""
 
@@ -314,6 +347,7 @@ def measure(server_class, build, x, options, load):
             else None
         return {
             "beside": beside,
+            "tone": tone_beside(server, processes, options),
             "server": "%s %s" % (server.name, version(server.name.lower())),
             "load": load,
             "steady": statistics.median(heard) if heard else None,
@@ -342,6 +376,7 @@ def quick_row(server, load, heard, options, gaps, worst, said, processes):
         "said": said,
         "beside": fluidsynth_beside(server, processes, options)
         if server.name == "PulseAudio" else None,
+        "tone": tone_beside(server, processes, options),
     }
 
 
@@ -353,13 +388,13 @@ def print_table(rows, options):
     if not options.quick:
         print_full_table(rows, options)
     else:
-        print("| server | load | key to sound | gaps / underruns in %d s of chords | worst "
-              "callback |" % (3 * options.chords))
-        print("|---|---|---|---|---|")
+        print("| server | load | key to sound | gaps / underruns in %d s of chords | a tone's "
+              "gaps, the server's player | worst callback |" % (3 * options.chords))
+        print("|---|---|---|---|---|---|")
         for row in rows:
-            print("| %s | %s | %s (%s) | %s | %s |" % (
+            print("| %s | %s | %s (%s) | %s | %s | %s |" % (
                 row["server"], row["load"], milliseconds(row["steady"]), row["heard"],
-                row["gaps"], row["worst"]))
+                row["gaps"], row["tone"], row["worst"]))
     beside = [row for row in rows if row.get("beside")]
     if beside:
         print("\n| server | load | program: key to sound | fluidsynth -z 64 -c 2: note to sound | "
@@ -377,19 +412,19 @@ def print_table(rows, options):
 
 def print_full_table(rows, options):
     print("| server | load | key to sound | after %d s silent, and rests | gaps / underruns in %d s "
-          "of chords | worst callback | back after restart | program idle | servers idle "
-          "(alone) |" % (options.silence, 3 * options.chords))
-    print("|---|---|---|---|---|---|---|---|---|")
+          "of chords | a tone's gaps, the server's player | worst callback | back after restart "
+          "| program idle | servers idle (alone) |" % (options.silence, 3 * options.chords))
+    print("|---|---|---|---|---|---|---|---|---|---|")
     for row in rows:
         idle = "%.1f %%, %.0f/s" % row["program"] if row["program"] else ""
         daemons = ", ".join("%s %.1f %% (%.1f %%)" % (name, cost[0][0], cost[1][0])
                             for name, cost in row["daemons"].items()) if row["daemons"] else ""
         back = "none" if row["back"][0] is None else "%.2f s (%s)" % (
             row["back"][0], "heard" if row["back"][1] else "not heard")
-        print("| %s | %s | %s (%s) | %s (%s) | %s | %s | %s | %s | %s |" % (
+        print("| %s | %s | %s (%s) | %s (%s) | %s | %s | %s | %s | %s | %s |" % (
             row["server"], row["load"], milliseconds(row["steady"]), row["heard"],
-            milliseconds(row["after_silence"]), row["woken"], row["gaps"], row["worst"], back,
-            idle, daemons))
+            milliseconds(row["after_silence"]), row["woken"], row["gaps"], row["tone"],
+            row["worst"], back, idle, daemons))
 
 
 def main():
