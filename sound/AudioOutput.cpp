@@ -48,6 +48,11 @@ std::vector<std::string> serverAudioDrivers() {
     return {"pipewire", "pulseaudio"};
 }
 
+std::string serverAnsweringAsPulseAudio(const std::string& name) {
+    // PipeWire's PulseAudio service calls itself "PulseAudio (on PipeWire 0.3.65)".
+    return name.find("PipeWire") != std::string::npos ? "pipewire" : "pulseaudio";
+}
+
 std::unique_ptr<AudioOutput> openAudioDriver(GmSynth& synth, const std::string& name,
                                              Diagnostics& diagnostics) {
     if (name == "pipewire") {

@@ -83,6 +83,10 @@ std::vector<std::string> defaultAudioDrivers();
 // that comes back from it.
 std::vector<std::string> serverAudioDrivers();
 
+// The server behind a PulseAudio server that gives its name as `name`:
+// "pipewire" for PipeWire's PulseAudio service, else "pulseaudio".
+std::string serverAnsweringAsPulseAudio(const std::string& name);
+
 // Opens the output of the driver named.
 using AudioDriverOpener =
     std::function<std::unique_ptr<AudioOutput>(GmSynth&, const std::string&, Diagnostics&)>;

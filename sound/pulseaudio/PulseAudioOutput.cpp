@@ -141,8 +141,7 @@ void PulseAudioOutput::askServerName() {
 }
 
 std::string PulseAudioOutput::server() const {
-    // PipeWire's PulseAudio service calls itself "PulseAudio (on PipeWire 0.3.65)".
-    return serverName_.find("PipeWire") != std::string::npos ? "pipewire" : "pulseaudio";
+    return serverAnsweringAsPulseAudio(serverName_);
 }
 
 template <typename Condition>

@@ -165,20 +165,29 @@ TEST(MidiKeyboard, AKeyTheComputerHoldsStaysLitAndNothingReachesAWindowGone) {
     EXPECT_EQ(synthesizer.sentText(), "");
 }
 
+// The piano through thru to a recording synthesizer and recording ports,
+// with a MIDI keyboard listening at the ports' input.
+class PianoOnPorts : public ::testing::Test {
+protected:
+    void SetUp() override {
+        piano.OpenDevices();
+        ports.listen(&keyboard);
+    }
+
+    testing::RecordingMidiOutput synthesizer;
+    testing::RecordingMidiPorts ports;
+    MidiThruOutput thru{synthesizer, &ports};
+    Piano piano{thru};
+    MidiKeyboard keyboard{piano, [](std::uint8_t) {}};
+};
+
 // A source heard on the ports' real-time thread, step by step: what its
 // synthesizer sounds there at once, what still comes the ordinary way (and
 // in order), what goes out, which keys are lit.
-TEST(MidiKeyboard, ASourceSoundsAtOnceOnTheRealTimeThreadAndTheWindowOnlyLightsIt) {
-    testing::RecordingMidiOutput synthesizer;
-    testing::RecordingMidiPorts ports;
-    MidiThruOutput thru(synthesizer, &ports);
-    Piano piano(thru);
-    piano.OpenDevices();
-    MidiKeyboard keyboard(piano, [](std::uint8_t) {});
+TEST_F(PianoOnPorts, ASourceSoundsAtOnceOnTheRealTimeThreadAndTheWindowOnlyLightsIt) {
     keyboard.setInstrument(19);
     testing::RecordingStraightInput straight;
     keyboard.playStraightInto(&straight);
-    ports.listen(&keyboard);
     struct Step {
         const char* what;
         std::function<void()> before;
@@ -311,14 +320,7 @@ TEST(MidiThruOutput, EveryMessageGoesToTheSynthesizerAndOutOfThePorts) {
 
 // What goes out of the ports and what the synthesizer plays, step by step:
 // the piano's own notes, a source's, and our own looped back.
-TEST(MidiPorts, WhatComesInGoesOutOnlyWithThruAndOurOwnNeverPlaysTwice) {
-    testing::RecordingMidiOutput synthesizer;
-    testing::RecordingMidiPorts ports;
-    MidiThruOutput thru(synthesizer, &ports);
-    Piano piano(thru);
-    piano.OpenDevices();
-    MidiKeyboard keyboard(piano, [](std::uint8_t) {});
-    ports.listen(&keyboard);
+TEST_F(PianoOnPorts, WhatComesInGoesOutOnlyWithThruAndOurOwnNeverPlaysTwice) {
     struct Step {
         const char* what;
         bool thruOn;

@@ -299,6 +299,9 @@ TEST_F(OfflineSynth, AServerPassedOverThatPlaysThroughAnotherDoorIsTakenThroughI
         EXPECT_EQ(tried, each.tried);
         EXPECT_EQ(said.str(), each.said);
     }
+    // As PulseAudio 16.1 and PipeWire 0.3.65's PulseAudio service name themselves.
+    EXPECT_EQ(serverAnsweringAsPulseAudio("pulseaudio"), "pulseaudio");
+    EXPECT_EQ(serverAnsweringAsPulseAudio("PulseAudio (on PipeWire 0.3.65)"), "pipewire");
 }
 
 TEST(FluidSynthMidiOutput, OnlyDeviceZeroAndItsHandlesAreKnown) {
