@@ -71,7 +71,17 @@ std::unique_ptr<AudioOutput> openAudioOutput(GmSynth& synth,
     std::string failures;
     std::string passedOver;  // outputs that are there but did not play
     std::vector<std::string> passedOverNames;
+    bool serverPassedOver = false;
+    const std::vector<std::string> servers = serverAudioDrivers();
     for (const std::string& name : drivers) {
+        const bool isServer = std::find(servers.begin(), servers.end(), name) != servers.end();
+        if (serverPassedOver && !isServer) {
+            // Where an audio server runs, ALSA's default device and the
+            // libraries behind the other drivers play through it; one that
+            // takes a stream and never plays it holds them for ever.
+            failures += "; " + name + ": not tried: it would play through the server passed over";
+            continue;
+        }
         try {
             auto output = open(synth, name, diagnostics);
             const std::string server = output->server();
@@ -96,6 +106,7 @@ std::unique_ptr<AudioOutput> openAudioOutput(GmSynth& synth,
             failures += "; " + name + ": " + failure.what();
             passedOver += (passedOver.empty() ? "" : ", ") + name + " (" + failure.what() + ")";
             passedOverNames.push_back(name);
+            serverPassedOver = serverPassedOver || isServer;
         }
     }
     const std::string tried = failures.empty() ? "no audio driver to try" : failures.substr(2);

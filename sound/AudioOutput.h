@@ -99,7 +99,9 @@ std::unique_ptr<AudioOutput> openAudioDriver(GmSynth& synth, const std::string& 
 // passed over for a later one, is said in one line on `diagnostics`; but
 // when the later one is played by the server passed over (PipeWire through
 // its PulseAudio service: its session manager linked nothing yet as it was
-// tried), that server's own driver is tried once more first.
+// tried), that server's own driver is tried once more first. Once an audio
+// server was passed over, the drivers that are not servers' are not tried:
+// they would play through it, and wait on it for good.
 // Throws SynthUnavailable naming every driver tried and why it failed when
 // none plays.
 std::unique_ptr<AudioOutput> openAudioOutput(GmSynth& synth,

@@ -254,14 +254,14 @@ private:
 
 struct ServerAtTwoDoors {
     const char* what;
-    int pipeWireFails;  // times, then it plays; -1: not there at all
-    const char* pulseServer;
-    const char* plays;
+    int pipeWireFails;        // times, then it plays; -1: not there at all
+    const char* pulseServer;  // null: it does not play; "": not there
+    const char* plays;        // null: nothing
     const char* tried;
     const char* said;
 };
 
-TEST_F(OfflineSynth, AServerPassedOverThatPlaysThroughAnotherDoorIsTakenThroughItsOwn) {
+TEST_F(OfflineSynth, AServerPassedOverIsTakenThroughItsOwnDoorAndNeverThroughAnother) {
     const ServerAtTwoDoors cases[] = {
         {"PipeWire's session manager late", 1, "pipewire", "pipewire",
          "pipewire pulseaudio pipewire ", ""},
@@ -273,6 +273,10 @@ TEST_F(OfflineSynth, AServerPassedOverThatPlaysThroughAnotherDoorIsTakenThroughI
          "tinko-piano: playing through pulseaudio; passed over pipewire (nothing plays it)\n"},
         {"no PipeWire, its PulseAudio service alone", -1, "pipewire", "pulseaudio",
          "pipewire pulseaudio ", ""},
+        // ALSA's default device would play through the server and wait on it.
+        {"PipeWire and its PulseAudio service, no session manager", 99, nullptr, nullptr,
+         "pipewire pulseaudio ", ""},
+        {"no audio server", -1, "", "alsa", "pipewire pulseaudio alsa ", ""},
     };
     for (const ServerAtTwoDoors& each : cases) {
         SCOPED_TRACE(each.what);
@@ -281,7 +285,16 @@ TEST_F(OfflineSynth, AServerPassedOverThatPlaysThroughAnotherDoorIsTakenThroughI
         const AudioDriverOpener open = [&](GmSynth&, const std::string& name,
                                            Diagnostics&) -> std::unique_ptr<AudioOutput> {
             tried += name + " ";
+            if (name == "alsa") {
+                return std::make_unique<StandInOutput>(name, name);
+            }
             if (name == "pulseaudio") {
+                if (each.pulseServer == nullptr) {
+                    throw std::runtime_error("nothing plays it");
+                }
+                if (*each.pulseServer == '\0') {
+                    throw NoAudioServer("no server");
+                }
                 return std::make_unique<StandInOutput>(name, each.pulseServer);
             }
             if (pipeWireFails < 0) {
@@ -294,8 +307,12 @@ TEST_F(OfflineSynth, AServerPassedOverThatPlaysThroughAnotherDoorIsTakenThroughI
         };
         std::ostringstream said;
         Diagnostics diagnostics(said);
-        const auto output = openAudioOutput(*synth, {"pipewire", "pulseaudio"}, diagnostics, open);
-        EXPECT_STREQ(output->driverName(), each.plays);
+        std::unique_ptr<AudioOutput> output;
+        try {
+            output = openAudioOutput(*synth, {"pipewire", "pulseaudio", "alsa"}, diagnostics, open);
+        } catch (const SynthUnavailable&) {
+        }
+        EXPECT_STREQ(output ? output->driverName() : nullptr, each.plays);
         EXPECT_EQ(tried, each.tried);
         EXPECT_EQ(said.str(), each.said);
     }
