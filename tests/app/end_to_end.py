@@ -409,21 +409,31 @@ class EndToEnd(unittest.TestCase):
                               ("pitch=62", "vol=112"), ("pitch=62", "vol=0")], events)
             apart = int(notes[2][0].split("=")[-1]) - int(notes[0][0].split("=")[-1])  # in ms
             self.choose_in_song_menu(listen)
-            desktop.wait_for(lambda: recorder.onset(recorder.frames() - desktop.RATE // 10) is None)
-            start = recorder.frames()
-            self.choose_in_song_menu(last_song + 1)  # the user's first song
-            self.assertTrue(desktop.wait_for(lambda: self.white_notes_pressed() == [62], 10))
-            self.assertTrue(desktop.wait_for(lambda: self.white_notes_pressed() == []))
-            desktop.wait_for(lambda: recorder.frames() > start + 2 * desktop.RATE)
-            # Each note where it is first struck at its pitch (a tail of what
-            # sounded before is no strike of either).
-            struck = recorder.strikes(start, recorder.frames())
-            heard = {hz: next((at for at in struck if all(
-                abs(each - hz) < near(hz) for each in pitch(at + desktop.RATE // 8))), None)
-                for hz in (262, 294)}
-            self.assertNotIn(None, heard.values(), (struck, heard))
-            self.assertAlmostEqual((heard[294] - heard[262]) * 1000 / desktop.RATE, apart,
-                                   delta=10)
+
+            def heard_apart():
+                desktop.wait_for(
+                    lambda: recorder.onset(recorder.frames() - desktop.RATE // 10) is None)
+                start = recorder.frames()
+                self.choose_in_song_menu(last_song + 1)  # the user's first song
+                self.assertTrue(desktop.wait_for(lambda: self.white_notes_pressed() == [62], 10))
+                self.assertTrue(desktop.wait_for(lambda: self.white_notes_pressed() == []))
+                desktop.wait_for(lambda: recorder.frames() > start + 2 * desktop.RATE)
+                # Each note where it is first struck at its pitch (a tail of
+                # what sounded before is no strike of either).
+                struck = recorder.strikes(start, recorder.frames())
+                heard = {hz: next((at for at in struck if all(
+                    abs(each - hz) < near(hz) for each in pitch(at + desktop.RATE // 8))), None)
+                    for hz in (262, 294)}
+                self.assertNotIn(None, heard.values(), (struck, heard))
+                return (heard[294] - heard[262]) * 1000 / desktop.RATE
+
+            # Heard again when off: a host that stops the machine's cores
+            # for a moment, now and then, shifts one note; a song recorded
+            # or played out of time is off every time.
+            measured = heard_apart()
+            if abs(measured - apart) > 10:
+                measured = heard_apart()
+            self.assertAlmostEqual(measured, apart, delta=10)
         self.assertNotIn("song left out", self.program.stderr())
 
     def accessible(self):
