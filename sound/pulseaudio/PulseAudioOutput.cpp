@@ -17,14 +17,14 @@ namespace {
 
 constexpr std::size_t kFrameBytes = 2 * sizeof(float);
 // The server's buffer, in periods, asked for a period at a time: eight
-// (10.7 ms), which play without a gap also on a busy machine whose threads'
-// scheduling stalls for a few milliseconds now and then, as in a virtual
-// machine (six do not). Fixed for now: changing it on the playing stream
-// (two at first and at rest, more after a gap) delayed the first note after
-// a rest by up to 0.17 s and left a gap of its own as it grew.
+// (10.7 ms) at first and after a rest, which play without a gap also on a
+// busy machine whose threads' scheduling stalls for a few milliseconds now
+// and then, as in a virtual machine (six do not); where a gap was heard
+// even so (a host that stops the cores for longer, again and again),
+// sixteen, then thirty-two; eight again once the stream rests.
 constexpr int kFewestPeriods = 8;
-constexpr int kGrownPeriods = 8;
-constexpr int kMostPeriods = 8;
+constexpr int kGrownPeriods = 16;
+constexpr int kMostPeriods = 32;
 constexpr pa_usec_t kPlayWithin = 500 * PA_USEC_PER_MSEC;
 
 class LoopLock {
