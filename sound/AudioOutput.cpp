@@ -64,6 +64,14 @@ std::unique_ptr<AudioOutput> openAudioDriver(GmSynth& synth, const std::string& 
     return std::make_unique<FluidDriverOutput>(synth, name);
 }
 
+namespace {
+
+bool contains(const std::vector<std::string>& names, const std::string& name) {
+    return std::find(names.begin(), names.end(), name) != names.end();
+}
+
+}  // namespace
+
 std::unique_ptr<AudioOutput> openAudioOutput(GmSynth& synth,
                                              const std::vector<std::string>& drivers,
                                              Diagnostics& diagnostics,
@@ -71,11 +79,12 @@ std::unique_ptr<AudioOutput> openAudioOutput(GmSynth& synth,
     std::string failures;
     std::string passedOver;  // outputs that are there but did not play
     std::vector<std::string> passedOverNames;
-    bool serverPassedOver = false;
     const std::vector<std::string> servers = serverAudioDrivers();
     for (const std::string& name : drivers) {
-        const bool isServer = std::find(servers.begin(), servers.end(), name) != servers.end();
-        if (serverPassedOver && !isServer) {
+        const bool serverPassedOver = std::any_of(
+            servers.begin(), servers.end(),
+            [&](const std::string& server) { return contains(passedOverNames, server); });
+        if (serverPassedOver && !contains(servers, name)) {
             // Where an audio server runs, ALSA's default device and the
             // libraries behind the other drivers play through it; one that
             // takes a stream and never plays it holds them for ever.
@@ -85,8 +94,7 @@ std::unique_ptr<AudioOutput> openAudioOutput(GmSynth& synth,
         try {
             auto output = open(synth, name, diagnostics);
             const std::string server = output->server();
-            if (server != name && std::find(passedOverNames.begin(), passedOverNames.end(),
-                                            server) != passedOverNames.end()) {
+            if (server != name && contains(passedOverNames, server)) {
                 // The server passed over plays after all: it was still
                 // starting. Its own driver is the better way to it.
                 output.reset();
@@ -106,7 +114,6 @@ std::unique_ptr<AudioOutput> openAudioOutput(GmSynth& synth,
             failures += "; " + name + ": " + failure.what();
             passedOver += (passedOver.empty() ? "" : ", ") + name + " (" + failure.what() + ")";
             passedOverNames.push_back(name);
-            serverPassedOver = serverPassedOver || isServer;
         }
     }
     const std::string tried = failures.empty() ? "no audio driver to try" : failures.substr(2);

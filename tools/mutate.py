@@ -227,7 +227,7 @@ MUTANTS = [
      'find("PipeWire") != std::string::npos', 'find("PipeWire") == std::string::npos',
      "PipeWire's PulseAudio service is taken for a PulseAudio server, and a real one for PipeWire's"),
     ("alsa-through-a-silent-server", "sound/AudioOutput.cpp",
-     "if (serverPassedOver && !isServer) {", "if (false) {",
+     "if (serverPassedOver && !contains(servers, name)) {", "if (false) {",
      "with a PipeWire and its PulseAudio service that play nothing, the piano hangs in ALSA at start"),
     ("pulseaudio-one-period", "sound/pulseaudio/PulseAudioOutput.cpp",
      "buffer.tlength = static_cast<std::uint32_t>(periods) * period;", "buffer.tlength = period;",
