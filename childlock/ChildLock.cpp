@@ -363,6 +363,13 @@ void ChildLock::takeFocusBack() {
         QApplication::activeModalWidget() != nullptr ? QApplication::activeModalWidget() : &window_;
     front->raise();
     front->activateWindow();
+    // The toolkit's own request counts as the program's, which the window
+    // manager may refuse once another program was used since (and waits
+    // for a window it saw go): asked as the user's side too.
+    if (QWindow* window = front->windowHandle()) {
+        hold_->keepOnEveryDesktop(*window, true);
+        hold_->bringBack(*window);
+    }
 }
 
 }  // namespace tinko

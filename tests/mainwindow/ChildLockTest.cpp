@@ -11,6 +11,7 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
+#include <qpa/qwindowsysteminterface.h>
 #include <functional>
 
 #include "GrownUpGate.h"
@@ -196,6 +197,14 @@ TEST_F(ChildLockTest, ClosingAndTheUsersBrowserNeedTheSumAndDialogsHoldTheKeyboa
         window->activateWindow();
         EXPECT_TRUE(waitUntil([&] { return keyboardHeld; }));
     }
+    // Another program made active (as a taskbar may ask): the window asks
+    // the window manager for itself back as the user would, which a
+    // window manager's focus-stealing prevention lets through.
+    broughtBack = nullptr;
+    QWindowSystemInterface::handleWindowActivated(nullptr);
+    EXPECT_TRUE(waitUntil([&] { return broughtBack == window->windowHandle(); }));
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
     // The about box, a window of its own: held while it is active, on every
     // desktop; closed, the window holds it again without being activated.
     aboutBox.show();

@@ -27,7 +27,8 @@ protected:
         window = std::make_unique<MainForm>(MainFormParts{
             recorder, std::move(browser), externalBrowser, aboutBox, std::move(hosts),
             pianoProperties, songFolders, settingsFile,
-            std::make_unique<RecordingKeyboardHold>(keyboardHeld, &keyboardHeldOn, &onEveryDesktop),
+            std::make_unique<RecordingKeyboardHold>(keyboardHeld, &keyboardHeldOn, &onEveryDesktop,
+                                                    &broughtBack),
             lockAtStart, &midiPorts, &recorder, &messages});
         piano = window->findChild<Piano*>(QStringLiteral("Piano1"));
         combo = window->findChild<QComboBox*>(QStringLiteral("Combo1"));
@@ -60,6 +61,7 @@ protected:
     bool keyboardHeld = false;
     QWindow* keyboardHeldOn = nullptr;
     QSet<const QWindow*> onEveryDesktop;
+    QWindow* broughtBack = nullptr;
     bool lockAtStart = false;  // as --child-lock does
     RecordingWebBrowser* browser = nullptr;
     std::unique_ptr<MainForm> window;

@@ -37,13 +37,15 @@ private:
 };
 
 // Holds nothing; says in `held` whether the keyboard would be held now, in
-// `heldOn` for which window, and in `onEveryDesktop` which windows were
-// asked to show on every virtual desktop.
+// `heldOn` for which window, in `onEveryDesktop` which windows were asked
+// to show on every virtual desktop, and in `broughtBack` the last window
+// asked back.
 class RecordingKeyboardHold : public KeyboardHold {
 public:
     explicit RecordingKeyboardHold(bool& held, QWindow** heldOn = nullptr,
-                                   QSet<const QWindow*>* onEveryDesktop = nullptr)
-        : held_(held), heldOn_(heldOn), onEveryDesktop_(onEveryDesktop) {}
+                                   QSet<const QWindow*>* onEveryDesktop = nullptr,
+                                   QWindow** broughtBack = nullptr)
+        : held_(held), heldOn_(heldOn), onEveryDesktop_(onEveryDesktop), broughtBack_(broughtBack) {}
 
     bool take(QWindow& window) override {
         if (heldOn_ != nullptr) {
@@ -64,11 +66,17 @@ public:
             onEveryDesktop_->remove(&window);
         }
     }
+    void bringBack(QWindow& window) override {
+        if (broughtBack_ != nullptr) {
+            *broughtBack_ = &window;
+        }
+    }
 
 private:
     bool& held_;
     QWindow** heldOn_;
     QSet<const QWindow*>* onEveryDesktop_;
+    QWindow** broughtBack_;
 };
 
 // Opens nothing; remembers every address it was asked to open.
