@@ -6,6 +6,7 @@
 import operator
 import os
 import shutil
+import socket
 import struct
 import subprocess
 import tempfile
@@ -202,10 +203,25 @@ class PulseAudio(AudioServer):
         self.command = [
             "pulseaudio", "--daemonize=no", "-n", "--exit-idle-time=-1", "--use-pid-file=no",
             "--load=module-null-sink sink_name=%s rate=%d channels=2" % (SINK, RATE),
-            "--load=module-native-protocol-unix auth-anonymous=1 socket=%s/native" % self.runtime
+            "--load=module-native-protocol-unix auth-anonymous=1 socket=%s/native" % self.runtime,
+            "--load=module-cli-protocol-unix socket=%s/cli" % self.runtime
         ] + ["--load=" + module for module in modules]
         self.sockets = ["native"]
         self.start()
+
+    def command_line(self, command):
+        # What the server's own command line answers `command` (it tells
+        # more of a stream than pactl does).
+        with socket.socket(socket.AF_UNIX) as line:
+            line.connect(self.runtime + "/cli")
+            line.sendall(command.encode() + b"\n")
+            line.shutdown(socket.SHUT_WR)  # ("exit" would end the server)
+            answer = b""
+            while True:
+                part = line.recv(65536)
+                if not part:
+                    return answer.decode(errors="replace")
+                answer += part
 
     def start(self):
         self.daemons = {"pulseaudio": self.processes.start(self.command, self.env)}
