@@ -2,6 +2,7 @@
 // between runs, the screen filled, the keyboard held while the window is
 // active, the pages kept to the sites, and the grown-up's question before
 // anything leaves the window.
+#include <qpa/qwindowsysteminterface.h>
 #include <QAction>
 #include <QApplication>
 #include <QFile>
@@ -11,7 +12,6 @@
 #include <QRegularExpression>
 #include <QTest>
 #include <QTimer>
-#include <qpa/qwindowsysteminterface.h>
 #include <functional>
 
 #include "GrownUpGate.h"

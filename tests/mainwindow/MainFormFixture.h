@@ -24,12 +24,12 @@ protected:
                     SiteHosts hosts = SiteHosts::defaults()) {
         auto browser = std::make_unique<RecordingWebBrowser>();
         this->browser = browser.get();
-        window = std::make_unique<MainForm>(MainFormParts{
-            recorder, std::move(browser), externalBrowser, aboutBox, std::move(hosts),
-            pianoProperties, songFolders, settingsFile,
-            std::make_unique<RecordingKeyboardHold>(keyboardHeld, &keyboardHeldOn, &onEveryDesktop,
-                                                    &broughtBack),
-            lockAtStart, &midiPorts, &recorder, &messages});
+        window = std::make_unique<MainForm>(
+            MainFormParts{recorder, std::move(browser), externalBrowser, aboutBox, std::move(hosts),
+                          pianoProperties, songFolders, settingsFile,
+                          std::make_unique<RecordingKeyboardHold>(keyboardHeld, &keyboardHeldOn,
+                                                                  &onEveryDesktop, &broughtBack),
+                          lockAtStart, &midiPorts, &recorder, &messages});
         piano = window->findChild<Piano*>(QStringLiteral("Piano1"));
         combo = window->findChild<QComboBox*>(QStringLiteral("Combo1"));
         picture = window->findChild<QWidget*>(QStringLiteral("Picture1"));

@@ -45,7 +45,10 @@ public:
     explicit RecordingKeyboardHold(bool& held, QWindow** heldOn = nullptr,
                                    QSet<const QWindow*>* onEveryDesktop = nullptr,
                                    QWindow** broughtBack = nullptr)
-        : held_(held), heldOn_(heldOn), onEveryDesktop_(onEveryDesktop), broughtBack_(broughtBack) {}
+        : held_(held),
+          heldOn_(heldOn),
+          onEveryDesktop_(onEveryDesktop),
+          broughtBack_(broughtBack) {}
 
     bool take(QWindow& window) override {
         if (heldOn_ != nullptr) {
