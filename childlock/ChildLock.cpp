@@ -107,7 +107,20 @@ bool ChildLock::mayLeave() {
         return true;
     }
     away_ = askOnce();
+    if (away_) {
+        hold_->giveBack();  // the question gave it to the window as it went
+    }
     return away_;
+}
+
+void ChildLock::comeBackIfRestored() {
+    // Back from wherever a grown-up let it go: shown again and active. The
+    // window manager's own activation of it as the question goes, which
+    // may come once it is minimized to be left, is no return.
+    if (away_ && !window_.isMinimized() && window_.isActiveWindow()) {
+        away_ = false;
+        fillScreen();
+    }
 }
 
 bool ChildLock::askOnce() {
@@ -135,9 +148,10 @@ bool ChildLock::eventFilter(QObject* watched, QEvent* event) {
             event->ignore();
             return true;
         }
-        // A window of ours asked back is in sight again: the keys held at
-        // once, before a child's next shortcut.
-        if (event->type() == QEvent::Expose && askedBack_) {
+        // A window of ours back in sight (asked back, or restored by the
+        // window manager before the toolkit told it was active again): the
+        // keys held at once, before a child's next shortcut.
+        if (event->type() == QEvent::Expose && locked_ && !away_) {
             QTimer::singleShot(0, this, &ChildLock::holdKeyboard);
             return false;
         }
@@ -163,11 +177,7 @@ bool ChildLock::eventFilter(QObject* watched, QEvent* event) {
     }
     switch (event->type()) {
         case QEvent::WindowActivate:
-            // Back from wherever a grown-up let it go.
-            if (away_) {
-                away_ = false;
-                fillScreen();
-            }
+            comeBackIfRestored();
             holdKeyboard();
             break;
         case QEvent::WindowDeactivate:
@@ -178,6 +188,7 @@ bool ChildLock::eventFilter(QObject* watched, QEvent* event) {
             }
             break;
         case QEvent::WindowStateChange:
+            comeBackIfRestored();
             if (locked_ && !away_ &&
                 (window_.windowState() & (Qt::WindowMinimized | Qt::WindowFullScreen)) !=
                     Qt::WindowFullScreen) {
@@ -230,8 +241,11 @@ void ChildLock::coverOtherScreens() {
     covered_ = screensToCover();
     for (QScreen* screen : covered_) {
         // Plain, and never focused: a click there leaves the piano the keys.
-        auto cover = std::make_unique<QWidget>(
-            nullptr, Qt::Window | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
+        // Above other programs' windows, which would otherwise take the
+        // child's clicks there.
+        auto cover = std::make_unique<QWidget>(nullptr, Qt::Window | Qt::FramelessWindowHint |
+                                                            Qt::WindowDoesNotAcceptFocus |
+                                                            Qt::WindowStaysOnTopHint);
         cover->setObjectName(QStringLiteral("screenCover"));
         cover->setAttribute(Qt::WA_ShowWithoutActivating);
         QPalette colours = cover->palette();
@@ -274,8 +288,13 @@ void ChildLock::keepWindowsInSight() {
             hold_->keepOnEveryDesktop(*shown->windowHandle(), true);
         }
     }
+    // A cover the window manager minimized, or made smaller, whole again.
+    // (Never onto the window's own screen.)
     for (const auto& cover : covers_) {
-        if (cover->isMinimized()) {
+        QScreen* screen = cover->screen();
+        if (screen != nullptr && screen != screenOfWindow() &&
+            (cover->isMinimized() || cover->geometry() != screen->geometry())) {
+            cover->setGeometry(screen->geometry());
             cover->setWindowState(Qt::WindowFullScreen);
         }
     }
@@ -341,7 +360,6 @@ void ChildLock::holdKeyboard() {
         retry_.start();
         return;
     }
-    askedBack_ = false;
     // In sight on whatever desktop a shortcut that got past might go to.
     hold_->keepOnEveryDesktop(*holder->windowHandle(), true);
 }
@@ -351,7 +369,6 @@ void ChildLock::bringBackIfAway(QWidget& shown) {
     if (window != nullptr && shown.isVisible() && !window->isExposed()) {
         hold_->keepOnEveryDesktop(*window, true);
         hold_->bringBack(*window);
-        askedBack_ = true;
     }
 }
 

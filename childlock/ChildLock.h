@@ -64,16 +64,16 @@ private:
     // Asks the desktop for a window of ours back that it took out of sight.
     void bringBackIfAway(QWidget& shown);
     void takeFocusBack();
+    void comeBackIfRestored();
 
     QWidget& window_;
     std::unique_ptr<KeyboardHold> hold_;
     std::function<bool()> askGrownUp_;
     std::function<QSize(QSize)> fitLayout_;
     bool locked_ = false;
-    bool away_ = false;       // a grown-up let the window be left
-    bool asking_ = false;     // the question is on the screen
-    bool askedBack_ = false;  // a window of ours was asked back and not yet held
-    QSize layoutSize_;        // the window's own fixed size
+    bool away_ = false;    // a grown-up let the window be left
+    bool asking_ = false;  // the question is on the screen
+    QSize layoutSize_;     // the window's own fixed size
     QRect normalGeometry_;
     QTimer retry_;     // for a keyboard another program held
     QTimer activate_;  // asks the window manager to make the window active

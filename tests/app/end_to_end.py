@@ -660,7 +660,8 @@ class EndToEnd(unittest.TestCase):
         # program may ask), has left the first monitor covered and come
         # back, or minimized or closed by the window manager; a click there
         # leaves the piano the focus.
-        for plugged in ("at the start", "while locked", "after the piano", "minimized", "closed"):
+        for plugged in ("at the start", "while locked", "after the piano", "minimized", "closed",
+                        "made smaller"):
             with self.subTest(monitor=plugged):
                 if plugged == "while locked":
                     self.x.run("xrandr", "--delmonitor", "right")
@@ -674,6 +675,10 @@ class EndToEnd(unittest.TestCase):
                     self.x.run("xdotool", "windowminimize", "--sync", self.cover())
                 elif plugged == "closed":
                     self.x.run("wmctrl", "-i", "-c", self.cover())
+                elif plugged == "made smaller":  # out of full screen, by the window manager
+                    cover = self.cover()
+                    self.x.run("wmctrl", "-i", "-r", cover, "-b", "remove,fullscreen")
+                    self.x.run("xdotool", "windowsize", "--sync", cover, "200", "200")
                 self.assertTrue(desktop.wait_for(lambda: self.cover() is not None))
                 self.x.run("xdotool", "mousemove", "2100", "400", "click", "1")
                 self.assertTrue(desktop.wait_for(lambda: self.held() == (True,) * 5), self.held())
@@ -773,6 +778,16 @@ class EndToEnd(unittest.TestCase):
                     self.closed(opened, what)
                 self.assertTrue(desktop.wait_for(lambda: self.held() == (True,) * 5),
                                 self.held())
+        # Another program's window, last made active, put on the covered
+        # monitor: under the cover, out of sight and out of the child's reach.
+        self.x.run("xdotool", "windowmove", "--sync", xeyes, "1700", "200")
+
+        def covered(shot):
+            return all(shot.pixel(x, y) == BACKDROP for x in range(1700, 1860, 4)
+                       for y in range(200, 320, 4))
+
+        self.assertTrue(desktop.wait_for(lambda: covered(desktop.Image(self.x.run(
+            "xwd", "-silent", "-root", text=False)))), "another window over the cover")
 
     def test_on_a_small_screen_a_locked_piano_shows_every_key_and_button(self):
         # A netbook's 1024 x 600 panel mirrored by a larger projector, then

@@ -191,11 +191,27 @@ TEST_F(ChildLockTest, ClosingAndTheUsersBrowserNeedTheSumAndDialogsHoldTheKeyboa
         EXPECT_EQ(window->isMinimized(), right);
         if (!right) {
             EXPECT_EQ(keyboardHeldOn, window->windowHandle());
+        } else {
+            // Left, the keys are free; the window manager's own activation
+            // of the window as the question goes, once it is minimized, is
+            // no return: it stays minimized, the keys free, and asks for
+            // nothing. Restored by the grown-up, it is back.
+            EXPECT_FALSE(keyboardHeld);
+            broughtBack = nullptr;
+            QWindowSystemInterface::handleWindowActivated(nullptr);
+            QWindowSystemInterface::handleWindowActivated(window->windowHandle());
+            QWindowSystemInterface::flushWindowSystemEvents();
+            QCoreApplication::processEvents();
+            EXPECT_TRUE(window->isMinimized());
+            EXPECT_FALSE(keyboardHeld);
+            EXPECT_EQ(broughtBack, nullptr);
+            window->setWindowState(Qt::WindowNoState);
         }
         // Active again (the window manager's doing), it holds the keyboard.
         keyboardHeld = false;
         window->activateWindow();
         EXPECT_TRUE(waitUntil([&] { return keyboardHeld; }));
+        EXPECT_FALSE(window->isMinimized());
     }
     // Another program made active (as a taskbar may ask): the window asks
     // the window manager for itself back as the user would, which a
@@ -205,6 +221,13 @@ TEST_F(ChildLockTest, ClosingAndTheUsersBrowserNeedTheSumAndDialogsHoldTheKeyboa
     EXPECT_TRUE(waitUntil([&] { return broughtBack == window->windowHandle(); }));
     window->activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    // Shown again by the window manager before the toolkit says it is
+    // active (the keys went free as it went): held as it is in sight.
+    keyboardHeld = false;
+    QWindowSystemInterface::handleExposeEvent(window->windowHandle(), QRect({}, window->size()));
+    QWindowSystemInterface::flushWindowSystemEvents();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(keyboardHeld);
     // The about box, a window of its own: held while it is active, on every
     // desktop; closed, the window holds it again without being activated.
     aboutBox.show();
