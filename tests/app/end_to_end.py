@@ -778,13 +778,12 @@ class EndToEnd(unittest.TestCase):
                     self.closed(opened, what)
                 self.assertTrue(desktop.wait_for(lambda: self.held() == (True,) * 5),
                                 self.held())
-        # Another program's window put on the covered monitor and made
-        # active there (the piano takes the focus back): under the cover, out
-        # of sight and out of the child's reach.
-        self.x.run("xdotool", "windowmove", "--sync", xeyes, "1700", "200")
-        self.x.run("xdotool", "windowactivate", xeyes)
-        self.assertTrue(desktop.wait_for(lambda: self.x.run("xdotool", "getwindowfocus") ==
-                                         self.program.window))
+        # Another program's window opened on the covered monitor: under the
+        # cover, out of sight and out of the child's reach.
+        self.processes.start(["xeyes", "-name", "over", "-geometry", "160x120+1700+200"],
+                             self.x.env)
+        self.assertTrue(desktop.wait_for(
+            lambda: self.x.run("xdotool", "search", "--onlyvisible", "--name", "over")))
 
         def covered(shot):
             return all(shot.pixel(x, y) == BACKDROP for x in range(1700, 1860, 4)
