@@ -15,6 +15,7 @@ namespace {
 const QColor kBackdrop(64, 64, 64);
 constexpr std::chrono::milliseconds kRetryEvery(100);
 constexpr std::chrono::milliseconds kActivateEvery(1000);
+constexpr std::chrono::milliseconds kLeftAtLeast(1000);
 
 // A window of the program's that may hold the keys: not a menu, which holds
 // its own, nor a tool tip, which never has them.
@@ -43,7 +44,9 @@ ChildLock::ChildLock(QWidget& window, std::unique_ptr<KeyboardHold> hold,
             takeFocusBack();
         }
         holdKeyboard();
-        keepWindowsInSight();
+        if (!away_) {  // left minimized for another program, as a grown-up let it
+            keepWindowsInSight();
+        }
     });
     connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState s) {
         if (s != Qt::ApplicationActive) {
@@ -109,6 +112,8 @@ bool ChildLock::mayLeave() {
     away_ = askOnce();
     if (away_) {
         hold_->giveBack();  // the question gave it to the window as it went
+        hiddenSinceLeft_ = false;
+        leftAt_.start();
     }
     return away_;
 }
@@ -116,8 +121,11 @@ bool ChildLock::mayLeave() {
 void ChildLock::comeBackIfRestored() {
     // Back from wherever a grown-up let it go: shown again and active. The
     // window manager's own activation of it as the question goes, which
-    // may come once it is minimized to be left, is no return.
-    if (away_ && !window_.isMinimized() && window_.isActiveWindow()) {
+    // comes as it is being minimized to be left (and the state it tells
+    // then may still be the old one), is no return: only once the window
+    // was out of sight, or a while after (where nothing hides it).
+    if (away_ && (hiddenSinceLeft_ || leftAt_.hasExpired(kLeftAtLeast.count())) &&
+        !window_.isMinimized() && window_.isActiveWindow()) {
         away_ = false;
         fillScreen();
     }
@@ -147,6 +155,10 @@ bool ChildLock::eventFilter(QObject* watched, QEvent* event) {
                         [watched](const auto& cover) { return cover.get() == watched; })) {
             event->ignore();
             return true;
+        }
+        if (event->type() == QEvent::Expose && away_ && watched == window_.windowHandle() &&
+            !window_.windowHandle()->isExposed()) {
+            hiddenSinceLeft_ = true;
         }
         // A window of ours back in sight (asked back, or restored by the
         // window manager before the toolkit told it was active again): the

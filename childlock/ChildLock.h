@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QPointer>
 #include <QRect>
@@ -71,7 +72,9 @@ private:
     std::function<bool()> askGrownUp_;
     std::function<QSize(QSize)> fitLayout_;
     bool locked_ = false;
-    bool away_ = false;    // a grown-up let the window be left
+    bool away_ = false;  // a grown-up let the window be left
+    bool hiddenSinceLeft_ = false;
+    QElapsedTimer leftAt_;
     bool asking_ = false;  // the question is on the screen
     QSize layoutSize_;     // the window's own fixed size
     QRect normalGeometry_;
