@@ -193,18 +193,25 @@ TEST_F(ChildLockTest, ClosingAndTheUsersBrowserNeedTheSumAndDialogsHoldTheKeyboa
             EXPECT_EQ(keyboardHeldOn, window->windowHandle());
         } else {
             // Left, the keys are free; the window manager's own activation
-            // of the window as the question goes, once it is minimized, is
-            // no return: it stays minimized, the keys free, and asks for
-            // nothing. Restored by the grown-up, it is back.
+            // of the window as the question goes, once it is minimized, and
+            // again with the state it had before told late, is no return:
+            // it stays left, the keys free, and asks for nothing. Restored
+            // by the grown-up, it is back.
             EXPECT_FALSE(keyboardHeld);
             broughtBack = nullptr;
-            QWindowSystemInterface::handleWindowActivated(nullptr);
-            QWindowSystemInterface::handleWindowActivated(window->windowHandle());
-            QWindowSystemInterface::flushWindowSystemEvents();
-            QCoreApplication::processEvents();
-            EXPECT_TRUE(window->isMinimized());
-            EXPECT_FALSE(keyboardHeld);
-            EXPECT_EQ(broughtBack, nullptr);
+            for (const bool toldLate : {false, true}) {
+                if (toldLate) {
+                    QWindowSystemInterface::handleWindowStateChanged(window->windowHandle(),
+                                                                     Qt::WindowFullScreen);
+                }
+                QWindowSystemInterface::handleWindowActivated(nullptr);
+                QWindowSystemInterface::handleWindowActivated(window->windowHandle());
+                QWindowSystemInterface::flushWindowSystemEvents();
+                QCoreApplication::processEvents();
+                EXPECT_EQ(window->isMinimized(), !toldLate);
+                EXPECT_FALSE(keyboardHeld);
+                EXPECT_EQ(broughtBack, nullptr);
+            }
             window->setWindowState(Qt::WindowNoState);
         }
         // Active again (the window manager's doing; after leaving, a while
