@@ -91,8 +91,12 @@ bool ChildLock::unlock() {
     activate_.stop();
     covers_.clear();
     hold_->giveBack();
-    if (window_.windowHandle() != nullptr && window_.isVisible()) {
-        hold_->keepOnEveryDesktop(*window_.windowHandle(), false);
+    // Every window of ours on the current desktop only again (an about box
+    // open as the lock opens too).
+    for (QWidget* shown : QApplication::topLevelWidgets()) {
+        if (mayHoldKeys(shown)) {
+            hold_->keepOnEveryDesktop(*shown->windowHandle(), false);
+        }
     }
     window_.setContentsMargins(0, 0, 0, 0);
     if (fitLayout_) {
@@ -177,7 +181,9 @@ bool ChildLock::eventFilter(QObject* watched, QEvent* event) {
         }
         if (event->type() == QEvent::WindowActivate) {
             // A dialog of the program's: the hold moves to it, so that the
-            // desktop's shortcuts stay away while it is open.
+            // desktop's shortcuts stay away while it is open; and it is the
+            // one asked back when another program takes the focus.
+            lastActive_ = static_cast<QWidget*>(watched);
             holdKeyboard();
         } else if (event->type() == QEvent::Hide &&
                    static_cast<QWidget*>(watched)->windowType() != Qt::ToolTip) {
@@ -189,6 +195,7 @@ bool ChildLock::eventFilter(QObject* watched, QEvent* event) {
     }
     switch (event->type()) {
         case QEvent::WindowActivate:
+            lastActive_ = &window_;
             comeBackIfRestored();
             holdKeyboard();
             break;
@@ -388,8 +395,12 @@ void ChildLock::takeFocusBack() {
     if (!locked_ || away_ || !window_.isVisible()) {
         return;
     }
-    QWidget* front =
-        QApplication::activeModalWidget() != nullptr ? QApplication::activeModalWidget() : &window_;
+    // A modal dialog of ours, else the window of ours last active (the
+    // about box, say) while it is open, else the piano.
+    QWidget* front = QApplication::activeModalWidget();
+    if (front == nullptr) {
+        front = mayHoldKeys(lastActive_) ? lastActive_.data() : &window_;
+    }
     front->raise();
     front->activateWindow();
     // The toolkit's own request counts as the program's, which the window

@@ -75,8 +75,9 @@ private:
     bool away_ = false;  // a grown-up let the window be left
     bool hiddenSinceLeft_ = false;
     QElapsedTimer leftAt_;
-    bool asking_ = false;  // the question is on the screen
-    QSize layoutSize_;     // the window's own fixed size
+    QPointer<QWidget> lastActive_;  // a window of ours, the last made active
+    bool asking_ = false;           // the question is on the screen
+    QSize layoutSize_;              // the window's own fixed size
     QRect normalGeometry_;
     QTimer retry_;     // for a keyboard another program held
     QTimer activate_;  // asks the window manager to make the window active

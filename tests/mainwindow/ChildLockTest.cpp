@@ -136,6 +136,10 @@ TEST_F(ChildLockTest, OffByDefaultTheGrownUpsMenuLocksAndTheLockIsKeptAndUnlocks
         EXPECT_LT(button->fontMetrics().horizontalAdvance(button->text()), button->width())
             << button->text().toStdString();
     }
+    // The about box open as the lock opens: on every desktop no more.
+    aboutBox.show();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(aboutBox.form()));
+    EXPECT_TRUE(onEveryDesktop.contains(aboutBox.form()->windowHandle()));
     for (const bool byKeys : {false, true}) {
         for (const bool right : {false, true}) {
             answerNextQuestion(right ? kRight : kWrong);
@@ -149,6 +153,7 @@ TEST_F(ChildLockTest, OffByDefaultTheGrownUpsMenuLocksAndTheLockIsKeptAndUnlocks
             }
             EXPECT_EQ(locked(), !right) << byKeys;
         }
+        EXPECT_FALSE(onEveryDesktop.contains(aboutBox.form()->windowHandle()));
         EXPECT_FALSE(window->isFullScreen());
         EXPECT_EQ(window->size(), ownSize);
         EXPECT_EQ(piano->size(), QSize(1145, 178));
@@ -245,6 +250,13 @@ TEST_F(ChildLockTest, ClosingAndTheUsersBrowserNeedTheSumAndDialogsHoldTheKeyboa
     ASSERT_TRUE(QTest::qWaitForWindowActive(aboutBox.form()));
     EXPECT_EQ(keyboardHeldOn, aboutBox.form()->windowHandle());
     EXPECT_TRUE(onEveryDesktop.contains(aboutBox.form()->windowHandle()));
+    // Another program made active meanwhile: the box is asked back, not
+    // the piano behind it.
+    broughtBack = nullptr;
+    QWindowSystemInterface::handleWindowActivated(nullptr);
+    EXPECT_TRUE(waitUntil([&] { return broughtBack == aboutBox.form()->windowHandle(); }));
+    aboutBox.form()->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(aboutBox.form()));
     aboutBox.form()->close();
     EXPECT_TRUE(waitUntil([&] { return keyboardHeldOn == window->windowHandle(); }));
     for (const bool right : {false, true}) {
