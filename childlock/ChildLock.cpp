@@ -166,8 +166,10 @@ bool ChildLock::eventFilter(QObject* watched, QEvent* event) {
         }
         // A window of ours back in sight (asked back, or restored by the
         // window manager before the toolkit told it was active again): the
-        // keys held at once, before a child's next shortcut.
-        if (event->type() == QEvent::Expose && locked_ && !away_) {
+        // keys held at once, before a child's next shortcut. (Not as it is
+        // first shown: a hold then can keep the window manager from giving
+        // it the focus.)
+        if (event->type() == QEvent::Expose && locked_ && !away_ && activeOnce_) {
             QTimer::singleShot(0, this, &ChildLock::holdKeyboard);
             return false;
         }
@@ -184,6 +186,7 @@ bool ChildLock::eventFilter(QObject* watched, QEvent* event) {
             // desktop's shortcuts stay away while it is open; and it is the
             // one asked back when another program takes the focus.
             lastActive_ = static_cast<QWidget*>(watched);
+            activeOnce_ = true;
             holdKeyboard();
         } else if (event->type() == QEvent::Hide &&
                    static_cast<QWidget*>(watched)->windowType() != Qt::ToolTip) {
@@ -196,6 +199,7 @@ bool ChildLock::eventFilter(QObject* watched, QEvent* event) {
     switch (event->type()) {
         case QEvent::WindowActivate:
             lastActive_ = &window_;
+            activeOnce_ = true;
             comeBackIfRestored();
             holdKeyboard();
             break;
@@ -405,8 +409,10 @@ void ChildLock::takeFocusBack() {
     front->activateWindow();
     // The toolkit's own request counts as the program's, which the window
     // manager may refuse once another program was used since (and waits
-    // for a window it saw go): asked as the user's side too.
-    if (QWindow* window = front->windowHandle()) {
+    // for a window it saw go): asked as the user's side too, once the
+    // program was active (at the start, such a request as the window maps
+    // can keep the window manager from giving it the focus).
+    if (QWindow* window = front->windowHandle(); window != nullptr && activeOnce_) {
         hold_->keepOnEveryDesktop(*window, true);
         hold_->bringBack(*window);
     }

@@ -76,6 +76,7 @@ private:
     bool hiddenSinceLeft_ = false;
     QElapsedTimer leftAt_;
     QPointer<QWidget> lastActive_;  // a window of ours, the last made active
+    bool activeOnce_ = false;       // the program was active since it locked
     bool asking_ = false;           // the question is on the screen
     QSize layoutSize_;              // the window's own fixed size
     QRect normalGeometry_;

@@ -812,7 +812,7 @@ MUTANTS = [
      "QMetaObject::invokeMethod(picker, &QDialog::reject, Qt::QueuedConnection);", "(void)picker;",
      "a locked page's colour input opens a window of its own"),
     ("held-late-after-return", "childlock/ChildLock.cpp",
-     "if (event->type() == QEvent::Expose && locked_ && !away_) {", "if (false) {",
+     "if (event->type() == QEvent::Expose && locked_ && !away_ && activeOnce_) {", "if (false) {",
      "a window back in sight is a while there before the keys are held again"),
     ("back-on-any-activation", "childlock/ChildLock.cpp",
      "if (away_ && (hiddenSinceLeft_ || leftAt_.hasExpired(kLeftAtLeast.count())) &&",
