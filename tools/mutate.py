@@ -230,7 +230,8 @@ MUTANTS = [
      "if (serverPassedOver && !contains(servers, name)) {", "if (false) {",
      "with a PipeWire and its PulseAudio service that play nothing, the piano hangs in ALSA at start"),
     ("focus-asked-as-the-program", "childlock/ChildLock.cpp",
-     "if (QWindow* window = front->windowHandle()) {", "if (QWindow* window = nullptr) {",
+     "if (QWindow* window = front->windowHandle(); window != nullptr && activeOnce_) {",
+     "if (QWindow* window = nullptr; window != nullptr && activeOnce_) {",
      "a locked piano another program took the focus from asks for it only as a program, "
      "which focus-stealing prevention may refuse"),
     ("pulseaudio-one-period", "sound/pulseaudio/PulseAudioOutput.cpp",
