@@ -9,6 +9,7 @@ import shutil
 import socket
 import struct
 import subprocess
+import sys
 import tempfile
 import threading
 import time
@@ -259,6 +260,54 @@ class PipeWire(AudioServer):
                        self.pactl("get-default-sink") == SINK)
 
 
+class StallWitness:
+    # Where the host stopped this machine: on each core a real-time process
+    # above every other program sleeps a millisecond at a time and tells when
+    # it woke 3 ms late or more. Nothing of ours delays it, so a gap in a
+    # recording at such a moment is the host's; where it cannot be real-time,
+    # it witnesses nothing.
+    CODE = """if True:
+        import os, sys, time
+        os.sched_setaffinity(0, {int(sys.argv[1])})
+        os.sched_setscheduler(0, os.SCHED_FIFO, os.sched_param(99))
+        print("ready", flush=True)
+        last = time.monotonic()
+        while True:
+            time.sleep(0.001)
+            now = time.monotonic()
+            if now - last >= 0.003:
+                print(last, now, flush=True)
+            last = now
+    """
+
+    def __init__(self, processes):
+        self.stalls = []  # (from, to) in time.monotonic()
+        self.lock = threading.Lock()
+        ready = []
+        for cpu in sorted(os.sched_getaffinity(0)):
+            child = processes.start([sys.executable, "-c", self.CODE, str(cpu)], os.environ,
+                                    stdout=PIPE)
+            threading.Thread(target=self._read, args=(child, ready), daemon=True).start()
+        self.able = wait_for(lambda: len(ready) == len(os.sched_getaffinity(0)), 5)
+
+    def _read(self, child, ready):
+        for line in child.stdout:
+            if line == b"ready\n":
+                ready.append(child)
+                continue
+            with self.lock:
+                self.stalls.append(tuple(map(float, line.split())))
+
+    def saw(self, since, until):
+        # Whether the host stopped a core between the two times.
+        with self.lock:
+            return any(begin <= until and end >= since for begin, end in self.stalls)
+
+    def seen(self):
+        with self.lock:
+            return list(self.stalls)
+
+
 class Recorder:
     # What the null sink plays, recorded from its monitor as it arrives:
     # 16-bit stereo at 48 kHz, each block with the time it arrived.
@@ -285,6 +334,14 @@ class Recorder:
     def frames(self):
         with self.lock:
             return len(self.data) // FRAME_BYTES
+
+    def time_of(self, frame):
+        # When `frame` was played, in time.monotonic(): told back from when
+        # the first block holding it arrived.
+        with self.lock:
+            at, total = next(((at, total) for at, total in self.arrivals if total > frame),
+                             self.arrivals[-1])
+        return at - (total - frame) / RATE
 
     def onset(self, start, level=200):
         # The first frame from `start` on with a sample louder than `level`
