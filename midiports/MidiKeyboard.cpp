@@ -54,6 +54,12 @@ bool MidiKeyboard::playAtOnce(std::uint32_t message) noexcept {
     return straight_->playAtOnce(message);
 }
 
+void MidiKeyboard::cycleTaken(std::uint64_t upTo) noexcept {
+    if (straight_ != nullptr) {
+        straight_->cycleTaken(upTo);
+    }
+}
+
 void MidiKeyboard::publishReady() {
     std::uint16_t ready = 0;
     for (std::uint8_t channel = 0; channel < 16; ++channel) {

@@ -46,6 +46,7 @@ public:
     // Lets go every note and pedal the sources hold.
     void sourceLeft() override;
     bool playAtOnce(std::uint32_t message) noexcept override;
+    void cycleTaken(std::uint64_t upTo) noexcept override;
 
 private:
     void noteOn(std::uint8_t channel, std::uint8_t note);

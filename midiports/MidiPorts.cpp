@@ -135,6 +135,13 @@ MidiPorts::Heard MidiPorts::hearAtOnce(std::uint32_t message, bool echo) {
     return heard;
 }
 
+void MidiPorts::cycleHeard(std::uint64_t upTo) {
+    const std::unique_lock<std::mutex> lock(receiverMutex_, std::try_to_lock);
+    if (lock.owns_lock() && receiver_ != nullptr) {
+        receiver_->cycleTaken(upTo);
+    }
+}
+
 void MidiPorts::lose(const Heard& heard) {
     if (heard.deferred) {
         deferred_.fetch_sub(1);

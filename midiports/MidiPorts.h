@@ -34,6 +34,9 @@ public:
     // when it sounded; received() then has it as well, to light its key, and
     // what it plays of it does not reach the synthesizer again.
     virtual bool playAtOnce(std::uint32_t /*message*/) noexcept { return false; }
+    // On that thread, once all that came in up to `upTo` on the graph's
+    // clock, in frames, was offered to playAtOnce.
+    virtual void cycleTaken(std::uint64_t /*upTo*/) noexcept {}
 };
 
 // What went out lately, to tell our own messages when they come back.
@@ -128,6 +131,9 @@ protected:
     // cannot, and everything after until that is delivered, is deferred, so
     // that no message overtakes another. Never waits.
     Heard hearAtOnce(std::uint32_t message, bool echo);
+    // For a backend, on its real-time thread, at the end of each cycle's
+    // input: all up to `upTo` on the graph's clock was heard. Never waits.
+    void cycleHeard(std::uint64_t upTo);
     // From any thread: the receiver gets these as handOver(messages) does.
     void handOver(std::vector<Heard> heard);
     // On the thread that opened the ports: lights and passes on what was

@@ -12,6 +12,10 @@ class StraightInput {
 public:
     // Never blocks and never allocates: true when `message` sounded.
     virtual bool playAtOnce(std::uint32_t message) noexcept = 0;
+    // Never blocks either: what came in on the audio graph's clock up to
+    // `upTo` (in frames) was played or handed over, so that an output of
+    // the same graph may render it in the cycle it came in.
+    virtual void cycleTaken(std::uint64_t upTo) noexcept = 0;
 
 protected:
     ~StraightInput() = default;

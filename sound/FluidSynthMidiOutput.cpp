@@ -106,6 +106,13 @@ bool FluidSynthMidiOutput::playAtOnce(std::uint32_t message) noexcept {
     return device.audio.keepAwake() && device.synth->playAtOnce(message);
 }
 
+void FluidSynthMidiOutput::cycleTaken(std::uint64_t upTo) noexcept {
+    const std::unique_lock<std::mutex> lock(devicesMutex_, std::try_to_lock);
+    if (lock.owns_lock() && !devices_.empty()) {
+        devices_.begin()->second->synth->cycleInput().taken(upTo);
+    }
+}
+
 AudioConnection* FluidSynthMidiOutput::audio(Handle handle) const {
     const auto found = devices_.find(handle);
     return found == devices_.end() ? nullptr : &found->second->audio;

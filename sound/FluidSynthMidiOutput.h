@@ -69,6 +69,7 @@ public:
     std::int32_t close(Handle handle) override;
 
     bool playAtOnce(std::uint32_t message) noexcept override;
+    void cycleTaken(std::uint64_t upTo) noexcept override;
 
     // The audio of an open device, or null; for measurements.
     AudioConnection* audio(Handle handle) const;

@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "CycleInput.h"
 #include "FluidHandles.h"
 #include "MidiOutput.h"
 
@@ -66,6 +67,9 @@ public:
     // been given one (by a Program Change or by playing on it).
     int program(int channel) const;
 
+    // Where a real-time MIDI input and an output of one audio graph meet.
+    CycleInput& cycleInput() { return cycleInput_; }
+
     const SynthFormat& format() const { return format_; }
     fluid_synth_t* synth() const { return synth_.get(); }
     fluid_settings_t* settings() const { return settings_.get(); }
@@ -82,6 +86,7 @@ private:
     // and a sender waits out the short straight one under way.
     std::atomic<int> sending_{0};
     std::atomic<int> straight_{0};
+    CycleInput cycleInput_;
     Settings settings_;
     Synth synth_;
 };

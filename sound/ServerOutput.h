@@ -1,6 +1,10 @@
 #pragma once
 
+#include <atomic>
+#include <string>
+
 #include "AudioOutput.h"
+#include "Diagnostics.h"
 #include "RealtimeThread.h"
 #include "Renderer.h"
 
@@ -27,7 +31,14 @@ protected:
             close();
             throw;
         }
-        runInRealTime(renderer_.renderThread(), diagnostics);
+        if (const std::string why = runInRealTime(renderer_.renderThread()); !why.empty()) {
+            static std::atomic<bool> said{false};  // once per process
+            if (!said.exchange(true)) {
+                diagnostics.say(
+                    "the audio thread runs at ordinary priority (real-time scheduling: " + why +
+                    "); when the computer is busy, the sound may break up");
+            }
+        }
     }
 
     // Returns once audio flows; throws NoAudioServer when the server is not

@@ -10,6 +10,7 @@
 #include <sys/eventfd.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdlib>
@@ -19,6 +20,7 @@
 #include <string>
 
 #include "PipeWireClient.h"
+#include "RealtimeThread.h"
 
 namespace tinko::midiports::pipewire {
 namespace {
@@ -121,6 +123,7 @@ void PipeWireMidiPorts::connect() {
     }
     LoopLock lock(loop_.get());
     lost_.store(false);
+    realTime_ = false;  // a new context, a new graph thread
     core_ = pw_context_connect(context_.get(), nullptr, 0);
     if (core_ == nullptr) {
         throw std::runtime_error("no PipeWire daemon answers");
@@ -202,7 +205,8 @@ void PipeWireMidiPorts::close() {
     }
     context_.reset();
     loop_.reset();
-    linkInputs_.clear();
+    links_.clear();
+    outputLinked_.store(false);
     ports_.clear();
     keyboardLinks_ = KeyboardLinks();
     keyboardLinks_.setOn(autoConnect_);
@@ -231,6 +235,10 @@ void PipeWireMidiPorts::followKeyboards() {
         return;
     }
     const std::uint32_t node = pw_filter_get_node_id(filter_);
+    outputLinked_.store(node != SPA_ID_INVALID &&
+                        std::any_of(links_.begin(), links_.end(), [node](const auto& link) {
+                            return link.second.output == node;
+                        }));
     std::uint32_t input = KeyboardLinks::kNone;
     for (const auto& [id, port] : ports_) {
         if (port.input && port.node == node && node != SPA_ID_INVALID) {
@@ -300,12 +308,23 @@ void PipeWireMidiPorts::sourceLeftLater() {
 
 void PipeWireMidiPorts::onProcess(void* self, spa_io_position* position) {
     auto& ports = *static_cast<PipeWireMidiPorts*>(self);
+    if (!ports.realTime_) {
+        // The graph's thread of our context runs at ordinary priority (no
+        // library of ours makes it real-time): a note would wait behind
+        // whatever keeps the machine busy. Where that cannot be changed,
+        // the audio output has said so already.
+        ports.realTime_ = true;
+        runInRealTime(gettid());
+    }
     if (position != nullptr && position->clock.rate.denom != 0) {
         ports.setCycle(std::chrono::microseconds(position->clock.duration * 1000000 *
                                                  position->clock.rate.num /
                                                  position->clock.rate.denom));
     }
     ports.readInput();
+    if (position != nullptr) {
+        ports.cycleHeard(position->clock.position + position->clock.duration);
+    }
     ports.writeOutput();
 }
 
@@ -347,6 +366,9 @@ void PipeWireMidiPorts::writeOutput() {
     pw_buffer* buffer = pw_filter_dequeue_buffer(output_);
     WireBytes wire;
     if (buffer == nullptr) {
+        if (outputLinked_.load()) {
+            return;  // the peer still has our buffers: what waits goes with the next
+        }
         dropOutgoing();  // nothing is linked to take it
         while (outgoing_.pop(wire)) {
         }
@@ -397,7 +419,8 @@ void PipeWireMidiPorts::onGlobal(void* self, std::uint32_t id, std::uint32_t, co
                                  std::uint32_t, const spa_dict* props) {
     auto& ports = *static_cast<PipeWireMidiPorts*>(self);
     if (std::string(type) == PW_TYPE_INTERFACE_Link) {
-        ports.linkInputs_[id] = numberIn(props, PW_KEY_LINK_INPUT_NODE);
+        ports.links_[id] = {numberIn(props, PW_KEY_LINK_OUTPUT_NODE),
+                            numberIn(props, PW_KEY_LINK_INPUT_NODE)};
         ports.keyboardLinks_.linkAdded(id, numberIn(props, PW_KEY_LINK_OUTPUT_PORT),
                                        numberIn(props, PW_KEY_LINK_INPUT_PORT));
     } else if (std::string(type) == PW_TYPE_INTERFACE_Port) {
@@ -419,17 +442,18 @@ void PipeWireMidiPorts::onGlobalRemove(void* self, std::uint32_t id) {
         ports.followKeyboards();
         return;
     }
-    const auto link = ports.linkInputs_.find(id);
-    if (link == ports.linkInputs_.end()) {
+    const auto link = ports.links_.find(id);
+    if (link == ports.links_.end()) {
         return;
     }
+    const std::uint32_t into = link->second.input;
+    ports.links_.erase(link);
     ports.keyboardLinks_.linkRemoved(id);
     ports.followKeyboards();
     // A source unlinked from the input port, or gone with its links.
-    if (ports.filter_ != nullptr && link->second == pw_filter_get_node_id(ports.filter_)) {
+    if (ports.filter_ != nullptr && into == pw_filter_get_node_id(ports.filter_)) {
         ports.sourceLeftLater();
     }
-    ports.linkInputs_.erase(link);
 }
 
 }  // namespace tinko::midiports::pipewire

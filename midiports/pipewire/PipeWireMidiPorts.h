@@ -83,9 +83,13 @@ private:
     spa_hook registryListener_{};
     void* input_ = nullptr;  // the ports' data, the filter's own
     void* output_ = nullptr;
-    // The loop thread's own: the graph's links, by id, with the node each
-    // goes into.
-    std::map<std::uint32_t, std::uint32_t> linkInputs_;
+    // The loop thread's own: the graph's links, by id, with the nodes each
+    // comes out of and goes into.
+    struct LinkEnds {
+        std::uint32_t output = SPA_ID_INVALID;
+        std::uint32_t input = SPA_ID_INVALID;
+    };
+    std::map<std::uint32_t, LinkEnds> links_;
     struct Port {
         std::uint32_t node = SPA_ID_INVALID;
         bool input = false;
@@ -111,7 +115,11 @@ private:
         int fd = -1;
     } wakeUp_;
     std::unique_ptr<QSocketNotifier> incomingNotifier_;
+    bool realTime_ = false;  // the real-time thread's own, once it runs
     std::atomic<bool> outputTaken_{false};
+    // Whether a link comes out of our node, as the graph tells: a cycle
+    // whose output buffer the peer has not given back yet keeps what waits.
+    std::atomic<bool> outputLinked_{false};
     std::atomic<bool> lost_{false};  // the daemon gone, and its loss told
 };
 

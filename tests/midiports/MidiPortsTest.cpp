@@ -297,6 +297,7 @@ TEST_F(PianoOnPorts, ASourceSoundsAtOnceOnTheRealTimeThreadAndTheWindowOnlyLight
         }
         EXPECT_EQ(lit, step.lit) << step.what;
     }
+    EXPECT_EQ(straight.takenUpTo, ports.cycleEnd) << "the cycle's input not told as taken";
 }
 
 TEST(MidiThruOutput, EveryMessageGoesToTheSynthesizerAndOutOfThePorts) {

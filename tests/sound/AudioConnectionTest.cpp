@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <future>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "AudioConnection.h"
 #include "BufferGrowth.h"
+#include "CycleInput.h"
 #include "Diagnostics.h"
 #include "FluidSynthMidiOutput.h"
 #include "GmSynth.h"
@@ -57,6 +59,25 @@ TEST(IdleWatch, RestsAfterEnoughSilenceWithNoMessageAndWakesForTheNext) {
         }
         EXPECT_EQ(answers, expected) << script;
     }
+}
+
+TEST(CycleInput, AnOutputWaitsForTheInputOfItsCycleOnlyWhilePortsFollowItsGraph) {
+    // Cycles of 256 frames. The ports took the cycle before (up to 256): the
+    // output waits, until they take this one or its time is up; the next
+    // cycle, they no longer follow. On another graph's clock (up to 100),
+    // or this cycle taken already, nothing is waited for.
+    using Wait = CycleInput::Wait;
+    CycleInput input;
+    input.taken(256);
+    auto waiting = std::async(std::launch::async, [&] { return input.waitFor(256, 512, 60s); });
+    input.taken(512);
+    EXPECT_EQ(waiting.get(), Wait::Taken) << "taken while waiting";
+    EXPECT_EQ(input.waitFor(512, 768, 1ms), Wait::TimedOut) << "ports late";
+    EXPECT_EQ(input.waitFor(768, 1024, 60s), Wait::NotFollowing) << "ports gone";
+    input.taken(100);
+    EXPECT_EQ(input.waitFor(1024, 1280, 60s), Wait::NotFollowing) << "another graph";
+    input.taken(1280);
+    EXPECT_EQ(input.waitFor(1024, 1280, 60s), Wait::Taken) << "taken before";
 }
 
 TEST(BufferGrowth, GrowsOnAGapWhileSoundingOnceASettleAndIsSmallAgainAtRest) {
@@ -211,6 +232,9 @@ TEST(FluidSynthMidiOutput, ASilentStartDropsNotesAndSoundsOnceAServerComes) {
     const float held = loudestOf(*synth, 0.2);
     EXPECT_GT(held, 0.05F) << "a note played straight";
     EXPECT_TRUE(output.playAtOnce(0x003E80));
+    output.cycleTaken(512);
+    EXPECT_EQ(synth.load()->cycleInput().waitFor(256, 512, 60s), CycleInput::Wait::Taken)
+        << "the input's cycle not told to the output";
     loudestOf(*synth, 3.0);
     EXPECT_LT(loudestOf(*synth, 0.1), held / 100) << "its release played straight";
     audio.load()->resting = true;
@@ -219,6 +243,7 @@ TEST(FluidSynthMidiOutput, ASilentStartDropsNotesAndSoundsOnceAServerComes) {
     audio.load()->resting = false;
     output.close(handle);
     EXPECT_FALSE(output.playAtOnce(0x703E90)) << "to a device closed";
+    output.cycleTaken(768);
     EXPECT_EQ(said.str(),
               "tinko-piano: no sound: not there\n"
               "tinko-piano: sound is back (through stand-in)\n");

@@ -3,7 +3,8 @@
 // the properties the bridge gives a sound card's MIDI port (the bridge's
 // node.driver is left out: this node has no clock to drive a graph with).
 // Each SIGUSR1 strikes its note (again) in the next cycle, held, and it says
-// when on standard output ("struck" and the monotonic clock's seconds).
+// when on standard output ("struck" and the monotonic clock's seconds). Its
+// graph thread runs real-time, as the bridge's in the daemon does.
 //
 // midi_keyboard_stand_in CLIENT NAME NOTE, where CLIENT is the sequencer
 // client number the port's path names.
@@ -19,6 +20,8 @@
 #include <ctime>
 #include <string>
 
+#include "RealtimeThread.h"
+
 namespace {
 
 struct Keyboard {
@@ -26,10 +29,16 @@ struct Keyboard {
     void* port = nullptr;
     std::uint8_t note = 0;
     std::atomic<bool> strike{false};
+    bool realTime = false;  // the graph thread's own
 };
 
 void process(void* data, spa_io_position*) {
     auto& keyboard = *static_cast<Keyboard*>(data);
+    if (!keyboard.realTime) {
+        // As the daemon's bridge runs, in the daemon's real-time thread.
+        keyboard.realTime = true;
+        tinko::runInRealTime(gettid());
+    }
     pw_buffer* buffer = pw_filter_dequeue_buffer(keyboard.port);
     if (buffer == nullptr) {
         return;

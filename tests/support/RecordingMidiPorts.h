@@ -33,7 +33,8 @@ public:
     }
 
     // As a backend's real-time thread: each is heard there, in turn (ours
-    // when it went out lately), then handed over.
+    // when it went out lately), the cycle told as heard, then all handed
+    // over.
     void playInRealTime(std::vector<std::uint32_t> messages) {
         std::thread([&, messages] {
             std::vector<Heard> heard;
@@ -41,6 +42,7 @@ public:
                 const auto now = midiports::EchoWatch::Clock::now();
                 heard.push_back(hearAtOnce(message, written_.isEcho(message, now, echoWindow())));
             }
+            cycleHeard(cycleEnd += 256);
             handOver(std::move(heard));
         }).join();
     }
@@ -52,6 +54,7 @@ public:
 
     std::vector<std::uint32_t> sent;
     bool autoConnect = true;
+    std::uint64_t cycleEnd = 0;  // on the graph's clock: a cycle each call
 
 private:
     midiports::EchoWatch written_;
@@ -69,9 +72,11 @@ public:
         played.push_back(message);
         return true;
     }
+    void cycleTaken(std::uint64_t upTo) noexcept override { takenUpTo = upTo; }
 
     std::vector<std::uint32_t> played;
     int refuse = 0;
+    std::uint64_t takenUpTo = 0;
 };
 
 }  // namespace tinko::testing

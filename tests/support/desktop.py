@@ -3,6 +3,7 @@
 # itself), a Wayland compositor on it, PulseAudio or PipeWire with a null sink
 # and a recorder of what that sink plays, and the program with a home and a
 # runtime folder of its own. Nothing outside what it starts is touched.
+import bisect
 import operator
 import os
 import shutil
@@ -291,12 +292,15 @@ class StallWitness:
         self.able = wait_for(lambda: len(ready) == len(os.sched_getaffinity(0)), 5)
 
     def _read(self, child, ready):
-        for line in child.stdout:
-            if line == b"ready\n":
-                ready.append(child)
-                continue
-            with self.lock:
-                self.stalls.append(tuple(map(float, line.split())))
+        try:
+            for line in child.stdout:
+                if line == b"ready\n":
+                    ready.append(child)
+                    continue
+                with self.lock:
+                    self.stalls.append(tuple(map(float, line.split())))
+        except (OSError, ValueError):
+            pass  # closed as the test ends
 
     def saw(self, since, until):
         # Whether the host stopped a core between the two times.
@@ -336,12 +340,14 @@ class Recorder:
             return len(self.data) // FRAME_BYTES
 
     def time_of(self, frame):
-        # When `frame` was played, in time.monotonic(): told back from when
-        # the first block holding it arrived.
+        # When `frame` played, in time.monotonic(): its block's arrival less
+        # the frames after it; None until it has arrived.
         with self.lock:
-            at, total = next(((at, total) for at, total in self.arrivals if total > frame),
-                             self.arrivals[-1])
-        return at - (total - frame) / RATE
+            index = bisect.bisect_right(self.arrivals, frame, key=lambda arrival: arrival[1])
+            if index == len(self.arrivals):
+                return None
+            arrived, frames = self.arrivals[index]
+            return arrived - (frames - 1 - frame) / RATE
 
     def onset(self, start, level=200):
         # The first frame from `start` on with a sample louder than `level`
