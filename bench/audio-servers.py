@@ -78,16 +78,6 @@ def version(daemon):
                           text=True).stdout.split()[-1]
 
 
-def time_of(recorder, frame):
-    """When `frame` played: its block's arrival less the frames after it."""
-    with recorder.lock:
-        index = bisect.bisect_right(recorder.arrivals, frame, key=lambda arrival: arrival[1])
-        if index == len(recorder.arrivals):
-            return None
-        arrived, frames = recorder.arrivals[index]
-        return arrived - (frames - 1 - frame) / RATE
-
-
 def frame_at(recorder, moment):
     """The frame that played at `moment` (time.monotonic()), once recorded."""
     with recorder.lock:
@@ -156,8 +146,8 @@ def key_to_sound(keyboard, recorder, timeout=2.0):
     keyboard.key(MIDDLE_C_KEY, False)
     if onset is None:
         return None
-    wait_for(lambda: time_of(recorder, onset) is not None)
-    return 1000 * (time_of(recorder, onset) - pressed)
+    wait_for(lambda: recorder.time_of(onset) is not None)
+    return 1000 * (recorder.time_of(onset) - pressed)
 
 
 def busy_cores(processes):
@@ -235,8 +225,8 @@ def fluidsynth_beside(server, processes, options):
         time.sleep(0.2)
         send("noteoff 0 60")
         if onset is not None:
-            wait_for(lambda: time_of(recorder, onset) is not None)
-            latencies.append(1000 * (time_of(recorder, onset) - sent))
+            wait_for(lambda: recorder.time_of(onset) is not None)
+            latencies.append(1000 * (recorder.time_of(onset) - sent))
         time.sleep(1.5)
     held = []
     for _ in range(options.chords):

@@ -31,12 +31,14 @@ from desktop import PipeWire, Processes, Program, Recorder, XServer, wait_for  #
 
 
 def note_to_sound(stand_in, processes, server, recorder):
-    """Milliseconds from the stand-in's note at our port to its sound."""
+    """Milliseconds from the stand-in's note at our port to its sound (a
+    cycle's resolution)."""
     out = processes.folder() + "/out"
     with open(out, "w") as said:
         keyboard = processes.start([stand_in, "24", "Keys", "60"], server.env, stdout=said)
     wait_for(lambda: "Midi-Bridge" in subprocess.run(["pw-link", "-l", "-i"], env=server.env,
                                                      capture_output=True, text=True).stdout)
+    time.sleep(0.2)  # played a moment after it is plugged in, as a person does
     onset = None
     for _ in range(5):  # a note struck as the link comes up may not reach us
         start = recorder.frames()
@@ -49,11 +51,13 @@ def note_to_sound(stand_in, processes, server, recorder):
     wait_for(lambda: recorder.loudest(recorder.frames() - 4800, recorder.frames()) < 100, 5.0)
     if onset is None:
         return None
-    wait_for(lambda: servers.time_of(recorder, onset) is not None)
+    wait_for(lambda: recorder.time_of(onset) is not None)
     with open(out) as said:
         struck = [float(line.split()[1]) for line in said if line.startswith("struck")]
-    heard = servers.time_of(recorder, onset)
-    return 1000 * (heard - max(t for t in struck if t < heard))
+    heard = recorder.time_of(onset)
+    # A sink's cycle arrives whole, timed from its start: a note heard in
+    # the cycle it was struck in may seem heard a little before it.
+    return 1000 * (heard - max(t for t in struck if t < heard + 0.025))
 
 
 def measure(build, x, options, load):
