@@ -1024,6 +1024,9 @@ MUTANTS = [
      "written_.sent(*message, EchoWatch::Clock::now());", "(void)*message;",
      "on PipeWire, our own messages looped back to the input play again"),
     # a MIDI note sounds in the graph cycle it came in
+    ("midi-output-dropped-while-linked", "midiports/pipewire/PipeWireMidiPorts.cpp",
+     "if (outputLinked_.load()) {", "if (false) {",
+     "a cycle whose output buffer the peer still holds drops what the piano sends, a release too"),
     ("midi-ordinary-priority", "midiports/pipewire/PipeWireMidiPorts.cpp",
      "        runInRealTime(gettid());", "        (void)0;",
      "the MIDI input waits behind busy programs: notes late on a busy machine"),
