@@ -330,10 +330,13 @@ class Recorder:
         self.running = wait_for(lambda: self.frames() > 0)
 
     def _read(self):
-        while block := os.read(self.parec.stdout.fileno(), 65536):
-            with self.lock:
-                self.data += block
-                self.arrivals.append((time.monotonic(), len(self.data) // FRAME_BYTES))
+        try:
+            while block := os.read(self.parec.stdout.fileno(), 65536):
+                with self.lock:
+                    self.data += block
+                    self.arrivals.append((time.monotonic(), len(self.data) // FRAME_BYTES))
+        except (OSError, ValueError):
+            pass  # closed as the test ends
 
     def frames(self):
         with self.lock:
