@@ -46,7 +46,6 @@ Build first with tools/build.sh; TINKO_BUILD_DIR names another build folder.
 """
 import argparse
 import array
-import bisect
 import ctypes
 import math
 import os
@@ -76,16 +75,6 @@ CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 def version(daemon):
     return subprocess.run([daemon, "--version"], capture_output=True,
                           text=True).stdout.split()[-1]
-
-
-def frame_at(recorder, moment):
-    """The frame that played at `moment` (time.monotonic()), once recorded."""
-    with recorder.lock:
-        index = bisect.bisect_left(recorder.arrivals, moment, key=lambda arrival: arrival[0])
-        if index == len(recorder.arrivals):
-            return None
-        arrived, frames = recorder.arrivals[index]
-        return max(0, frames - round((arrived - moment) * RATE))
 
 
 class Keyboard:
@@ -192,11 +181,11 @@ def chords(path, server, recorder, count):
 
 def gaps_in(recorder, held):
     """Runs of digital silence inside the (on, off) times of held chords."""
-    wait_for(lambda: frame_at(recorder, held[-1][1]) is not None if held else True)
+    wait_for(lambda: recorder.frame_at(held[-1][1]) is not None if held else True)
     gaps = 0
     for on, off in held:
-        onset = recorder.onset(frame_at(recorder, on), ONSET)
-        end = frame_at(recorder, off)
+        onset = recorder.onset(recorder.frame_at(on), ONSET)
+        end = recorder.frame_at(off)
         if onset is not None and end is not None:
             gaps += len(recorder.silences(onset, end))
     return gaps

@@ -342,15 +342,24 @@ class Recorder:
         with self.lock:
             return len(self.data) // FRAME_BYTES
 
+    def _block(self, search, value, which):
+        # The first block whose arrival time (`which` 0), or the frames
+        # recorded by its arrival (1), is past `value`: (time, frames), or
+        # None until one has arrived.
+        with self.lock:
+            index = search(self.arrivals, value, key=lambda arrival: arrival[which])
+            return self.arrivals[index] if index < len(self.arrivals) else None
+
     def time_of(self, frame):
         # When `frame` played, in time.monotonic(): its block's arrival less
         # the frames after it; None until it has arrived.
-        with self.lock:
-            index = bisect.bisect_right(self.arrivals, frame, key=lambda arrival: arrival[1])
-            if index == len(self.arrivals):
-                return None
-            arrived, frames = self.arrivals[index]
-            return arrived - (frames - 1 - frame) / RATE
+        block = self._block(bisect.bisect_right, frame, 1)
+        return None if block is None else block[0] - (block[1] - 1 - frame) / RATE
+
+    def frame_at(self, moment):
+        # The frame that played at `moment` (time.monotonic()), once recorded.
+        block = self._block(bisect.bisect_left, moment, 0)
+        return None if block is None else max(0, block[1] - round((block[0] - moment) * RATE))
 
     def onset(self, start, level=200):
         # The first frame from `start` on with a sample louder than `level`
