@@ -31,7 +31,9 @@ protected:
             close();
             throw;
         }
-        if (const std::string why = runInRealTime(renderer_.renderThread()); !why.empty()) {
+        const std::string why = runInRealTime(renderer_.renderThread());
+        realTime_.store(why.empty());
+        if (!why.empty()) {
             static std::atomic<bool> said{false};  // once per process
             if (!said.exchange(true)) {
                 diagnostics.say(
@@ -49,6 +51,9 @@ protected:
 
     GmSynth& synth_;
     Renderer renderer_;
+    // Whether the server's thread renders in real time, as it does where
+    // the system allows it; set once it renders.
+    std::atomic<bool> realTime_{false};
 };
 
 }  // namespace tinko::fluid

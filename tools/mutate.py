@@ -1024,6 +1024,10 @@ MUTANTS = [
      "written_.sent(*message, EchoWatch::Clock::now());", "(void)*message;",
      "on PipeWire, our own messages looped back to the input play again"),
     # a MIDI note sounds in the graph cycle it came in
+    ("cycle-input-waits-without-real-time", "sound/pipewire/PipeWireOutput.cpp",
+     "if (output.realTime_.load(std::memory_order_relaxed) && position->clock.rate.denom != 0) {",
+     "if (position->clock.rate.denom != 0) {",
+     "denied real-time, the output spins for ports that come late as often as not"),
     ("midi-output-dropped-while-linked", "midiports/pipewire/PipeWireMidiPorts.cpp",
      "if (outputLinked_.load()) {", "if (false) {",
      "a cycle whose output buffer the peer still holds drops what the piano sends, a release too"),

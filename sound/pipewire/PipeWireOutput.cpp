@@ -192,7 +192,9 @@ void PipeWireOutput::onProcess(void* self) {
             }
         }
         output.nextPosition_ = position->clock.position + position->clock.duration;
-        if (position->clock.rate.denom != 0) {
+        // (Not where this thread is denied real-time: the ports' is then
+        // too, they come late as often as not, and a wait would only spin.)
+        if (output.realTime_.load(std::memory_order_relaxed) && position->clock.rate.denom != 0) {
             const std::chrono::nanoseconds cycle(position->clock.duration * 1000000000 *
                                                  position->clock.rate.num /
                                                  position->clock.rate.denom);
