@@ -1,10 +1,9 @@
 #pragma once
 
-#include <sched.h>
-
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <thread>
 
 namespace tinko::fluid {
 
@@ -30,7 +29,7 @@ public:
     void taken(std::uint64_t upTo) noexcept { takenUpTo_.store(upTo, std::memory_order_release); }
 
     // On the output's real-time thread, before it renders the cycle from
-    // `start` to `end`: waits, yielding the processor, at most `most`, and
+    // `start` to `end`: waits, asleep, at most `most`, and
     // only while the ports follow this graph (they took the cycle before,
     // up to `start`). Unlinked, or on another graph's clock, they stop doing
     // so after one cycle.
@@ -48,7 +47,11 @@ public:
             if (std::chrono::steady_clock::now() >= deadline) {
                 return Wait::TimedOut;
             }
-            sched_yield();  // the ports' thread may share this processor
+            // Asleep, not spinning: a real-time thread that spins keeps the
+            // processor from the programs of ordinary priority the ports may
+            // be waiting for (a player linked to them, say), and they fall
+            // behind the graph and lose their notes.
+            std::this_thread::sleep_for(std::chrono::microseconds(50));
         }
         return upTo == end ? Wait::Taken : Wait::NotFollowing;
     }

@@ -581,7 +581,12 @@ class EndToEnd(unittest.TestCase):
 
         def connected(command, ours, theirs):
             # Runs pw-midiplay or pw-midirecord unlinked, and links it as a
-            # user would, to our port as the patchbay names it.
+            # user would, to our port as the patchbay names it, once that is
+            # there (back after a restart, the ports may take a second, and
+            # the player plays on unlinked meanwhile).
+            self.assertTrue(desktop.wait_for(lambda: "tinko-piano-midi:" + ours in subprocess.run(
+                ["pw-link", "-i", "-o"], env=server.env, capture_output=True,
+                text=True).stdout.splitlines()), ours)
             tool = self.processes.start([command, "--target", "0", command == "pw-midiplay" and
                                          folder + "/in.mid" or folder + "/out.mid"], server.env)
             link = ["tinko-piano-midi:" + ours, theirs][::1 if "输出" in ours else -1]
