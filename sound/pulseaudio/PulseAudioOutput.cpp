@@ -16,14 +16,15 @@ namespace tinko::fluid {
 namespace {
 
 constexpr std::size_t kFrameBytes = 2 * sizeof(float);
-// The server's buffer, in periods, asked for a period at a time: eight
-// (10.7 ms) at first and after a rest, which play without a gap also on a
-// busy machine whose threads' scheduling stalls for a few milliseconds now
-// and then, as in a virtual machine (six do not); where a gap was heard
-// even so (a host that stops the cores for longer, again and again),
-// sixteen, then thirty-two; eight again once the stream rests.
-constexpr int kFewestPeriods = 8;
-constexpr int kGrownPeriods = 16;
+// The server's buffer, in periods: two (2.7 ms) at first and after a rest,
+// so that a key sounds soon; where a gap was heard while the piano sounds
+// (a thread of the server's or ours came late, as a virtual machine's
+// scheduling stalls for a few milliseconds now and then), eight at once
+// (10.7 ms: six still left gaps there), then sixteen and thirty-two; two
+// again once the stream rests. (One period, as FluidSynth's own driver
+// keeps, ran out within seconds here, and the buffer grew at once.)
+constexpr int kFewestPeriods = 2;
+constexpr int kGrownPeriods = 8;
 constexpr int kMostPeriods = 32;
 constexpr pa_usec_t kPlayWithin = 500 * PA_USEC_PER_MSEC;
 
@@ -46,7 +47,10 @@ pa_buffer_attr bufferOf(int periods, int periodFrames) {
     buffer.maxlength = static_cast<std::uint32_t>(-1);
     buffer.tlength = static_cast<std::uint32_t>(periods) * period;
     buffer.prebuf = static_cast<std::uint32_t>(-1);
-    buffer.minreq = period;
+    // Topped up a quarter at a time: asked for a whole period at a time,
+    // the server kept more audio of its own ahead of the piano's (key to
+    // sound 5.3 ms against 4.0 ms at two periods).
+    buffer.minreq = buffer.tlength / 4;
     buffer.fragsize = static_cast<std::uint32_t>(-1);
     return buffer;
 }

@@ -14,10 +14,11 @@ namespace tinko::fluid {
 
 // Plays a synthesizer through a PulseAudio stream of its own: FluidSynth
 // renders each block the server asks for, on the stream's thread, which runs
-// in real time, into a buffer of a few periods: eight at first, sixteen after
-// an underrun while the piano sounds (and up to thirty-two), eight again at
-// rest. A few seconds into silence the stream is corked, so neither the
-// server nor this program wakes up for silence; the next message uncorks it.
+// in real time, into a buffer as small as the machine allows: two periods at
+// first, eight after an underrun while the piano sounds (and up to
+// thirty-two), two again at rest. A few seconds into silence the stream is
+// corked, so neither the server nor this program wakes up for silence; the
+// next message uncorks it.
 class PulseAudioOutput : public ServerOutput {
 public:
     // Throws NoAudioServer when no PulseAudio server answers, and
