@@ -18,4 +18,13 @@ std::string pipeWireDaemonSocket() {
     return name;
 }
 
+std::chrono::nanoseconds cycleLength(const spa_io_position& position) noexcept {
+    const spa_io_clock& clock = position.clock;
+    if (clock.rate.denom == 0) {
+        return std::chrono::nanoseconds(0);
+    }
+    return std::chrono::nanoseconds(clock.duration * 1000000000 * clock.rate.num /
+                                    clock.rate.denom);
+}
+
 }  // namespace tinko

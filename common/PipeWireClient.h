@@ -1,7 +1,9 @@
 #pragma once
 
 #include <pipewire/thread-loop.h>
+#include <spa/node/io.h>
 
+#include <chrono>
 #include <string>
 
 namespace tinko {
@@ -10,6 +12,10 @@ namespace tinko {
 // Looking there first is cheap: making a PipeWire context only to find no
 // daemon takes tens of milliseconds.
 std::string pipeWireDaemonSocket();
+
+// How long the graph's cycle lasts, by its clock: zero where the clock
+// gives no rate. For the graph's thread: it neither blocks nor allocates.
+std::chrono::nanoseconds cycleLength(const spa_io_position& position) noexcept;
 
 // Holds a thread loop's lock for a scope.
 class LoopLock {

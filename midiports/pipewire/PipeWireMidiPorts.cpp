@@ -316,10 +316,10 @@ void PipeWireMidiPorts::onProcess(void* self, spa_io_position* position) {
         ports.realTime_ = true;
         runInRealTime(gettid());
     }
-    if (position != nullptr && position->clock.rate.denom != 0) {
-        ports.setCycle(std::chrono::microseconds(position->clock.duration * 1000000 *
-                                                 position->clock.rate.num /
-                                                 position->clock.rate.denom));
+    if (position != nullptr) {
+        if (const auto cycle = cycleLength(*position); cycle.count() != 0) {
+            ports.setCycle(std::chrono::duration_cast<std::chrono::microseconds>(cycle));
+        }
     }
     ports.readInput();
     if (position != nullptr) {

@@ -194,10 +194,8 @@ void PipeWireOutput::onProcess(void* self) {
         output.nextPosition_ = position->clock.position + position->clock.duration;
         // (Not where this thread is denied real-time: the ports' is then
         // too, they come late as often as not, and a wait would only spin.)
-        if (output.realTime_.load(std::memory_order_relaxed) && position->clock.rate.denom != 0) {
-            const std::chrono::nanoseconds cycle(position->clock.duration * 1000000000 *
-                                                 position->clock.rate.num /
-                                                 position->clock.rate.denom);
+        const std::chrono::nanoseconds cycle = cycleLength(*position);
+        if (output.realTime_.load(std::memory_order_relaxed) && cycle.count() != 0) {
             const auto most = std::min<std::chrono::nanoseconds>(kWaitForInput, cycle / 5);
             output.synth_.cycleInput().waitFor(position->clock.position, output.nextPosition_,
                                                most);
