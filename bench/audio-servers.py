@@ -8,7 +8,8 @@ with every core kept busy by other programs. Keys are pressed through the X
 test extension and their notes found at the sink's monitor. Per server and
 load it prints:
 
-- key to sound: from a key pressed to its note at the sink (median);
+- key to sound: from a key pressed to its note at the sink (median; the
+  fastest and the slowest, and how many were heard);
 - after silence: the same for the first note after a silent minute, and
   after the next rests (median);
 - gaps: runs of digital silence of 1 ms or more inside held chords (30 s in
@@ -344,7 +345,7 @@ def measure(server_class, build, x, options, load):
             "server": "%s %s" % (server.name, version(server.name.lower())),
             "load": load,
             "steady": statistics.median(heard) if heard else None,
-            "heard": "%d/%d" % (len(heard), options.presses),
+            "heard": presses(heard, options),
             "after_silence": statistics.median(woken) if woken else None,
             "woken": "%d/%d" % (len(woken), options.rests),
             "gaps": gaps,
@@ -363,7 +364,7 @@ def quick_row(server, load, heard, options, gaps, worst, said, processes, witnes
         "server": "%s %s" % (server.name, version(server.name.lower())),
         "load": load,
         "steady": statistics.median(heard) if heard else None,
-        "heard": "%d/%d" % (len(heard), options.presses),
+        "heard": presses(heard, options),
         "gaps": gaps,
         "worst": worst,
         "said": said,
@@ -371,6 +372,12 @@ def quick_row(server, load, heard, options, gaps, worst, said, processes, witnes
         if server.name == "PulseAudio" else None,
         "tone": tone_beside(server, processes, options, witness),
     }
+
+
+def presses(heard, options):
+    """The fastest and the slowest key heard, and how many were."""
+    span = "%.1f-%.1f ms, " % (min(heard), max(heard)) if heard else ""
+    return "%s%d/%d" % (span, len(heard), options.presses)
 
 
 def milliseconds(value):
