@@ -273,6 +273,11 @@ void PulseAudioOutput::onWrite(pa_stream* stream, std::size_t bytes, void* self)
             if (output.growth_.rested()) {
                 output.resize();  // small again for the next note
             }
+            // What waits in the server is silence: gone, so that the next
+            // note does not wait behind a grown buffer's worth of it. (The
+            // server asks for the small buffer again at once, before the
+            // next note: as much silence as a buffer that never grew.)
+            forget(pa_stream_flush(stream, nullptr, nullptr));
             break;
         }
     }

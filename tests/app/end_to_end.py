@@ -278,8 +278,8 @@ class EndToEnd(unittest.TestCase):
         # as a stalled host would: the server runs out of audio, and the
         # stream asks for a larger buffer at once; at rest, the small one
         # again. (Its requested latency, which the buffer sets.)
-        def requested():
-            found = re.findall(r"requested latency: ([\d.]+) ms",
+        def requested(which="requested"):
+            found = re.findall(which + r" latency: ([\d.]+) ms",
                                server.command_line("list-sink-inputs"))
             return float(found[0]) if len(found) == 1 else None
 
@@ -301,8 +301,10 @@ class EndToEnd(unittest.TestCase):
         self.assertTrue(desktop.wait_for(lambda: "Corked: yes" in streams(), 20), "no rest")
         self.assertLessEqual(requested(), small, "not small again at rest")
         # Small is a few periods of 64 frames, for which the server keeps
-        # less than two milliseconds of its own.
+        # less than two milliseconds of its own; and the grown buffer's
+        # silence is not left queued for the next key to wait behind.
         self.assertLess(requested(), 2.0, "the buffer at rest is large")
+        self.assertLess(requested("current"), 5.0, "the grown buffer's silence stays queued")
 
     def test_on_pulseaudio_a_key_is_heard_the_stream_rests_and_comes_back(self):
         # A PipeWire daemon that nothing links to a sink (no session manager)
