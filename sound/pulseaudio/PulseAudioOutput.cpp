@@ -278,12 +278,12 @@ void PulseAudioOutput::onWrite(pa_stream* stream, std::size_t bytes, void* self)
         if (output.renderer_.idleWatch().quietFrames() >= output.quietSpell_ &&
             output.growth_.rested()) {
             // Grown, and silent for a spell (a child's pause between notes,
-            // shorter than a rest): small again for the next key. What
-            // waits in the server is silence: dropped, or the next note
-            // would wait behind a grown buffer's worth of it (after the
-            // size is small, or the server asks for the grown size again).
+            // shorter than a rest): small again for the next key, while the
+            // stream plays on, so that the silence queued for the grown
+            // buffer plays out before the stream rests (corked at once, it
+            // stayed queued, and the first key after the rest waited behind
+            // it).
             output.resize();  // small again for the next note
-            forget(pa_stream_flush(stream, nullptr, nullptr));
             break;
         }
     }

@@ -307,7 +307,7 @@ class EndToEnd(unittest.TestCase):
         self.assertLessEqual(requested(), small, "not small again at rest")
         # Small is a few periods of 64 frames, for which the server keeps
         # less than two milliseconds of its own; and the grown buffer's
-        # silence is not left queued for the next key to wait behind.
+        # silence is not left queued for the first key after the rest.
         self.assertLess(requested(), 2.0, "the buffer at rest is large")
         self.assertLess(requested("current"), 5.0, "the grown buffer's silence stays queued")
 
