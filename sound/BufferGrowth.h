@@ -10,9 +10,9 @@ namespace tinko::fluid {
 // the piano sounds (a gap was heard), `grown` at once, a size that keeps up
 // on most machines, so that one gap is all it costs; twice as many after
 // each later one, though not again before `settle` frames have played, as
-// the change itself may cost one; and the fewest again after a quiet
-// spell. Kept by the thread that renders; the output applies the size it
-// answers.
+// the change itself may cost one; and the fewest again once the output
+// rests after a quiet spell. Kept by the thread that renders; the output
+// applies the size it answers.
 class BufferGrowth {
 public:
     BufferGrowth(int fewest, int grown, int most, long settle)
@@ -40,8 +40,7 @@ public:
         return true;
     }
 
-    // The output rests, or was silent for a spell: true when the buffer is
-    // to shrink to periods() now.
+    // The output rests: true when the buffer is to shrink to periods() now.
     bool rested() {
         sinceChange_ = settle_;
         return periods_.exchange(fewest_) != fewest_;

@@ -33,10 +33,8 @@ public:
     // output that rests on another thread than the one that rendered.
     bool stillResting() const { return resting_.load(); }
 
-    // On the audio thread: whether what it rendered last was silence, and
-    // how many frames of it in a row.
+    // On the audio thread: whether what it rendered last was silence.
     bool quiet() const { return quiet_ > 0; }
-    long quietFrames() const { return quiet_; }
 
     // On the audio thread, after rendering `frames` stereo frames into
     // `samples`: true once a quiet stretch has lasted long enough, and the

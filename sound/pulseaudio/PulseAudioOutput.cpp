@@ -16,18 +16,16 @@ namespace tinko::fluid {
 namespace {
 
 constexpr std::size_t kFrameBytes = 2 * sizeof(float);
-// The server's buffer, in periods: two (2.7 ms) at first and after silence,
+// The server's buffer, in periods: two (2.7 ms) at first and after a rest,
 // so that a key sounds soon; where a gap was heard while the piano sounds
 // (a thread of the server's or ours came late, as a virtual machine's
 // scheduling stalls for a few milliseconds now and then), eight at once
 // (10.7 ms: six still left gaps there), then sixteen and thirty-two; two
-// again after half a second of silence. (One period, as FluidSynth's own driver
+// again once the stream rests. (One period, as FluidSynth's own driver
 // keeps, ran out within seconds here, and the buffer grew at once.)
 constexpr int kFewestPeriods = 2;
 constexpr int kGrownPeriods = 8;
 constexpr int kMostPeriods = 32;
-// Silence for this long shrinks a grown buffer while the stream plays on.
-constexpr double kQuietSpellSeconds = 0.5;
 constexpr pa_usec_t kPlayWithin = 500 * PA_USEC_PER_MSEC;
 
 class LoopLock {
@@ -70,8 +68,7 @@ PulseAudioOutput::PulseAudioOutput(GmSynth& synth, Diagnostics& diagnostics)
       // Grown at most every tenth of a second: the underruns of one stall
       // come together, and count once.
       growth_(kFewestPeriods, kGrownPeriods, kMostPeriods,
-              std::lround(synth.format().sampleRate / 10)),
-      quietSpell_(std::lround(synth.format().sampleRate * kQuietSpellSeconds)) {
+              std::lround(synth.format().sampleRate / 10)) {
     open(diagnostics);
 }
 
@@ -273,17 +270,14 @@ void PulseAudioOutput::onWrite(pa_stream* stream, std::size_t bytes, void* self)
         output.growth_.rendered(static_cast<long>(frames));
         if (rest) {
             output.cork(true);  // wake() waits for this thread's lock
-            break;
-        }
-        if (output.renderer_.idleWatch().quietFrames() >= output.quietSpell_ &&
-            output.growth_.rested()) {
-            // Grown, and silent for a spell (a child's pause between notes,
-            // shorter than a rest): small again for the next key, while the
-            // stream plays on, so that the silence queued for the grown
-            // buffer plays out before the stream rests (corked at once, it
-            // stayed queued, and the first key after the rest waited behind
-            // it).
-            output.resize();  // small again for the next note
+            if (output.growth_.rested()) {
+                output.resize();  // small again for the next note
+            }
+            // What waits in the server is silence: gone, so that the next
+            // note does not wait behind a grown buffer's worth of it. (The
+            // server asks for the small buffer again at once, before the
+            // next note: as much silence as a buffer that never grew.)
+            forget(pa_stream_flush(stream, nullptr, nullptr));
             break;
         }
     }

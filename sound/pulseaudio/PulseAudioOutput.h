@@ -16,7 +16,7 @@ namespace tinko::fluid {
 // renders each block the server asks for, on the stream's thread, which runs
 // in real time, into a buffer as small as the machine allows: two periods at
 // first, eight after an underrun while the piano sounds (and up to
-// thirty-two), two again after half a second of silence. A few seconds into silence the stream is
+// thirty-two), two again at rest. A few seconds into silence the stream is
 // corked, so neither the server nor this program wakes up for silence; the
 // next message uncorks it.
 class PulseAudioOutput : public ServerOutput {
@@ -56,9 +56,8 @@ private:
     Owned<pa_threaded_mainloop, pa_threaded_mainloop_free> loop_;
     Owned<pa_context, pa_context_unref> context_;
     Owned<pa_stream, pa_stream_unref> stream_;
-    BufferGrowth growth_;    // the stream's thread's own
-    const long quietSpell_;  // frames of silence after which a grown buffer shrinks
-    bool playing_ = false;   // opened, and not being closed
+    BufferGrowth growth_;   // the stream's thread's own
+    bool playing_ = false;  // opened, and not being closed
     bool timedOut_ = false;
     std::string serverName_;  // as the server says it, once connected
 };
