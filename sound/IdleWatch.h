@@ -33,8 +33,10 @@ public:
     // output that rests on another thread than the one that rendered.
     bool stillResting() const { return resting_.load(); }
 
-    // On the audio thread: whether what it rendered last was silence.
+    // On the audio thread: whether what it rendered last was silence, and
+    // whether at least the last `frames` were.
     bool quiet() const { return quiet_ > 0; }
+    bool quietFor(long frames) const { return quiet_ >= std::min(frames, idleFrames_); }
 
     // On the audio thread, after rendering `frames` stereo frames into
     // `samples`: true once a quiet stretch has lasted long enough, and the

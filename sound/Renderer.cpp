@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 
 #include "GmSynth.h"
 
@@ -11,7 +12,8 @@ namespace tinko::fluid {
 
 Renderer::Renderer(GmSynth& synth)
     : synth_(synth),
-      idleWatch_(static_cast<long>(synth.format().idleAfter * synth.format().sampleRate)) {}
+      idleWatch_(static_cast<long>(synth.format().idleAfter * synth.format().sampleRate)),
+      quietSpell_(std::lround(synth.format().sampleRate / 20)) {}
 
 bool Renderer::render(float* samples, int frames) {
     if (closing_.load()) {

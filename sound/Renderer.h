@@ -26,6 +26,11 @@ public:
     // On the audio thread: the server found nothing ready.
     void underrun() { underruns_.fetch_add(1, std::memory_order_relaxed); }
 
+    // On the audio thread: whether the last twentieth of a second rendered
+    // was silence (a tail ends in a flicker about the silence threshold,
+    // which does not count: not all of it is silence).
+    bool inQuietSpell() const { return idleWatch_.quietFor(quietSpell_); }
+
     // The kernel's id of the thread that rendered first: 0 until audio flows.
     pid_t renderThread() const { return renderThread_.load(); }
 
@@ -41,6 +46,7 @@ public:
 private:
     GmSynth& synth_;
     IdleWatch idleWatch_;
+    const long quietSpell_;  // frames
     std::atomic<pid_t> renderThread_{0};
     std::atomic<bool> closing_{false};
     std::atomic<std::uint64_t> underruns_{0};

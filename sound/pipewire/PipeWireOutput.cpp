@@ -37,7 +37,8 @@ constexpr std::chrono::microseconds kWaitForInput{1000};
 PipeWireOutput::PipeWireOutput(GmSynth& synth, Diagnostics& diagnostics)
     : ServerOutput(synth),
       // Grown at most once a second: the change itself may cost a cycle.
-      growth_(1, 2, kMostQuantum / kFirstQuantum, std::lround(synth.format().sampleRate)),
+      growth_(1, 2, kMostQuantum / kFirstQuantum, std::lround(synth.format().sampleRate),
+              std::lround(2 * synth.format().sampleRate)),
       quantum_(kFirstQuantum) {
     const std::string socket = pipeWireDaemonSocket();
     std::error_code error;
@@ -222,7 +223,10 @@ void PipeWireOutput::onProcess(void* self) {
     data.chunk->stride = kFrameBytes;
     data.chunk->size = frames * kFrameBytes;
     pw_stream_queue_buffer(output.stream_, buffer);
-    output.growth_.rendered(frames);
+    output.growth_.rendered(frames, !output.renderer_.idleWatch().quiet());
+    if (output.renderer_.inQuietSpell() && output.growth_.quieted()) {
+        pw_loop_invoke(loop, resize, 0, nullptr, 0, false, self);  // the short cycle again
+    }
     // Not here, on the real-time thread: the opener is told, and the stream
     // changed, on the thread loop, under the lock wake() takes.
     if (firstTime && output.renderer_.renderThread() != 0) {

@@ -68,7 +68,8 @@ PulseAudioOutput::PulseAudioOutput(GmSynth& synth, Diagnostics& diagnostics)
       // Grown at most every tenth of a second: the underruns of one stall
       // come together, and count once.
       growth_(kFewestPeriods, kGrownPeriods, kMostPeriods,
-              std::lround(synth.format().sampleRate / 10)) {
+              std::lround(synth.format().sampleRate / 10),
+              std::lround(2 * synth.format().sampleRate)) {
     open(diagnostics);
 }
 
@@ -212,6 +213,10 @@ double PulseAudioOutput::bufferLatency() const {
     return growth_.periods() * synth_.format().periodSize / synth_.format().sampleRate;
 }
 
+std::size_t PulseAudioOutput::bufferBytes() const {
+    return bufferOf(growth_.periods(), synth_.format().periodSize).tlength;
+}
+
 void PulseAudioOutput::resize() {
     const pa_buffer_attr buffer = bufferOf(growth_.periods(), synth_.format().periodSize);
     forget(pa_stream_set_buffer_attr(stream_.get(), &buffer, nullptr, nullptr));
@@ -253,31 +258,46 @@ void PulseAudioOutput::onWrite(pa_stream* stream, std::size_t bytes, void* self)
     auto& output = *static_cast<PulseAudioOutput*>(self);
     const bool firstTime = output.renderer_.renderThread() == 0;
     while (bytes >= kFrameBytes) {
+        // A key pressed in a quiet spell need not wait behind the silence
+        // the server holds: its first sound goes where the server reads now,
+        // with a whole buffer behind it in one write. Only while the buffer
+        // is small: a grown one would move such a note well ahead of the
+        // next, out of a song's time.
+        const bool mayLeap =
+            output.renderer_.inQuietSpell() && output.growth_.periods() == kFewestPeriods;
         void* data = nullptr;
-        std::size_t size = bytes;
+        std::size_t size = mayLeap ? std::max(bytes, output.bufferBytes()) : bytes;
         if (pa_stream_begin_write(stream, &data, &size) < 0 || data == nullptr) {
             break;
         }
-        const std::size_t frames = std::min(size, bytes) / kFrameBytes;
+        std::size_t frames = std::min(size, bytes) / kFrameBytes;
         if (frames == 0) {
             pa_stream_cancel_write(stream);
             break;
         }
-        const bool rest =
-            output.renderer_.render(static_cast<float*>(data), static_cast<int>(frames));
-        pa_stream_write(stream, data, frames * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE);
-        bytes -= frames * kFrameBytes;
-        output.growth_.rendered(static_cast<long>(frames));
+        auto* samples = static_cast<float*>(data);
+        const bool rest = output.renderer_.render(samples, static_cast<int>(frames));
+        const bool sounding = !output.renderer_.idleWatch().quiet();
+        const bool leaps = mayLeap && sounding;
+        if (leaps) {
+            const std::size_t whole = std::min(size, output.bufferBytes()) / kFrameBytes;
+            if (whole > frames) {
+                output.renderer_.render(samples + 2 * frames, static_cast<int>(whole - frames));
+                frames = whole;
+            }
+        }
+        pa_stream_write(stream, data, frames * kFrameBytes, nullptr, 0,
+                        leaps ? PA_SEEK_RELATIVE_ON_READ : PA_SEEK_RELATIVE);
+        bytes -= std::min(bytes, frames * kFrameBytes);
+        output.growth_.rendered(static_cast<long>(frames), sounding);
+        if (output.renderer_.inQuietSpell() && output.growth_.quieted()) {
+            output.resize();  // small again for the next note
+        }
         if (rest) {
             output.cork(true);  // wake() waits for this thread's lock
             if (output.growth_.rested()) {
-                output.resize();  // small again for the next note
+                output.resize();  // small at rest, whatever the pauses kept
             }
-            // What waits in the server is silence: gone, so that the next
-            // note does not wait behind a grown buffer's worth of it. (The
-            // server asks for the small buffer again at once, before the
-            // next note: as much silence as a buffer that never grew.)
-            forget(pa_stream_flush(stream, nullptr, nullptr));
             break;
         }
     }

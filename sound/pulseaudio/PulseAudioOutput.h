@@ -16,9 +16,11 @@ namespace tinko::fluid {
 // renders each block the server asks for, on the stream's thread, which runs
 // in real time, into a buffer as small as the machine allows: two periods at
 // first, eight after an underrun while the piano sounds (and up to
-// thirty-two), two again at rest. A few seconds into silence the stream is
-// corked, so neither the server nor this program wakes up for silence; the
-// next message uncorks it.
+// thirty-two), two again in a pause once two seconds have played with no
+// gap, or at rest. A key pressed in a pause does not wait behind the silence
+// queued: its sound takes that silence's place. A few seconds into silence
+// the stream is corked, so neither the server nor this program wakes up for
+// silence; the next message uncorks it.
 class PulseAudioOutput : public ServerOutput {
 public:
     // Throws NoAudioServer when no PulseAudio server answers, and
@@ -45,6 +47,8 @@ private:
     // Learns serverName_; waits for the answer as for a state.
     void askServerName();
     void cork(bool corked);
+    // The server's buffer that growth_ holds now, in bytes.
+    std::size_t bufferBytes() const;
     // Asks the server for the buffer that growth_ holds now.
     void resize();
     static void onStateChanged(void* self);

@@ -6,6 +6,7 @@
 #include <future>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "AudioConnection.h"
@@ -59,6 +60,22 @@ TEST(IdleWatch, RestsAfterEnoughSilenceWithNoMessageAndWakesForTheNext) {
         }
         EXPECT_EQ(answers, expected) << script;
     }
+    // How long it has been quiet: the frames rendered since the last sound
+    // or message, and no shorter than a rest once it rests.
+    const std::tuple<const char*, long, bool> spells[] = {
+        {"q", 3, false}, {"qq", 3, true}, {"qql", 1, false}, {"qqmq", 3, false}, {"qqqq", 10, true},
+    };
+    for (const auto& [script, frames, expected] : spells) {
+        IdleWatch watch(4);
+        for (const char* step = script; *step != '\0'; ++step) {
+            if (*step == 'm') {
+                watch.messageSent();
+            } else {
+                watch.rendered(*step == 'q' ? silent : loud, 2);
+            }
+        }
+        EXPECT_EQ(watch.quietFor(frames), expected) << script;
+    }
 }
 
 TEST(CycleInput, AnOutputWaitsForTheInputOfItsCycleOnlyWhilePortsFollowItsGraph) {
@@ -80,29 +97,38 @@ TEST(CycleInput, AnOutputWaitsForTheInputOfItsCycleOnlyWhilePortsFollowItsGraph)
     EXPECT_EQ(input.waitFor(1024, 1280, 60s), Wait::Taken) << "taken before";
 }
 
-TEST(BufferGrowth, GrowsOnAGapWhileSoundingOnceASettleAndIsSmallAgainAtRest) {
+TEST(BufferGrowth, GrowsOnAGapWhileSoundingOnceASettleAndIsSmallAgainAfterQuietSpells) {
     // One period at first, four after a gap, eight at most; it settles in
-    // four frames. Steps: u an underrun while the piano sounds, s one in
-    // silence, r two frames rendered, z the output rests. What each step
-    // answers: the periods it changes to, or '.'.
+    // four frames, and is kept through pauses until six frames have sounded
+    // with no gap. Steps: u an underrun while the piano sounds, s one in
+    // silence, r two frames rendered while it sounds, q two of silence, p a
+    // quiet spell begins, z the output rests. What each step answers: the
+    // periods it changes to, or '.'.
     const std::pair<const char*, const char*> scripts[] = {
-        {"u", "4"},              // the first gap grows it at once
-        {"s", "."},              // silence has no gap to hear
-        {"uu", "4."},            // not again before it settles
-        {"urru", "4..8"},        // then once more
-        {"urrurru", "4..8..."},  // at most eight
-        {"z", "."},              // small already
-        {"urzu", "4.14"},        // small again at rest, and grows at once
+        {"u", "4"},                // the first gap grows it at once
+        {"s", "."},                // silence has no gap to hear
+        {"uu", "4."},              // not again before it settles
+        {"uqqu", "4..8"},          // then once more, silence counting
+        {"urrurru", "4..8..."},    // at most eight
+        {"z", "."},                // small already
+        {"urzu", "4.14"},          // small again at rest, and grows at once
+        {"urrp", "4..."},          // kept through a pause soon after a gap
+        {"urrrp", "4...1"},        // small again after a pause, once it sounded well
+        {"uqqqp", "4...."},        // silence is not sounding well
+        {"urrurrrp", "4..8...1"},  // a later gap counts from the start again
+        {"rrrup", "...4."},        // and so does a first one
     };
     for (const auto& [script, expected] : scripts) {
-        BufferGrowth growth(1, 4, 8, 4);
+        BufferGrowth growth(1, 4, 8, 4, 6);
         std::string answers;
         for (const char* step = script; *step != '\0'; ++step) {
             bool changed = false;
             if (*step == 'u' || *step == 's') {
                 changed = growth.underrun(*step == 'u');
-            } else if (*step == 'r') {
-                growth.rendered(2);
+            } else if (*step == 'r' || *step == 'q') {
+                growth.rendered(2, *step == 'r');
+            } else if (*step == 'p') {
+                changed = growth.quieted();
             } else {
                 changed = growth.rested();
             }
