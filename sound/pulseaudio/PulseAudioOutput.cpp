@@ -222,6 +222,15 @@ void PulseAudioOutput::resize() {
     forget(pa_stream_set_buffer_attr(stream_.get(), &buffer, nullptr, nullptr));
 }
 
+void PulseAudioOutput::shrink() {
+    resize();
+    // What the grown buffer holds in the corked stream is silence: gone, as
+    // the server asks for nothing until what it holds is below the small
+    // size, and the next note would wait behind it. (Flushed before the
+    // resize, the server asked at once for the grown size again.)
+    forget(pa_stream_flush(stream_.get(), nullptr, nullptr));
+}
+
 void PulseAudioOutput::cork(bool corked) {
     forget(pa_stream_cork(stream_.get(), corked ? 1 : 0, nullptr, nullptr));
 }
@@ -291,12 +300,16 @@ void PulseAudioOutput::onWrite(pa_stream* stream, std::size_t bytes, void* self)
         bytes -= std::min(bytes, frames * kFrameBytes);
         output.growth_.rendered(static_cast<long>(frames), sounding);
         if (output.renderer_.inQuietSpell() && output.growth_.quieted()) {
-            output.resize();  // small again for the next note
+            // Small again for the next note. The grown buffer's silence
+            // plays out within the quiet spell's length; flushed from a
+            // playing stream, the server ran out every few tenths of a
+            // second after it until the rest.
+            output.resize();
         }
         if (rest) {
             output.cork(true);  // wake() waits for this thread's lock
             if (output.growth_.rested()) {
-                output.resize();  // small at rest, whatever the pauses kept
+                output.shrink();  // small at rest, whatever the pauses kept
             }
             break;
         }

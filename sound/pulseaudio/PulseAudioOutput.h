@@ -51,6 +51,9 @@ private:
     std::size_t bufferBytes() const;
     // Asks the server for the buffer that growth_ holds now.
     void resize();
+    // At rest: resize() to a smaller buffer, and drops the silence queued
+    // for the larger one.
+    void shrink();
     static void onStateChanged(void* self);
     static void onContextState(pa_context*, void* self);
     static void onStreamState(pa_stream*, void* self);
