@@ -14,6 +14,7 @@
 #
 # TINKO_PROGRAM=build/app/tinko-piano end_to_end.py [EndToEnd.test_...]
 import http.server
+import math
 import os
 import random
 import re
@@ -320,9 +321,10 @@ class EndToEnd(unittest.TestCase):
         # The grown buffer's silence is not left queued for the next key to
         # wait behind.
         self.assertLess(requested("current"), 5.0, "the grown buffer's silence stays queued")
-        for _ in range(3):  # again where a gap came as it played on
+        for _ in range(5):  # again where a gap came as it played on
+            # (Grown still from the try before, if any: no rest between.)
             grown = stall_while_sounding(2.5)
-            shrunk = desktop.wait_for(lambda: (requested() or 0) <= small, 2)
+            shrunk = desktop.wait_for(lambda: (requested() or math.inf) <= small, 2)
             # (Gaps: all runs of silence since but the pause itself.)
             if shrunk or not (witness.saw(recorder.time_of(grown), time.monotonic())
                               or recorder.silences(grown, recorder.frames())[:-1]):
@@ -512,10 +514,13 @@ class EndToEnd(unittest.TestCase):
                 return (heard[294] - heard[262]) * 1000 / desktop.RATE
 
             # Heard again when off: a host that stops the machine's cores
-            # for a moment, now and then, shifts one note; a song recorded
-            # or played out of time is off every time.
+            # for a moment, now and then, shifts one note (and a buffer grown
+            # between the two, all after it); a song recorded or played out
+            # of time is off every time.
             measured = heard_apart()
-            if abs(measured - apart) > 10:
+            for _ in range(2):
+                if abs(measured - apart) <= 10:
+                    break
                 measured = heard_apart()
             self.assertAlmostEqual(measured, apart, delta=10)
         self.assertNotIn("song left out", self.program.stderr())
