@@ -496,9 +496,14 @@ class EndToEnd(unittest.TestCase):
             apart = int(notes[2][0].split("=")[-1]) - int(notes[0][0].split("=")[-1])  # in ms
             self.choose_in_song_menu(listen)
 
+            def buffer():  # the server's requested latency for the piano's stream
+                return re.findall(r"requested latency: ([\d.]+) ms",
+                                  server.command_line("list-sink-inputs"))
+
             def heard_apart():
                 desktop.wait_for(
                     lambda: recorder.onset(recorder.frames() - desktop.RATE // 10) is None)
+                sizes.append(buffer())
                 start = recorder.frames()
                 self.choose_in_song_menu(last_song + 1)  # the user's first song
                 self.assertTrue(desktop.wait_for(lambda: self.white_notes_pressed() == [62], 10))
@@ -511,18 +516,21 @@ class EndToEnd(unittest.TestCase):
                     abs(each - hz) < near(hz) for each in pitch(at + desktop.RATE // 8))), None)
                     for hz in (262, 294)}
                 self.assertNotIn(None, heard.values(), (struck, heard))
+                sizes.append(buffer())
                 return (heard[294] - heard[262]) * 1000 / desktop.RATE
 
             # Heard again when off: a host that stops the machine's cores
-            # for a moment, now and then, shifts one note (and a buffer grown
-            # between the two, all after it); a song recorded or played out
-            # of time is off every time.
+            # for a moment, now and then, shifts one note, and the buffer that
+            # grows on it all that follows (up to 32 periods, where it stays);
+            # a song recorded or played out of time is off every time.
+            sizes = []
             measured = heard_apart()
-            for _ in range(2):
+            for _ in range(4):
                 if abs(measured - apart) <= 10:
                     break
                 measured = heard_apart()
-            self.assertAlmostEqual(measured, apart, delta=10)
+            self.assertAlmostEqual(measured, apart, delta=10,
+                                   msg="buffer before and after each: %s" % sizes)
         self.assertNotIn("song left out", self.program.stderr())
 
     def accessible(self):

@@ -378,17 +378,21 @@ class Recorder:
         # first of `window` frames louder than 1000 (of 32767) and more than
         # 1.8 times the quietest of the ten before them (a held piano note's
         # own rise and fall stays under 1.5; a chord's beating does not), a
-        # tenth of a second or more after the last strike.
+        # tenth of a second or more after the last strike. Each is the first
+        # frame of its window that is that loud, not the window's start: two
+        # strikes are as far apart as they sound, to the frame.
         with self.lock:
             samples = memoryview(bytes(self.data[start * FRAME_BYTES:end * FRAME_BYTES])).cast("h")
         peaks = [max(map(abs, samples[i:i + 2 * window]), default=0)
                  for i in range(0, len(samples), 2 * window)]
         found = []
         for i, peak in enumerate(peaks):
-            if peak > 1000 and peak > 1.8 * min(peaks[max(0, i - 10):i] or [0]) and (
-                    not found or i - found[-1] >= 10):
-                found.append(i)
-        return [start + i * window for i in found]
+            floor = max(1000, 1.8 * min(peaks[max(0, i - 10):i] or [0]))
+            if peak > floor and (not found or i - found[-1][0] >= 10):
+                first = next(at for at in range(2 * i * window, 2 * (i + 1) * window)
+                             if abs(samples[at]) > floor)
+                found.append((i, start + first // 2))
+        return [at for _, at in found]
 
     def channel(self, start, end, which):
         # The samples of channel `which` (0 left, 1 right) from frame `start`
