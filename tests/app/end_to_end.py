@@ -17,7 +17,6 @@ import http.server
 import math
 import os
 import random
-import re
 import signal
 import struct
 import subprocess
@@ -281,10 +280,7 @@ class EndToEnd(unittest.TestCase):
         # it (a stall seldom comes alone), until the rest; a pause after
         # seconds played with no gap makes it small again, long before the
         # rest. (Its requested latency, which the buffer sets.)
-        def requested(which="requested"):
-            found = re.findall(which + r" latency: ([\d.]+) ms",
-                               server.command_line("list-sink-inputs"))
-            return float(found[0]) if len(found) == 1 else None
+        requested = server.latency
 
         # Small is a few periods of 64 frames, for which the server keeps
         # less than two milliseconds of its own.
@@ -496,14 +492,10 @@ class EndToEnd(unittest.TestCase):
             apart = int(notes[2][0].split("=")[-1]) - int(notes[0][0].split("=")[-1])  # in ms
             self.choose_in_song_menu(listen)
 
-            def buffer():  # the server's requested latency for the piano's stream
-                return re.findall(r"requested latency: ([\d.]+) ms",
-                                  server.command_line("list-sink-inputs"))
-
             def heard_apart():
                 desktop.wait_for(
                     lambda: recorder.onset(recorder.frames() - desktop.RATE // 10) is None)
-                sizes.append(buffer())
+                sizes.append(server.latency())
                 start = recorder.frames()
                 self.choose_in_song_menu(last_song + 1)  # the user's first song
                 self.assertTrue(desktop.wait_for(lambda: self.white_notes_pressed() == [62], 10))
@@ -516,7 +508,7 @@ class EndToEnd(unittest.TestCase):
                     abs(each - hz) < near(hz) for each in pitch(at + desktop.RATE // 8))), None)
                     for hz in (262, 294)}
                 self.assertNotIn(None, heard.values(), (struck, heard))
-                sizes.append(buffer())
+                sizes.append(server.latency())
                 return (heard[294] - heard[262]) * 1000 / desktop.RATE
 
             # Heard again when off: a host that stops the machine's cores

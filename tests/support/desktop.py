@@ -6,6 +6,7 @@
 import bisect
 import operator
 import os
+import re
 import shutil
 import socket
 import struct
@@ -224,6 +225,12 @@ class PulseAudio(AudioServer):
                 if not part:
                     return answer.decode(errors="replace")
                 answer += part
+
+    def latency(self, which="requested"):
+        # The `which` ("requested" or "current") latency of the one playing
+        # stream, in ms, as the server tells it; None unless there is one.
+        found = re.findall(which + r" latency: ([\d.]+) ms", self.command_line("list-sink-inputs"))
+        return float(found[0]) if len(found) == 1 else None
 
     def start(self):
         self.daemons = {"pulseaudio": self.processes.start(self.command, self.env)}
